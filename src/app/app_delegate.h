@@ -1,0 +1,58 @@
+// The one application delegate: launch, the status item and its menu, the
+// toggle, signals and the restore of the user's Dock settings on the way out.
+// Main thread only.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "hotkey/hot_key.h"
+#include "platform/application.h"
+#include "platform/signals.h"
+#include "platform/status_bar.h"
+#include "reveal/edge_reveal.h"
+
+namespace velmoryn {
+
+class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_this<AppDelegate> {
+ public:
+  static constexpr const char* swipeRevealKey = "swipeRevealEnabled";
+
+  // Closures handed out refer back weakly, so the delegate lives in a shared pointer.
+  static std::shared_ptr<AppDelegate> create() {
+    return std::shared_ptr<AppDelegate>(new AppDelegate);
+  }
+
+  void applicationDidFinishLaunching() override;
+  void applicationWillTerminate() override;
+
+  // Actions.
+  void statusClicked();
+  void menuToggle();
+  void toggleSwipeReveal();
+  void toggleLogin();
+  void quit();
+
+  bool isSwipeRevealEnabled() const;
+
+ private:
+  friend class AppDelegateTestPeer;
+
+  AppDelegate() = default;
+
+  void installSignalHandlers();
+  void shutdownRestore();
+  void toggle();
+  void showMenu();
+  Menu buildMenu();
+  void updateIcon();
+
+  std::unique_ptr<StatusItem> statusItem;
+  std::shared_ptr<HotKey> hotKey;
+  const std::shared_ptr<EdgeReveal> edgeReveal = EdgeReveal::create();
+  bool hiddenState = false;
+  bool restored = false;
+  std::vector<std::unique_ptr<SignalSource>> signalSources;
+};
+
+}  // namespace velmoryn

@@ -1,0 +1,22 @@
+// The menu-bar icon: a rounded bar for the Dock, with three squares cut out
+// while it is shown and a downward arrow cut out while it is hidden.
+#pragma once
+
+#include "platform/icon_image.h"
+
+namespace velmoryn {
+
+struct Icon {
+  Icon() = delete;
+
+  static constexpr double width = 24;
+  static constexpr double height = 16;
+
+  // A new 24 x 16 point template image; nothing is cached.
+  static IconImage image(bool hidden);
+  // The drawing handler: false, drawing nothing, when there is no context.
+  static bool draw(DrawingContext* context, bool hidden);
+  static Path path(bool hidden);
+};
+
+}  // namespace velmoryn

@@ -1,0 +1,173 @@
+// Main thread, except Dock::defaults and Dock::runDefaults, which the edge
+// refresh also calls on the utility queue.
+#include "dock/dock.h"
+
+#include <memory>
+#include <mutex>
+
+#include "dock/dock_settings_backup.h"
+#include "dock/dock_testing.h"
+#include "dock/tool_output.h"
+#include "platform/platform.h"
+
+namespace velmoryn {
+namespace {
+
+constexpr double kHiddenDelayThreshold = 100.0;
+constexpr double kEdgeCacheAge = 5.0;
+
+struct DockState {
+  std::mutex scriptsMutex;
+  bool hideScriptBuilt = false;
+  bool showScriptBuilt = false;
+  std::unique_ptr<AppleScript> hideScript;
+  std::unique_ptr<AppleScript> showScript;
+
+  DockEdge cachedEdge = DockEdge::bottom;
+  double edgeReadAt = kDistantPast;
+  bool edgeReading = false;
+
+  std::mutex backupMutex;
+  std::unique_ptr<DockSettingsBackup> backup;
+};
+
+DockState& state() {
+  static auto* dockState = new DockState;  // lives until the process ends
+  return *dockState;
+}
+
+std::string autohideSource(bool hidden) {
+  return std::string(Dock::autohideLine) + (hidden ? "true" : "false");
+}
+
+// The script for a direction, created and compiled on first use; null when
+// creation failed, for the rest of the run.
+AppleScript* script(bool hidden) {
+  auto& s = state();
+  std::lock_guard lock(s.scriptsMutex);
+  bool& built = hidden ? s.hideScriptBuilt : s.showScriptBuilt;
+  auto& slot = hidden ? s.hideScript : s.showScript;
+  if (!built) {
+    built = true;
+    slot = platform().appleScript->create(autohideSource(hidden));
+    if (slot) slot->compile();
+  }
+  return slot.get();
+}
+
+void runTool(std::string_view path, std::vector<std::string> args) {
+  ProcessRequest request{std::string(path), std::move(args), /*captureStdout=*/false};
+  platform().processes->run(request);
+}
+
+DockEdge readOrientation() {
+  return DockEdge::from(Dock::defaults({"read", std::string(Dock::domain), "orientation"}));
+}
+
+}  // namespace
+
+ProcessResult Dock::runDefaults(const std::vector<std::string>& args) {
+  ProcessRequest request{std::string(defaultsPath), args, /*captureStdout=*/true};
+  ProcessResult result = platform().processes->run(request);
+  result.out = trimToolOutput(result.out);
+  return result;
+}
+
+std::string Dock::defaults(const std::vector<std::string>& args) { return runDefaults(args).out; }
+
+void Dock::setAutoHide(bool hidden) {
+  AppleScript* compiled = script(hidden);
+  if (compiled == nullptr) return;
+  if (!compiled->executeReportsError()) return;
+  runTool(osascriptPath, {"-e", autohideSource(hidden)});
+}
+
+void Dock::restartDock() { runTool(killallPath, {"Dock"}); }
+
+void Dock::setupHiddenDelay() {
+  const auto delay = parseWholeNumber(defaults({"read", std::string(domain), "autohide-delay"}));
+  if (delay && !(*delay < kHiddenDelayThreshold)) return;
+  defaults({"write", std::string(domain), "autohide-delay", "-float", std::string(hiddenDelay)});
+  restartDock();
+}
+
+bool Dock::isHidden() { return defaults({"read", std::string(domain), "autohide"}) == "1"; }
+
+void Dock::hide() { setAutoHide(true); }
+
+void Dock::show() { setAutoHide(false); }
+
+void Dock::toggle() { setAutoHide(!isHidden()); }
+
+DockEdge Dock::edge() {
+  auto& s = state();
+  if (!s.edgeReading && platform().clock->now() - s.edgeReadAt > kEdgeCacheAge) {
+    s.edgeReading = true;
+    platform().utilityQueue->async([] {
+      const DockEdge fresh = readOrientation();
+      platform().mainQueue->async([fresh] {
+        auto& st = state();
+        st.cachedEdge = fresh;
+        st.edgeReadAt = platform().clock->now();
+        st.edgeReading = false;
+      });
+    });
+  }
+  return s.cachedEdge;
+}
+
+void Dock::primeEdge() {
+  const DockEdge fresh = readOrientation();
+  auto& s = state();
+  s.cachedEdge = fresh;
+  s.edgeReadAt = platform().clock->now();
+}
+
+DockSettingsBackup& Dock::backup() {
+  auto& s = state();
+  std::lock_guard lock(s.backupMutex);
+  if (!s.backup) {
+    Prefs prefs{
+        .read = [](const std::string& k) -> std::optional<std::string> {
+          std::string text = defaults({"read", std::string(domain), k});
+          if (text.empty()) return std::nullopt;
+          return text;
+        },
+        .writeFloat = [](const std::string& k, double value) {
+          return runDefaults({"write", std::string(domain), k, "-float", formatFloat(value)})
+              .succeeded();
+        },
+        .writeBool = [](const std::string& k, bool value) {
+          return runDefaults({"write", std::string(domain), k, "-bool", value ? "true" : "false"})
+              .succeeded();
+        },
+        .delete_ = [](const std::string& k) {
+          if (runDefaults({"delete", std::string(domain), k}).succeeded()) return true;
+          // defaults also fails to delete a key that is not there; that is done too.
+          const ProcessResult check = runDefaults({"read", std::string(domain), k});
+          return check.started && !check.timedOut && check.exitStatus == 1 && check.out.empty();
+        },
+        .reload = [] { restartDock(); },
+    };
+    s.backup = std::make_unique<DockSettingsBackup>(*platform().settings, std::move(prefs),
+                                                    *parseWholeNumber(hiddenDelay));
+  }
+  return *s.backup;
+}
+
+void Dock::saveOriginalIfNeeded() { backup().saveIfNeeded(); }
+
+void Dock::restoreOriginal() { backup().restore(); }
+
+void resetDockStateForTesting() {
+  auto& s = state();
+  s.hideScriptBuilt = s.showScriptBuilt = false;
+  s.hideScript.reset();
+  s.showScript.reset();
+  s.cachedEdge = DockEdge::bottom;
+  s.edgeReadAt = kDistantPast;
+  s.edgeReading = false;
+  s.backup.reset();
+}
+
+}  // namespace velmoryn

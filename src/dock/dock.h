@@ -1,0 +1,53 @@
+// Every Dock operation: the preference tools, the hide/show state, the Dock's
+// edge and the record of the user's own settings. All members are static.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dock/dock_edge.h"
+#include "platform/process_runner.h"
+
+namespace velmoryn {
+
+class DockSettingsBackup;
+
+struct Dock {
+  Dock() = delete;
+
+  static constexpr std::string_view domain = "com.apple.dock";
+  static constexpr std::string_view hiddenDelay = "1000";
+
+  static constexpr std::string_view defaultsPath = "/usr/bin/defaults";
+  static constexpr std::string_view osascriptPath = "/usr/bin/osascript";
+  static constexpr std::string_view killallPath = "/usr/bin/killall";
+  // Followed directly by "true" or "false".
+  static constexpr std::string_view autohideLine =
+      "tell application \"System Events\" to tell dock preferences to set autohide to ";
+
+  // Runs /usr/bin/defaults with exactly these arguments; the trimmed standard
+  // output, or the empty text. Thread-safe; never fails towards the caller.
+  static std::string defaults(const std::vector<std::string>& args);
+  // The same run, also telling whether the tool ran and succeeded.
+  static ProcessResult runDefaults(const std::vector<std::string>& args);
+
+  static void setAutoHide(bool hidden);
+  static void restartDock();
+
+  static void setupHiddenDelay();
+  static bool isHidden();
+  static void hide();
+  static void show();
+  static void toggle();
+
+  // The edge as last known; never waits. Main thread only.
+  static DockEdge edge();
+  static void primeEdge();
+
+  static DockSettingsBackup& backup();
+  static void saveOriginalIfNeeded();
+  static void restoreOriginal();
+};
+
+}  // namespace velmoryn

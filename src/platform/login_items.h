@@ -1,0 +1,33 @@
+// The system's login-item service for the running application. The program
+// fetches its state afresh for every use. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace velmoryn {
+
+// Status values as the system reports them.
+enum LoginItemStatus : std::int64_t {
+  kLoginItemNotRegistered = 0,
+  kLoginItemEnabled = 1,
+  kLoginItemRequiresApproval = 2,
+  kLoginItemNotFound = 3,
+};
+
+struct LoginItemError {
+  std::string localizedDescription;  // one line for a person
+  std::string description;           // full text with domain and code
+};
+
+class LoginItemService {
+ public:
+  virtual ~LoginItemService() = default;
+  virtual std::int64_t status() = 0;
+  // Empty on success.
+  virtual std::optional<LoginItemError> registerApp() = 0;
+  virtual std::optional<LoginItemError> unregisterApp() = 0;
+};
+
+}  // namespace velmoryn
