@@ -73,7 +73,9 @@ ProcessResult Dock::runDefaults(const std::vector<std::string>& args) {
   return result;
 }
 
-std::string Dock::defaults(const std::vector<std::string>& args) { return runDefaults(args).out; }
+std::string Dock::defaults(const std::vector<std::string>& args) {
+  return runDefaults(args).out;
+}
 
 void Dock::setAutoHide(bool hidden) {
   AppleScript* compiled = script(hidden);
@@ -82,7 +84,9 @@ void Dock::setAutoHide(bool hidden) {
   runTool(osascriptPath, {"-e", autohideSource(hidden)});
 }
 
-void Dock::restartDock() { runTool(killallPath, {"Dock"}); }
+void Dock::restartDock() {
+  runTool(killallPath, {"Dock"});
+}
 
 void Dock::setupHiddenDelay() {
   const auto delay = parseWholeNumber(defaults({"read", std::string(domain), "autohide-delay"}));
@@ -91,13 +95,21 @@ void Dock::setupHiddenDelay() {
   restartDock();
 }
 
-bool Dock::isHidden() { return defaults({"read", std::string(domain), "autohide"}) == "1"; }
+bool Dock::isHidden() {
+  return defaults({"read", std::string(domain), "autohide"}) == "1";
+}
 
-void Dock::hide() { setAutoHide(true); }
+void Dock::hide() {
+  setAutoHide(true);
+}
 
-void Dock::show() { setAutoHide(false); }
+void Dock::show() {
+  setAutoHide(false);
+}
 
-void Dock::toggle() { setAutoHide(!isHidden()); }
+void Dock::toggle() {
+  setAutoHide(!isHidden());
+}
 
 DockEdge Dock::edge() {
   auto& s = state();
@@ -133,20 +145,24 @@ DockSettingsBackup& Dock::backup() {
           if (text.empty()) return std::nullopt;
           return text;
         },
-        .writeFloat = [](const std::string& k, double value) {
-          return runDefaults({"write", std::string(domain), k, "-float", formatFloat(value)})
-              .succeeded();
-        },
-        .writeBool = [](const std::string& k, bool value) {
-          return runDefaults({"write", std::string(domain), k, "-bool", value ? "true" : "false"})
-              .succeeded();
-        },
-        .delete_ = [](const std::string& k) {
-          if (runDefaults({"delete", std::string(domain), k}).succeeded()) return true;
-          // defaults also fails to delete a key that is not there; that is done too.
-          const ProcessResult check = runDefaults({"read", std::string(domain), k});
-          return check.started && !check.timedOut && check.exitStatus == 1 && check.out.empty();
-        },
+        .writeFloat =
+            [](const std::string& k, double value) {
+              return runDefaults({"write", std::string(domain), k, "-float", formatFloat(value)})
+                  .succeeded();
+            },
+        .writeBool =
+            [](const std::string& k, bool value) {
+              return runDefaults(
+                         {"write", std::string(domain), k, "-bool", value ? "true" : "false"})
+                  .succeeded();
+            },
+        .delete_ =
+            [](const std::string& k) {
+              if (runDefaults({"delete", std::string(domain), k}).succeeded()) return true;
+              // defaults also fails to delete a key that is not there; that is done too.
+              const ProcessResult check = runDefaults({"read", std::string(domain), k});
+              return check.started && !check.timedOut && check.exitStatus == 1 && check.out.empty();
+            },
         .reload = [] { restartDock(); },
     };
     s.backup = std::make_unique<DockSettingsBackup>(*platform().settings, std::move(prefs),
@@ -155,9 +171,13 @@ DockSettingsBackup& Dock::backup() {
   return *s.backup;
 }
 
-void Dock::saveOriginalIfNeeded() { backup().saveIfNeeded(); }
+void Dock::saveOriginalIfNeeded() {
+  backup().saveIfNeeded();
+}
 
-void Dock::restoreOriginal() { backup().restore(); }
+void Dock::restoreOriginal() {
+  backup().restore();
+}
 
 void resetDockStateForTesting() {
   auto& s = state();

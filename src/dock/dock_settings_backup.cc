@@ -7,7 +7,9 @@ namespace velmoryn {
 DockSettingsBackup::DockSettingsBackup(SettingsStore& store, Prefs prefs, double appDelay)
     : store(store), prefs(std::move(prefs)), appDelay(appDelay) {}
 
-bool DockSettingsBackup::hasSaved() const { return store.boolForKey(savedKey); }
+bool DockSettingsBackup::hasSaved() const {
+  return store.boolForKey(savedKey);
+}
 
 void DockSettingsBackup::saveIfNeeded() {
   if (hasSaved()) return;

@@ -42,8 +42,8 @@ bool decodeOne(std::string_view bytes, std::size_t& pos, char32_t& out) {
 // Unicode white space and line breaks: the Z categories, U+0009 to U+000D and U+0085.
 bool isWhiteSpaceOrNewline(char32_t c) {
   return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-         c == 0x205F || c == 0x3000;
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
 }
 
 }  // namespace
