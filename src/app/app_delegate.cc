@@ -1,19 +1,227 @@
 #include "app/app_delegate.h"
 
-// Placeholder bodies.
+#include <csignal>
+#include <string>
+
+#include "app/icon.h"
+#include "boot/menu_bar_boot.h"
+#include "dock/dock.h"
+#include "dock/dock_settings_backup.h"
+#include "platform/platform.h"
+
 namespace velmoryn {
-void AppDelegate::applicationDidFinishLaunching() {}
-void AppDelegate::applicationWillTerminate() {}
-void AppDelegate::statusClicked() {}
-void AppDelegate::menuToggle() {}
-void AppDelegate::toggleSwipeReveal() {}
-void AppDelegate::toggleLogin() {}
-void AppDelegate::quit() {}
-bool AppDelegate::isSwipeRevealEnabled() const { return true; }
-void AppDelegate::installSignalHandlers() {}
-void AppDelegate::shutdownRestore() {}
-void AppDelegate::toggle() {}
-void AppDelegate::showMenu() {}
-Menu AppDelegate::buildMenu() { return {}; }
-void AppDelegate::updateIcon() {}
+namespace {
+
+constexpr const char* kShortcutLine = "ショートカット: ⌃⌥⌘D";
+constexpr const char* kSwipeTitle = "画面端のスワイプで一時表示";
+constexpr const char* kSwipeToolTip =
+    "Dockのある画面端にポインタを置いて上へスワイプ（マウスはスクロール）すると、"
+    "Dockを一時的に持ち上げます。";
+constexpr const char* kLoginTitle = "ログイン時に起動";
+constexpr const char* kQuitTitle = "Velmoryn を終了";
+
+// The signals after which the user's Dock settings are put back.
+constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+MenuItemState stateFor(bool on) {
+  return on ? MenuItemState::on : MenuItemState::off;
+}
+
+}  // namespace
+
+void AppDelegate::applicationDidFinishLaunching() {
+  // Ends the process when started with "--login", before anything is made.
+  MenuBarBoot::handleLoginArguments();
+  // Before the status item exists, so the status bar finds the position.
+  MenuBarBoot::seedPosition();
+  MenuBarBoot::ensureRegistered();
+  // The user's own settings go on record before anything below may change them.
+  Dock::backup().saveIfNeeded();
+  installSignalHandlers();
+  Dock::setupHiddenDelay();
+  Dock::primeEdge();
+  // Adopt the Dock's mode as it is; launch neither hides nor shows it.
+  hiddenState = Dock::isHidden();
+
+  statusItem = platform().statusBar->statusItem(kVariableStatusItemLength);
+  if (statusItem) {
+    statusItem->setAutosaveName(std::string(MenuBarBoot::autosaveName));
+    if (statusItem->hasButton()) {
+      statusItem->setButtonAction(Action{"statusClicked", [weak = weak_from_this()] {
+                                           if (auto self = weak.lock()) self->statusClicked();
+                                         }});
+      // Fire on release of either button, so the click rule can tell them apart.
+      statusItem->sendActionOn(kLeftMouseUpMask | kRightMouseUpMask);
+    }
+  }
+
+  hotKey = HotKey::create([weak = weak_from_this()] {
+    if (auto self = weak.lock()) self->toggle();
+  });
+
+  edgeReveal->isEnabled = [weak = weak_from_this()] {
+    auto self = weak.lock();
+    return self && self->isSwipeRevealEnabled();
+  };
+  edgeReveal->isDockHidden = [weak = weak_from_this()] {
+    auto self = weak.lock();
+    return self && self->hiddenState;
+  };
+  // Lifting the Dock needs nothing of the delegate.
+  edgeReveal->onReveal = [] { Dock::show(); };
+  edgeReveal->onConceal = [weak = weak_from_this()] {
+    auto self = weak.lock();
+    if (self && self->hiddenState) Dock::hide();
+  };
+  edgeReveal->start();
+
+  updateIcon();
+}
+
+void AppDelegate::applicationWillTerminate() {
+  shutdownRestore();
+}
+
+void AppDelegate::installSignalHandlers() {
+  SignalService& signals = *platform().signals;
+  for (int sig : kTerminationSignals) {
+    // Off first, so that from now on the signal only reaches the source.
+    signals.ignore(sig);
+    auto source = signals.makeSource(sig, [weak = weak_from_this()] {
+      if (auto self = weak.lock()) self->shutdownRestore();
+      platform().process->exit(0);
+    });
+    source->resume();
+    signalSources.push_back(std::move(source));
+  }
+}
+
+void AppDelegate::shutdownRestore() {
+  // Set before the work, so a second request during it does nothing.
+  if (restored) return;
+  restored = true;
+  edgeReveal->stop();
+  Dock::backup().restore();
+}
+
+void AppDelegate::statusClicked() {
+  const std::optional<CurrentEvent> event = platform().application->currentEvent();
+  if (event && (event->type == EventType::rightMouseUp ||
+                (event->modifierFlags & kControlModifierFlag) != 0)) {
+    showMenu();
+    return;
+  }
+  toggle();
+}
+
+void AppDelegate::menuToggle() {
+  toggle();
+}
+
+void AppDelegate::toggle() {
+  if (edgeReveal->isRevealing()) {
+    // The reveal has lifted the Dock; it stays up and the program is now in shown mode.
+    edgeReveal->cancel();
+    hiddenState = false;
+  } else {
+    hiddenState = !hiddenState;
+  }
+  if (hiddenState) {
+    Dock::hide();
+  } else {
+    Dock::show();
+  }
+  updateIcon();
+}
+
+void AppDelegate::showMenu() {
+  // During a reveal the Dock's autohide is off because of the reveal, not the user.
+  if (!edgeReveal->isRevealing()) {
+    hiddenState = Dock::isHidden();
+    updateIcon();
+  }
+  if (!statusItem) return;
+  statusItem->setMenu(buildMenu());
+  if (statusItem->hasButton()) statusItem->performClick();
+  // Detached again, so the next click reaches statusClicked instead of the menu.
+  statusItem->setMenu(std::nullopt);
+}
+
+Menu AppDelegate::buildMenu() {
+  // Every action holds the delegate weakly, as the platform's target would.
+  auto action = [weak = weak_from_this()](const char* selector, void (AppDelegate::*method)()) {
+    return Action{selector, [weak, method] {
+                    if (auto self = weak.lock()) ((*self).*method)();
+                  }};
+  };
+
+  Menu menu;
+
+  MenuItem toggleItem;
+  toggleItem.title = hiddenState ? "Dockを表示" : "Dockを隠す";
+  toggleItem.action = action("menuToggle", &AppDelegate::menuToggle);
+  menu.items.push_back(toggleItem);
+
+  menu.items.push_back(MenuItem::separator());
+
+  MenuItem shortcut;
+  shortcut.title = kShortcutLine;
+  shortcut.enabled = false;
+  menu.items.push_back(shortcut);
+
+  MenuItem swipe;
+  swipe.title = kSwipeTitle;
+  swipe.action = action("toggleSwipeReveal", &AppDelegate::toggleSwipeReveal);
+  swipe.state = stateFor(isSwipeRevealEnabled());
+  swipe.toolTip = kSwipeToolTip;
+  menu.items.push_back(swipe);
+
+  MenuItem login;
+  login.title = kLoginTitle;
+  login.action = action("toggleLogin", &AppDelegate::toggleLogin);
+  login.state = stateFor(platform().loginItems->status() == kLoginItemEnabled);
+  menu.items.push_back(login);
+
+  menu.items.push_back(MenuItem::separator());
+
+  MenuItem quitItem;
+  quitItem.title = kQuitTitle;
+  quitItem.action = action("quit", &AppDelegate::quit);
+  quitItem.keyEquivalent = "q";
+  menu.items.push_back(quitItem);
+
+  return menu;
+}
+
+void AppDelegate::toggleSwipeReveal() {
+  platform().settings->setBool(swipeRevealKey, !isSwipeRevealEnabled());
+  if (!isSwipeRevealEnabled() && edgeReveal->isRevealing()) {
+    edgeReveal->cancel();
+    if (hiddenState) Dock::hide();
+  }
+}
+
+bool AppDelegate::isSwipeRevealEnabled() const {
+  const SettingsStore& store = *platform().settings;
+  if (!store.object(swipeRevealKey)) return true;
+  return store.boolForKey(swipeRevealKey);
+}
+
+void AppDelegate::toggleLogin() {
+  LoginItemService& service = *platform().loginItems;
+  const auto error =
+      service.status() == kLoginItemEnabled ? service.unregisterApp() : service.registerApp();
+  if (error) platform().log->write("ログイン項目の変更に失敗: " + error->description);
+}
+
+void AppDelegate::quit() {
+  platform().application->terminate();
+}
+
+void AppDelegate::updateIcon() {
+  if (!statusItem || !statusItem->hasButton()) return;
+  statusItem->setButtonImage(Icon::image(hiddenState));
+  statusItem->setButtonToolTip(hiddenState ? "Velmoryn / Dock非表示中" : "Velmoryn / Dock表示中");
+}
+
 }  // namespace velmoryn

@@ -1,6 +1,7 @@
 // The one application delegate: launch, the status item and its menu, the
 // toggle, signals and the restore of the user's Dock settings on the way out.
-// Main thread only.
+// Main thread only: notifications, actions, hot-key work items and signal
+// handlers all arrive there.
 #pragma once
 
 #include <memory>
@@ -19,20 +20,25 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   static constexpr const char* swipeRevealKey = "swipeRevealEnabled";
 
   // Closures handed out refer back weakly, so the delegate lives in a shared pointer.
+  // Creation does no work: nothing is read, registered or shown before launch.
   static std::shared_ptr<AppDelegate> create() {
     return std::shared_ptr<AppDelegate>(new AppDelegate);
   }
 
+  // The launch sequence.
   void applicationDidFinishLaunching() override;
+  // The shutdown restore.
   void applicationWillTerminate() override;
 
-  // Actions.
+  // Actions, reachable by these selectors: "statusClicked", "menuToggle",
+  // "toggleSwipeReveal", "toggleLogin", "quit".
   void statusClicked();
   void menuToggle();
   void toggleSwipeReveal();
   void toggleLogin();
   void quit();
 
+  // The edge-swipe setting; on while nothing is stored.
   bool isSwipeRevealEnabled() const;
 
  private:

@@ -1,10 +1,54 @@
 #include "app/entry_point.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "platform/platform.h"
 
-// Placeholder body.
 namespace velmoryn {
+
 Application* app = nullptr;
 std::shared_ptr<AppDelegate> delegate;
-int runEntryPoint() { return 0; }
+
+namespace {
+
+bool contains(const std::vector<std::string>& args, const char* option) {
+  return std::find(args.begin(), args.end(), option) != args.end();
+}
+
+// Registers or unregisters the login item and ends the process. A failure
+// ends with status 1 so that scripts can tell it from success.
+void runLoginCommand(bool unregister) {
+  LoginItemService& service = *platform().loginItems;
+  ProcessEnvironment& process = *platform().process;
+  const auto error = unregister ? service.unregisterApp() : service.registerApp();
+  if (error) {
+    process.printLine("error: " + error->description);
+    process.exit(1);
+    return;
+  }
+  // Read afresh: a register can succeed and still need approval.
+  process.printLine("status: " + std::to_string(service.status()) + " (1=enabled)");
+  process.exit(0);
+}
+
+}  // namespace
+
+int runEntryPoint() {
+  const std::vector<std::string> args = platform().process->arguments();
+  const bool unregister = contains(args, "--unregister-login");
+  if (unregister || contains(args, "--register-login")) {
+    runLoginCommand(unregister);
+    return 0;  // not reached: the command ends the process
+  }
+
+  app = platform().application;
+  app->setActivationPolicyAccessory();
+  delegate = AppDelegate::create();
+  app->setDelegate(delegate.get());
+  app->run();
+  return 0;
+}
+
 }  // namespace velmoryn

@@ -1,4 +1,5 @@
 // The process entry: the two login options, or the menu-bar application.
+// Main thread, before any event loop exists.
 #pragma once
 
 #include <memory>
@@ -12,7 +13,10 @@ namespace velmoryn {
 extern Application* app;
 extern std::shared_ptr<AppDelegate> delegate;
 
-// Uses the installed platform. Returns the exit status.
+// Uses the installed platform. "--register-login" or "--unregister-login"
+// anywhere among the arguments: answers on standard output and ends the
+// process (status 0 on success, 1 on failure). Otherwise runs the application
+// and returns the exit status should its loop ever return.
 int runEntryPoint();
 
 }  // namespace velmoryn

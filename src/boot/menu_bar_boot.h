@@ -11,16 +11,23 @@ struct MenuBarBoot {
   MenuBarBoot() = delete;
 
   static constexpr std::string_view autosaveName = "Velmoryn";
-  // Must end in the autosave name.
+  // A fixed text that must end in the autosave name: the status bar looks the
+  // position up under this key.
   static constexpr const char* positionKey = "NSStatusItem Preferred Position Velmoryn";
   static constexpr std::int64_t seedPositionValue = 300;
+  // Present (true or false) once the program has registered or unregistered
+  // the login item itself; from then on it never registers on its own.
   static constexpr const char* loginRegisteredKey = "menuBarBoot.loginRegistered";
 
+  // Stores the seed position unless any value is stored already.
   static void seedPosition();
+  // Registers the login item at the first launch that succeeds in doing so.
   static void ensureRegistered();
-  // Returns only when "--login" is not among the arguments.
+  // Answers "--login on|off|status" and ends the process; returns only when
+  // "--login" is not among the arguments.
   static void handleLoginArguments();
 
+  // The Japanese text for a login-item status.
   static std::string_view statusText(std::int64_t status);
 };
 

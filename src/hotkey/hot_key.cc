@@ -1,12 +1,55 @@
+// Main thread only: the event manager calls the handler on the thread that
+// runs the application's event loop.
 #include "hotkey/hot_key.h"
 
-// Placeholder bodies.
+#include <string>
+
+#include "platform/platform.h"
+
 namespace velmoryn {
+
 std::shared_ptr<HotKey> HotKey::create(std::function<void()> action) {
-  return std::shared_ptr<HotKey>(new HotKey(std::move(action)));
+  auto hotKey = std::shared_ptr<HotKey>(new HotKey(std::move(action)));
+  // After the shared pointer exists, so that a press can take a strong reference.
+  hotKey->registerHotKey();
+  return hotKey;
 }
+
 HotKey::HotKey(std::function<void()> a) : action(std::move(a)) {}
-HotKey::~HotKey() = default;
-void HotKey::registerHotKey() {}
-OSStatus HotKey::handleEvent(EventHandlerCallRef, EventRef, void*) { return kNoErr; }
+
+HotKey::~HotKey() {
+  HotKeyService& service = *platform().hotKeys;
+  if (ref != nullptr) service.unregisterEventHotKey(ref);
+  if (handler != nullptr) service.removeEventHandler(handler);
+}
+
+void HotKey::registerHotKey() {
+  HotKeyService& service = *platform().hotKeys;
+  const EventTypeSpec pressed{eventClassKeyboard, eventHotKeyPressed};
+  EventTargetRef target = service.applicationEventTarget();
+  // Safe because the destructor removes the handler before the object's storage is freed.
+  service.installEventHandler(target, &HotKey::handleEvent, 1, &pressed, this, &handler);
+
+  const OSStatus status = service.registerEventHotKey(
+      keyCodeD, modifiers, EventHotKeyID{signature, hotKeyId}, target, registrationOptions, &ref);
+  if (status != kNoErr) {
+    ref = nullptr;
+    platform().log->write("Velmoryn: ショートカット ⌃⌥⌘D を登録できませんでした（" +
+                          std::to_string(static_cast<std::int32_t>(status)) + "）");
+  }
+}
+
+OSStatus HotKey::handleEvent(EventHandlerCallRef, EventRef, void* userData) {
+  if (userData == nullptr) return kNoErr;
+  // Safe because the handler is removed before the object goes away.
+  auto* hotKey = static_cast<HotKey*>(userData);
+  // The work item keeps the object alive until it has run; the action is read then.
+  std::shared_ptr<HotKey> strong = hotKey->weak_from_this().lock();
+  if (!strong) return kNoErr;
+  platform().mainQueue->async([strong] {
+    if (strong->action) strong->action();
+  });
+  return kNoErr;
+}
+
 }  // namespace velmoryn
