@@ -1,0 +1,119 @@
+#include "platform/linux/icon_renderer_linux.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <numbers>
+#include <type_traits>
+
+namespace velmoryn {
+namespace {
+
+struct SurfaceDeleter {
+  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+struct ContextDeleter {
+  void operator()(cairo_t* cr) const { cairo_destroy(cr); }
+};
+
+// A rounded rectangle as one closed subpath with elliptical corners, like the
+// platform's rounded-rect path; the corners are limited to half the sides.
+void addRoundedRect(cairo_t* cr, const RoundedRectElement& element) {
+  const Rect& r = element.rect;
+  const double rx = std::clamp(element.cornerWidth, 0.0, r.width / 2);
+  const double ry = std::clamp(element.cornerHeight, 0.0, r.height / 2);
+  if (rx <= 0 || ry <= 0) {
+    cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+    return;
+  }
+  constexpr double quarter = std::numbers::pi / 2;
+  cairo_new_sub_path(cr);
+  const auto corner = [&](double cx, double cy, double from) {
+    cairo_save(cr);
+    cairo_translate(cr, cx, cy);
+    cairo_scale(cr, rx, ry);
+    cairo_arc(cr, 0, 0, 1, from, from + quarter);
+    cairo_restore(cr);
+  };
+  corner(r.maxX() - rx, r.minY() + ry, -quarter);
+  corner(r.maxX() - rx, r.maxY() - ry, 0);
+  corner(r.minX() + rx, r.maxY() - ry, quarter);
+  corner(r.minX() + rx, r.minY() + ry, 2 * quarter);
+  cairo_close_path(cr);
+}
+
+// The image's drawing context, backed by a cairo context whose user space is
+// already the image's point space.
+class CairoDrawingContext : public DrawingContext {
+ public:
+  explicit CairoDrawingContext(cairo_t* cr) : cr(cr) {}
+
+  void setFillColor(Color color) override {
+    cairo_set_source_rgba(cr, color.red, color.green, color.blue, color.alpha);
+  }
+
+  void fillPathEvenOdd(const Path& path) override {
+    cairo_new_path(cr);
+    for (const PathElement& element : path.elements) {
+      std::visit(
+          [this](const auto& e) {
+            using T = std::decay_t<decltype(e)>;
+            if constexpr (std::is_same_v<T, RoundedRectElement>) {
+              addRoundedRect(cr, e);
+            } else if constexpr (std::is_same_v<T, RectElement>) {
+              cairo_rectangle(cr, e.rect.x, e.rect.y, e.rect.width, e.rect.height);
+            } else if constexpr (std::is_same_v<T, MoveToElement>) {
+              cairo_move_to(cr, e.point.x, e.point.y);
+            } else if constexpr (std::is_same_v<T, LineToElement>) {
+              cairo_line_to(cr, e.point.x, e.point.y);
+            } else {
+              cairo_close_path(cr);
+            }
+          },
+          element);
+    }
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+    cairo_fill(cr);
+  }
+
+ private:
+  cairo_t* cr;  // safe because the context outlives every drawing call
+};
+
+}  // namespace
+
+bool renderIconPng(const IconImage& image, double scale, const std::filesystem::path& file) {
+  if (!image.drawingHandler || !(scale > 0)) return false;
+  const int pixelWidth = static_cast<int>(std::lround(image.width * scale));
+  const int pixelHeight = static_cast<int>(std::lround(image.height * scale));
+  if (pixelWidth <= 0 || pixelHeight <= 0) return false;
+
+  std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth, pixelHeight));
+  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return false;
+  std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
+  if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return false;
+
+  // A new image surface is transparent; make sure of it all the same.
+  cairo_set_operator(cr.get(), CAIRO_OPERATOR_CLEAR);
+  cairo_paint(cr.get());
+  cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
+
+  // Pixel rows run downward; an image that is not flipped has its origin at
+  // the lower left with y growing upward.
+  if (image.flipped) {
+    cairo_scale(cr.get(), scale, scale);
+  } else {
+    cairo_translate(cr.get(), 0, pixelHeight);
+    cairo_scale(cr.get(), scale, -scale);
+  }
+
+  CairoDrawingContext context(cr.get());
+  if (!image.drawingHandler(&context)) return false;
+  cairo_surface_flush(surface.get());
+  return cairo_surface_write_to_png(surface.get(), file.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace velmoryn

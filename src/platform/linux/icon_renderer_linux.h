@@ -1,0 +1,16 @@
+// Renders a code-drawn image to a PNG file with cairo, for the simulated
+// desktop. Any thread: each call uses its own surface.
+#pragma once
+
+#include <filesystem>
+
+#include "platform/icon_image.h"
+
+namespace velmoryn {
+
+// Draws the image at the given scale (1 gives one pixel per point, 2 gives
+// two) onto a transparent canvas and writes it as PNG. False when the image
+// has no handler, the handler reports failure, or the file cannot be written.
+bool renderIconPng(const IconImage& image, double scale, const std::filesystem::path& file);
+
+}  // namespace velmoryn
