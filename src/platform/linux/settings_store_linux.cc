@@ -1,0 +1,358 @@
+// Main thread only (the free functions are thread-safe).
+#include "platform/linux/settings_store_linux.h"
+
+#include <fcntl.h>
+#include <plist/plist.h>
+#include <pwd.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <system_error>
+#include <vector>
+
+namespace velmoryn {
+namespace fs = std::filesystem;
+
+namespace {
+
+// A larger file is not ours; reading it whole would only waste memory.
+constexpr off_t kMaximumFileSize = 16 * 1024 * 1024;
+// A temporary file this old belongs to a writer that died; a younger one may
+// belong to another instance writing right now.
+constexpr auto kStaleTemporaryAge = std::chrono::hours(1);
+
+std::string errnoText(int code) {
+  return std::strerror(code);
+}
+
+void closeKeepingErrno(int fd) {
+  int saved = errno;
+  ::close(fd);
+  errno = saved;
+}
+
+// mkdir -p, giving every folder it creates mode 0700 whatever the umask.
+std::optional<FileWriteError> createFolders(const fs::path& folder) {
+  fs::path prefix;
+  for (const fs::path& part : folder) {
+    prefix /= part;
+    if (prefix == prefix.root_path()) continue;
+    if (::mkdir(prefix.c_str(), 0700) == 0) {
+      ::chmod(prefix.c_str(), 0700);
+      continue;
+    }
+    int code = errno;
+    struct stat info {};
+    if (code == EEXIST && ::stat(prefix.c_str(), &info) == 0) {
+      if (S_ISDIR(info.st_mode)) continue;
+      code = ENOTDIR;
+    }
+    return FileWriteError{code, prefix, "create folder"};
+  }
+  return std::nullopt;
+}
+
+std::string localTimestamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  return text;
+}
+
+// Moves `from` to `to` only when nothing is at `to` yet.
+bool renameNoReplace(const fs::path& from, const fs::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // The file system cannot refuse to replace; check first instead.
+  struct stat info {};
+  if (::lstat(to.c_str(), &info) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+}  // namespace
+
+fs::path userConfigHome() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && *xdg && fs::path(xdg).is_absolute()) return xdg;
+  const char* home = std::getenv("HOME");
+  if (home && *home) return fs::path(home) / ".config";
+  // No HOME (a bare service environment): ask the user database.
+  std::vector<char> buffer(16384);
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+      found->pw_dir && *found->pw_dir) {
+    return fs::path(found->pw_dir) / ".config";
+  }
+  return fs::path(".config");
+}
+
+fs::path defaultSettingsPath() {
+  return userConfigHome() / "velmoryn" / "preferences.plist";
+}
+
+bool isTemporaryFileOf(const fs::path& file, const std::string& name) {
+  std::string prefix = "." + file.filename().string() + ".tmp-";
+  return name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::optional<FileWriteError> writeFileAtomically(const fs::path& file, std::string_view contents,
+                                                  unsigned mode) {
+  fs::path folder = file.parent_path();
+  if (folder.empty()) folder = ".";
+  if (auto error = createFolders(folder)) return error;
+
+  // Hidden and marked, so that nobody takes it for the file itself.
+  std::string pattern = (folder / ("." + file.filename().string() + ".tmp-XXXXXX")).string();
+  int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) return FileWriteError{errno, folder, "create temporary file"};
+  fs::path temporary = pattern;
+  auto fail = [&](const char* step, const fs::path& where) {
+    int code = errno;
+    if (fd >= 0) ::close(fd);
+    ::unlink(temporary.c_str());
+    return FileWriteError{code, where, step};
+  };
+
+  if (::fchmod(fd, mode) != 0) return fail("set mode", temporary);
+  const char* data = contents.data();
+  std::size_t left = contents.size();
+  while (left > 0) {
+    ssize_t written = ::write(fd, data, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return fail("write", temporary);
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  if (::fsync(fd) != 0) return fail("fsync", temporary);
+  int closing = fd;
+  fd = -1;
+  if (::close(closing) != 0) return fail("close", temporary);
+  if (::rename(temporary.c_str(), file.c_str()) != 0) return fail("rename", file);
+
+  // Makes the rename itself durable. Some file systems cannot sync a folder;
+  // the new file is in place all the same, so that is not a failure.
+  int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd >= 0) {
+    ::fsync(folderFd);
+    ::close(folderFd);
+  }
+  return std::nullopt;
+}
+
+void PlistSettingsStore::PlistFree::operator()(void* node) const {
+  plist_free(node);
+}
+
+PlistSettingsStore::PlistSettingsStore(fs::path file, Log& log)
+    : file(std::move(file)), log(log), root(plist_new_dict()) {
+  load();
+  removeStaleTemporaryFiles();
+}
+
+PlistSettingsStore::~PlistSettingsStore() = default;
+
+void PlistSettingsStore::load() {
+  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return;  // first run: nothing stored yet
+    moveAside(errnoText(errno));
+    return;
+  }
+  std::string contents;
+  struct stat info {};
+  std::string reason;
+  if (::fstat(fd, &info) != 0) {
+    reason = errnoText(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    reason = "通常のファイルではありません";
+  } else if (info.st_size > kMaximumFileSize) {
+    reason = "ファイルが大きすぎます";
+  } else {
+    char buffer[65536];
+    for (;;) {
+      ssize_t got = ::read(fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        reason = errnoText(errno);
+        break;
+      }
+      if (got == 0) break;
+      contents.append(buffer, static_cast<std::size_t>(got));
+      if (contents.size() > static_cast<std::size_t>(kMaximumFileSize)) {
+        reason = "ファイルが大きすぎます";
+        break;
+      }
+    }
+  }
+  closeKeepingErrno(fd);
+  if (!reason.empty()) {
+    moveAside(reason);
+    return;
+  }
+  if (contents.empty()) {
+    moveAside("空のファイルです");
+    return;
+  }
+  plist_t parsed = nullptr;
+  plist_from_memory(contents.data(), static_cast<std::uint32_t>(contents.size()), &parsed);
+  if (!parsed) {
+    moveAside("プロパティリストとして読めません");
+    return;
+  }
+  Dictionary loaded(parsed);
+  if (plist_get_node_type(parsed) != PLIST_DICT) {
+    moveAside("最上位が辞書ではありません");
+    return;
+  }
+  root = std::move(loaded);
+}
+
+void PlistSettingsStore::removeStaleTemporaryFiles() {
+  std::error_code error;
+  fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+  auto now = fs::file_time_type::clock::now();
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    if (!isTemporaryFileOf(file, entry.path().filename().string())) continue;
+    std::error_code ignored;
+    auto written = fs::last_write_time(entry.path(), ignored);
+    if (!ignored && now - written > kStaleTemporaryAge) fs::remove(entry.path(), ignored);
+  }
+}
+
+// The user's data is never overwritten: what cannot be read is kept under a
+// new name for the user to inspect, and the store starts empty.
+bool PlistSettingsStore::moveAside(const std::string& reason) {
+  unreadableReason = reason;
+  std::string base = file.string() + ".unreadable-" + localTimestamp();
+  fs::path aside = base;
+  for (int attempt = 2; attempt < 100; ++attempt) {
+    if (renameNoReplace(file, aside)) {
+      fileInTheWay = false;
+      log.write("Velmoryn: 設定ファイル " + file.string() + " を読み込めないため " +
+                aside.string() + " に移し、空の設定で始めます（" + reason + "）");
+      return true;
+    }
+    if (errno == ENOENT) {  // gone meanwhile: nothing left to protect
+      fileInTheWay = false;
+      return true;
+    }
+    if (errno != EEXIST) break;
+    aside = base + "-" + std::to_string(attempt);
+  }
+  fileInTheWay = true;
+  reportFailure("Velmoryn: 設定ファイル " + file.string() + " を読み込めず、退避もできません（" +
+                reason + "、" + errnoText(errno) +
+                "）。このファイルには書き込まず、設定はメモリ上だけに保ちます");
+  return false;
+}
+
+std::optional<SettingsValue> PlistSettingsStore::object(const std::string& key) const {
+  plist_t node = plist_dict_get_item(root.get(), key.c_str());
+  if (!node) return std::nullopt;
+  switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+      std::uint8_t value = 0;
+      plist_get_bool_val(node, &value);
+      return SettingsValue{value != 0};
+    }
+    case PLIST_UINT: {
+      // The library keeps every integer in 64 bits; a negative one comes
+      // back as its two's complement.
+      std::uint64_t value = 0;
+      plist_get_uint_val(node, &value);
+      return SettingsValue{static_cast<std::int64_t>(value)};
+    }
+    case PLIST_REAL: {
+      double value = 0;
+      plist_get_real_val(node, &value);
+      return SettingsValue{value};
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+void PlistSettingsStore::setBool(const std::string& key, bool value) {
+  store(key, plist_new_bool(value ? 1 : 0));
+}
+
+void PlistSettingsStore::setInteger(const std::string& key, std::int64_t value) {
+  store(key, plist_new_uint(static_cast<std::uint64_t>(value)));
+}
+
+void PlistSettingsStore::setDouble(const std::string& key, double value) {
+  store(key, plist_new_real(value));
+}
+
+void PlistSettingsStore::store(const std::string& key, void* node) {
+  plist_t existing = plist_dict_get_item(root.get(), key.c_str());
+  bool same = existing && plist_get_node_type(existing) == plist_get_node_type(node) &&
+              plist_compare_node_value(existing, node);
+  if (same) {
+    plist_free(node);
+    if (dirty) persist();
+    return;
+  }
+  plist_dict_set_item(root.get(), key.c_str(), node);  // takes ownership
+  dirty = true;
+  persist();
+}
+
+void PlistSettingsStore::remove(const std::string& key) {
+  if (plist_dict_get_item(root.get(), key.c_str())) {
+    plist_dict_remove_item(root.get(), key.c_str());
+    dirty = true;
+  }
+  if (dirty) persist();
+}
+
+void PlistSettingsStore::synchronize() {
+  if (dirty) persist();
+}
+
+void PlistSettingsStore::persist() {
+  if (fileInTheWay && !moveAside(unreadableReason)) return;
+  char* xml = nullptr;
+  std::uint32_t length = 0;
+  plist_to_xml(root.get(), &xml, &length);
+  if (!xml) {
+    reportFailure("Velmoryn: 設定を書き出せませんでした（" + file.string() + "）");
+    return;
+  }
+  auto error = writeFileAtomically(file, std::string_view(xml, length));
+  plist_to_xml_free(xml);
+  if (error) {
+    reportFailure("Velmoryn: 設定を " + file.string() + " に保存できません（" + error->step + " " +
+                  error->path.string() + ": " + errnoText(error->code) +
+                  "）。値はメモリ上に保ち、次の変更か同期のときにもう一度保存します");
+    return;
+  }
+  dirty = false;
+  if (!lastFailure.empty()) {
+    lastFailure.clear();
+    log.write("Velmoryn: 設定を " + file.string() + " に保存できました");
+  }
+}
+
+void PlistSettingsStore::reportFailure(const std::string& line) {
+  if (line == lastFailure) return;
+  lastFailure = line;
+  log.write(line);
+}
+
+}  // namespace velmoryn

@@ -1,0 +1,80 @@
+// The program's per-user settings store on Linux: one XML property list per
+// user, written through atomically on every change. Main thread only.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/log.h"
+#include "platform/settings_store.h"
+
+namespace velmoryn {
+
+// $XDG_CONFIG_HOME, or $HOME/.config when it is unset, empty or not absolute.
+std::filesystem::path userConfigHome();
+
+// userConfigHome()/velmoryn/preferences.plist
+std::filesystem::path defaultSettingsPath();
+
+// Where and why a file could not be written.
+struct FileWriteError {
+  int code = 0;                // errno
+  std::filesystem::path path;  // the file or folder the failing step worked on
+  std::string step;            // "create folder", "write", "rename", ...
+};
+
+// Replaces `file` with `contents` so that a crash at any instant leaves either
+// the old or the new file: a temporary file in the same folder, written,
+// fsync'd, renamed over the file, the folder fsync'd. Missing folders are
+// created with mode 0700; the file gets `mode`.
+std::optional<FileWriteError> writeFileAtomically(const std::filesystem::path& file,
+                                                  std::string_view contents, unsigned mode = 0600);
+
+// True for names writeFileAtomically() gives its temporary files for `file`.
+bool isTemporaryFileOf(const std::filesystem::path& file, const std::string& name);
+
+class PlistSettingsStore : public SettingsStore {
+ public:
+  // Loads the file once. An unreadable file is moved aside, with one log line.
+  PlistSettingsStore(std::filesystem::path file, Log& log);
+  ~PlistSettingsStore() override;
+  PlistSettingsStore(const PlistSettingsStore&) = delete;
+  PlistSettingsStore& operator=(const PlistSettingsStore&) = delete;
+
+  // Entries of other types in the file read as absent, yet are kept.
+  std::optional<SettingsValue> object(const std::string& key) const override;
+  void setBool(const std::string& key, bool value) override;
+  void setInteger(const std::string& key, std::int64_t value) override;
+  void setDouble(const std::string& key, double value) override;
+  // Removes the entry whatever its type.
+  void remove(const std::string& key) override;
+  // Writes again when an earlier write failed; otherwise the file is current.
+  void synchronize() override;
+
+ private:
+  struct PlistFree {
+    void operator()(void* node) const;
+  };
+  using Dictionary = std::unique_ptr<void, PlistFree>;
+
+  void load();
+  void removeStaleTemporaryFiles();
+  bool moveAside(const std::string& reason);
+  // Replaces the entry with `node` (owned) unless it already holds the same value.
+  void store(const std::string& key, void* node);
+  void persist();
+  void reportFailure(const std::string& line);
+
+  std::filesystem::path file;
+  Log& log;
+  Dictionary root;
+  bool dirty = false;         // memory holds changes the file does not
+  bool fileInTheWay = false;  // an unreadable file could not be moved aside yet
+  std::string unreadableReason;
+  std::string lastFailure;  // repeated identical failures are logged once
+};
+
+}  // namespace velmoryn
