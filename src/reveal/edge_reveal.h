@@ -29,10 +29,18 @@ class EdgeReveal : public std::enable_shared_from_this<EdgeReveal> {
 
   // The monitor's handler and the timer refer to the object weakly, so it must
   // be owned by a shared pointer.
-  static std::shared_ptr<EdgeReveal> create() { return std::shared_ptr<EdgeReveal>(new EdgeReveal); }
+  static std::shared_ptr<EdgeReveal> create() {
+    return std::shared_ptr<EdgeReveal>(new EdgeReveal);
+  }
 
+  // Installs the global scroll monitor once; a refused install is retried by
+  // the next start().
   void start();
+  // Removes the monitor and ends a running reveal without onConceal.
+  // Destruction does neither: the owner calls stop() on the way out, and a
+  // monitor delivery or tick that comes after destruction does nothing.
   void stop();
+  // Ends a running reveal without onConceal and restarts the gesture's sum.
   void cancel();
   bool isRevealing() const { return revealing; }
 
