@@ -1,6 +1,304 @@
+// Any thread: every run owns its own process, pipes and buffers.
 #include "platform/posix/posix_process_runner.h"
 
-// Placeholder body.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+#if defined(__linux__)
+#include <sys/syscall.h>
+#endif
+
+extern char** environ;
+
 namespace velmoryn {
-ProcessResult PosixProcessRunner::run(const ProcessRequest&) { return {}; }
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// A descriptor closed on every path out of run().
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() { reset(); }
+
+  int get() const { return fd; }
+  explicit operator bool() const { return fd >= 0; }
+  void reset(int next = -1) {
+    // A close interrupted by a signal has still released the descriptor on
+    // Linux and macOS; retrying could close a descriptor another thread opened.
+    if (fd >= 0) ::close(fd);
+    fd = next;
+  }
+
+ private:
+  int fd = -1;
+};
+
+// Moves a descriptor above the standard three, so that the child's dup2 onto
+// 0, 1 or 2 always copies it (a dup2 onto itself would keep close-on-exec).
+bool keepAboveStandardStreams(Fd& fd) {
+  if (fd.get() > STDERR_FILENO) return true;
+  const int moved = ::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  if (moved < 0) return false;
+  fd.reset(moved);
+  return true;
+}
+
+// Both ends close-on-exec from the start, so a spawn on another thread never
+// inherits them.
+bool makePipe(Fd& readEnd, Fd& writeEnd) {
+  int fds[2];
+#if defined(__APPLE__)
+  // No pipe2 here; POSIX_SPAWN_CLOEXEC_DEFAULT covers the short window.
+  if (::pipe(fds) != 0) return false;
+  ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+  ::fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+#else
+  if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+#endif
+  readEnd.reset(fds[0]);
+  writeEnd.reset(fds[1]);
+  return keepAboveStandardStreams(readEnd) && keepAboveStandardStreams(writeEnd);
+}
+
+class SpawnFileActions {
+ public:
+  SpawnFileActions() { ok = ::posix_spawn_file_actions_init(&actions) == 0; }
+  ~SpawnFileActions() {
+    if (ok) ::posix_spawn_file_actions_destroy(&actions);
+  }
+  SpawnFileActions(const SpawnFileActions&) = delete;
+  SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+  posix_spawn_file_actions_t actions;
+  bool ok = false;
+};
+
+class SpawnAttributes {
+ public:
+  SpawnAttributes() { ok = ::posix_spawnattr_init(&attributes) == 0; }
+  ~SpawnAttributes() {
+    if (ok) ::posix_spawnattr_destroy(&attributes);
+  }
+  SpawnAttributes(const SpawnAttributes&) = delete;
+  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+  posix_spawnattr_t attributes;
+  bool ok = false;
+};
+
+// The program ignores SIGTERM, SIGINT and SIGHUP, and ignored signals survive
+// exec: every catchable signal goes back to its default in the tool, and the
+// tool starts with nothing blocked.
+bool prepareAttributes(SpawnAttributes& attr) {
+  if (!attr.ok) return false;
+  sigset_t defaults;
+  sigfillset(&defaults);
+  sigdelset(&defaults, SIGKILL);
+  sigdelset(&defaults, SIGSTOP);
+  sigset_t emptyMask;
+  sigemptyset(&emptyMask);
+  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+#if defined(__APPLE__)
+  flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;  // every descriptor not named below is closed
+#endif
+  return ::posix_spawnattr_setsigdefault(&attr.attributes, &defaults) == 0 &&
+         ::posix_spawnattr_setsigmask(&attr.attributes, &emptyMask) == 0 &&
+         ::posix_spawnattr_setflags(&attr.attributes, flags) == 0;
+}
+
+bool prepareFileActions(SpawnFileActions& file, const Fd* stdoutWrite, const Fd& stderrWrite) {
+  if (!file.ok) return false;
+  posix_spawn_file_actions_t* a = &file.actions;
+  if (::posix_spawn_file_actions_addopen(a, STDIN_FILENO, "/dev/null", O_RDONLY, 0) != 0) {
+    return false;
+  }
+  if (stdoutWrite != nullptr) {
+    if (::posix_spawn_file_actions_adddup2(a, stdoutWrite->get(), STDOUT_FILENO) != 0) return false;
+  } else {
+#if defined(__APPLE__)
+    // Our own standard output, which CLOEXEC_DEFAULT would otherwise close.
+    if (::posix_spawn_file_actions_addinherit_np(a, STDOUT_FILENO) != 0) return false;
+#endif
+  }
+  if (::posix_spawn_file_actions_adddup2(a, stderrWrite.get(), STDERR_FILENO) != 0) return false;
+#if !defined(__APPLE__)
+  if (::posix_spawn_file_actions_addclosefrom_np(a, STDERR_FILENO + 1) != 0) return false;
+#endif
+  return true;
+}
+
+pid_t waitInterruptible(pid_t pid, int* status, int options) {
+  for (;;) {
+    const pid_t got = ::waitpid(pid, status, options);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
+int exitStatusOf(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int millisecondsUntil(SteadyClock::time_point deadline) {
+  const auto left = deadline - SteadyClock::now();
+  if (left <= SteadyClock::duration::zero()) return 0;
+  // Round up, so that a wake-up never comes just before the deadline and spins.
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  return ms > 1'000'000 ? 1'000'000 : static_cast<int>(ms);
+}
+
+// A limit that is not a sensible number of seconds falls back to the default
+// rather than killing every tool at once or never.
+SteadyClock::duration limitOf(double seconds) {
+  constexpr double kDefault = 10.0;
+  constexpr double kLongest = 24 * 60 * 60.0;
+  if (!std::isfinite(seconds) || seconds <= 0) seconds = kDefault;
+  if (seconds > kLongest) seconds = kLongest;
+  return std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(seconds));
+}
+
+// Reads what is there; false once the stream has ended (or failed).
+bool drainOnce(int fd, std::string* sink) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      if (sink != nullptr) sink->append(buffer, static_cast<std::size_t>(n));
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    return false;
+  }
+}
+
+enum class Wait { exited, timedOut };
+
+// Waits for an exit after both pipes have ended. The tool normally exits a
+// moment after closing its streams, but one that closes them and keeps
+// running must still meet the time limit.
+Wait waitForExit(pid_t pid, int* status, SteadyClock::time_point deadline) {
+  if (waitInterruptible(pid, status, WNOHANG) == pid) return Wait::exited;
+#if defined(__linux__) && defined(SYS_pidfd_open)
+  // Not reaped yet, so the process id cannot have been reused.
+  Fd pidFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  if (pidFd) {
+    for (;;) {
+      pollfd p{pidFd.get(), POLLIN, 0};
+      const int ready = ::poll(&p, 1, millisecondsUntil(deadline));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready > 0)
+        return waitInterruptible(pid, status, 0) == pid ? Wait::exited : Wait::timedOut;
+      if (ready == 0 && SteadyClock::now() >= deadline) return Wait::timedOut;
+      if (ready < 0) break;  // fall back to polling the status below
+    }
+  }
+#endif
+  int pauseMs = 1;
+  for (;;) {
+    if (waitInterruptible(pid, status, WNOHANG) == pid) return Wait::exited;
+    const int left = millisecondsUntil(deadline);
+    if (left == 0) return Wait::timedOut;
+    ::poll(nullptr, 0, pauseMs < left ? pauseMs : left);
+    if (pauseMs < 50) pauseMs *= 2;
+  }
+}
+
+}  // namespace
+
+ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
+  ProcessResult result;
+
+  // No search path, and no argument that a C string could not carry exactly.
+  if (request.path.empty() || request.path.front() != '/') return result;
+  if (request.path.find('\0') != std::string::npos) return result;
+  for (const auto& arg : request.args) {
+    if (arg.find('\0') != std::string::npos) return result;
+  }
+
+  Fd outRead, outWrite, errRead, errWrite;
+  if (request.captureStdout && !makePipe(outRead, outWrite)) return result;
+  if (!makePipe(errRead, errWrite)) return result;
+
+  SpawnFileActions file;
+  SpawnAttributes attr;
+  if (!prepareFileActions(file, request.captureStdout ? &outWrite : nullptr, errWrite) ||
+      !prepareAttributes(attr)) {
+    return result;
+  }
+
+  std::vector<char*> argv;
+  argv.reserve(request.args.size() + 2);
+  argv.push_back(const_cast<char*>(request.path.c_str()));
+  for (const auto& arg : request.args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  const auto deadline = SteadyClock::now() + limitOf(timeLimit);
+
+  pid_t pid = -1;
+  // posix_spawn, never posix_spawnp: the path is taken as it is.
+  if (::posix_spawn(&pid, request.path.c_str(), &file.actions, &attr.attributes, argv.data(),
+                    environ) != 0) {
+    return result;
+  }
+  result.started = true;
+
+  // Only the child may hold the write ends, so that end of file means the
+  // tool has closed its streams.
+  outWrite.reset();
+  errWrite.reset();
+
+  bool timedOut = false;
+  while (outRead || errRead) {
+    pollfd fds[2];
+    nfds_t count = 0;
+    if (outRead) fds[count++] = pollfd{outRead.get(), POLLIN, 0};
+    if (errRead) fds[count++] = pollfd{errRead.get(), POLLIN, 0};
+    const int ready = ::poll(fds, count, millisecondsUntil(deadline));
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      break;  // cannot watch the pipes any more; the wait below still keeps the limit
+    }
+    if (ready == 0) {
+      if (SteadyClock::now() >= deadline) {
+        timedOut = true;
+        break;
+      }
+      continue;
+    }
+    for (nfds_t i = 0; i < count; ++i) {
+      if (fds[i].revents == 0) continue;
+      const bool isOut = outRead && fds[i].fd == outRead.get();
+      // Standard error is drained so that a chatty tool never blocks, then dropped.
+      if (!drainOnce(fds[i].fd, isOut ? &result.out : nullptr)) {
+        (isOut ? outRead : errRead).reset();
+      }
+    }
+  }
+
+  int status = 0;
+  if (!timedOut && waitForExit(pid, &status, deadline) == Wait::timedOut) timedOut = true;
+  if (timedOut) {
+    ::kill(pid, SIGKILL);
+    waitInterruptible(pid, &status, 0);  // never leave a zombie
+    result.timedOut = true;
+    result.exitStatus = -1;
+    result.out.clear();
+    return result;
+  }
+  result.exitStatus = exitStatusOf(status);
+  return result;
+}
+
 }  // namespace velmoryn

@@ -1,0 +1,499 @@
+// Any thread: every call opens its own files; writers meet at the lock file.
+#include "platform/linux/dock_domain_linux.h"
+
+#include <fcntl.h>
+#include <plist/plist.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <system_error>
+
+namespace velmoryn::dockdomain {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Property-list dates count seconds from 2001-01-01 00:00:00 UTC.
+constexpr std::int64_t kPlistEpochInUnixTime = 978307200;
+
+plist_t asPlist(void* p) {
+  return static_cast<plist_t>(p);
+}
+
+std::string errnoText(const std::string& what, int error) {
+  return what + ": " + std::strerror(error);
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+  int get() const { return fd; }
+  int release() {
+    const int f = fd;
+    fd = -1;
+    return f;
+  }
+
+ private:
+  int fd;
+};
+
+int openInterruptible(const char* path, int flags, mode_t mode = 0) {
+  for (;;) {
+    const int fd = ::open(path, flags | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EINTR) return fd;
+  }
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// The whole file; none with errno set when it cannot be read.
+std::optional<std::string> readFile(const fs::path& file) {
+  Fd fd(openInterruptible(file.c_str(), O_RDONLY));
+  if (fd.get() < 0) return std::nullopt;
+  std::string bytes;
+  char buffer[16384];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n > 0) {
+      bytes.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0) {
+      return bytes;
+    } else if (errno != EINTR) {
+      return std::nullopt;
+    }
+  }
+}
+
+// Exclusive advisory lock on a file beside the domain, held for its scope.
+// flock locks belong to the open file description, so two threads of one
+// process exclude each other as two processes do.
+class DomainLock {
+ public:
+  explicit DomainLock(const fs::path& root) {
+    const fs::path dir = domainFile(root).parent_path();
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    const fs::path lockFile = dir / "com.apple.dock.plist.lock";
+    Fd fd(openInterruptible(lockFile.c_str(), O_RDWR | O_CREAT, 0644));
+    if (fd.get() < 0) {
+      error = errnoText("cannot open " + lockFile.string(), errno);
+      return;
+    }
+    while (::flock(fd.get(), LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        error = errnoText("cannot lock " + lockFile.string(), errno);
+        return;
+      }
+    }
+    this->fd = fd.release();
+  }
+  ~DomainLock() {
+    if (fd >= 0) ::close(fd);  // closing releases the lock
+  }
+  DomainLock(const DomainLock&) = delete;
+  DomainLock& operator=(const DomainLock&) = delete;
+
+  bool held() const { return fd >= 0; }
+  std::string error;
+
+ private:
+  int fd = -1;
+};
+
+bool isBareWord(const std::string& text) {
+  if (text.empty()) return false;
+  for (const unsigned char c : text) {
+    if (!(std::isalnum(c) || c == '_' || c == '.')) return false;
+  }
+  return true;
+}
+
+std::string quoteIfNeeded(const std::string& text) {
+  if (isBareWord(text)) return text;
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (c == '\n') {
+      out += "\\n";
+      continue;
+    }
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string stringOf(plist_t node) {
+  char* value = nullptr;
+  plist_get_string_val(node, &value);
+  std::string text = value != nullptr ? value : "";
+  std::free(value);
+  return text;
+}
+
+std::string dateText(plist_t node) {
+  int32_t sec = 0, usec = 0;
+  plist_get_date_val(node, &sec, &usec);
+  const std::time_t unixTime = static_cast<std::time_t>(sec + kPlistEpochInUnixTime);
+  std::tm tm{};
+  gmtime_r(&unixTime, &tm);
+  char buffer[64];
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S +0000", &tm);
+  return buffer;
+}
+
+std::string dataText(plist_t node) {
+  char* bytes = nullptr;
+  uint64_t length = 0;
+  plist_get_data_val(node, &bytes, &length);
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text = "{length = " + std::to_string(length) + ", bytes = 0x";
+  for (uint64_t i = 0; i < length; ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    text += kHex[b >> 4];
+    text += kHex[b & 15];
+  }
+  std::free(bytes);
+  return text + "}";
+}
+
+std::string indentOf(int depth) {
+  return std::string(static_cast<std::size_t>(depth) * 4, ' ');
+}
+
+// A value as `defaults` prints it; nested strings are quoted as in the
+// old-style property-list text that it uses for arrays and dictionaries.
+std::string format(plist_t node, int depth, bool nested) {
+  switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+      uint8_t b = 0;
+      plist_get_bool_val(node, &b);
+      return b ? "1" : "0";
+    }
+    case PLIST_UINT: {
+      uint64_t u = 0;
+      plist_get_uint_val(node, &u);
+      return std::to_string(static_cast<std::int64_t>(u));
+    }
+    case PLIST_REAL: {
+      double d = 0;
+      plist_get_real_val(node, &d);
+      return formatReal(d);
+    }
+    case PLIST_STRING: {
+      std::string text = stringOf(node);
+      return nested ? quoteIfNeeded(text) : text;
+    }
+    case PLIST_DATE:
+      return nested ? quoteIfNeeded(dateText(node)) : dateText(node);
+    case PLIST_DATA:
+      return dataText(node);
+    case PLIST_ARRAY: {
+      const uint32_t size = plist_array_get_size(node);
+      if (size == 0) return "(\n" + indentOf(depth) + ")";
+      std::string text = "(\n";
+      for (uint32_t i = 0; i < size; ++i) {
+        text += indentOf(depth + 1) + format(plist_array_get_item(node, i), depth + 1, true);
+        text += i + 1 < size ? ",\n" : "\n";
+      }
+      return text + indentOf(depth) + ")";
+    }
+    case PLIST_DICT: {
+      std::string text = "{\n";
+      plist_dict_iter it = nullptr;
+      plist_dict_new_iter(node, &it);
+      for (;;) {
+        char* key = nullptr;
+        plist_t item = nullptr;
+        plist_dict_next_item(node, it, &key, &item);
+        if (item == nullptr) break;
+        text += indentOf(depth + 1) + quoteIfNeeded(key != nullptr ? key : "") + " = " +
+                format(item, depth + 1, true) + ";\n";
+        std::free(key);
+      }
+      std::free(it);
+      return text + indentOf(depth) + "}";
+    }
+    default:
+      return "";
+  }
+}
+
+const char* typeNameOf(plist_t node) {
+  switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN:
+      return "boolean";
+    case PLIST_UINT:
+      return "integer";
+    case PLIST_REAL:
+      return "float";
+    case PLIST_STRING:
+      return "string";
+    case PLIST_ARRAY:
+      return "array";
+    case PLIST_DICT:
+      return "dictionary";
+    case PLIST_DATE:
+      return "date";
+    case PLIST_DATA:
+      return "data";
+    default:
+      return "unknown";
+  }
+}
+
+}  // namespace
+
+fs::path domainFile(const fs::path& root) {
+  return root / "Library" / "Preferences" / (std::string(kDomain) + ".plist");
+}
+
+fs::path restartsFile(const fs::path& root) {
+  return root / "Library" / "Dock" / "restarts";
+}
+
+Domain::Domain() : dict(plist_new_dict()) {}
+
+Domain::~Domain() {
+  if (dict != nullptr) plist_free(asPlist(dict));
+}
+
+Domain::Domain(Domain&& other) noexcept : dict(other.dict) {
+  other.dict = plist_new_dict();
+}
+
+Domain& Domain::operator=(Domain&& other) noexcept {
+  if (this != &other) std::swap(dict, other.dict);
+  return *this;
+}
+
+bool Domain::has(const std::string& key) const {
+  return plist_dict_get_item(asPlist(dict), key.c_str()) != nullptr;
+}
+
+std::optional<Value> Domain::value(const std::string& key) const {
+  plist_t node = plist_dict_get_item(asPlist(dict), key.c_str());
+  if (node == nullptr) return std::nullopt;
+  switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+      uint8_t b = 0;
+      plist_get_bool_val(node, &b);
+      return Value{b != 0};
+    }
+    case PLIST_UINT: {
+      uint64_t u = 0;
+      plist_get_uint_val(node, &u);
+      return Value{static_cast<std::int64_t>(u)};
+    }
+    case PLIST_REAL: {
+      double d = 0;
+      plist_get_real_val(node, &d);
+      return Value{d};
+    }
+    case PLIST_STRING:
+      return Value{stringOf(node)};
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<std::string> Domain::text(const std::string& key) const {
+  plist_t node = plist_dict_get_item(asPlist(dict), key.c_str());
+  if (node == nullptr) return std::nullopt;
+  return format(node, 0, false);
+}
+
+std::optional<std::string> Domain::typeName(const std::string& key) const {
+  plist_t node = plist_dict_get_item(asPlist(dict), key.c_str());
+  if (node == nullptr) return std::nullopt;
+  return std::string(typeNameOf(node));
+}
+
+std::string Domain::text() const {
+  return format(asPlist(dict), 0, false);
+}
+
+void Domain::set(const std::string& key, const Value& value) {
+  plist_t node = std::visit(
+      [](const auto& v) -> plist_t {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, bool>) {
+          return plist_new_bool(v ? 1 : 0);
+        } else if constexpr (std::is_same_v<T, std::int64_t>) {
+          return plist_new_uint(static_cast<uint64_t>(v));  // read back as signed
+        } else if constexpr (std::is_same_v<T, double>) {
+          return plist_new_real(v);
+        } else {
+          return plist_new_string(v.c_str());
+        }
+      },
+      value);
+  plist_dict_set_item(asPlist(dict), key.c_str(), node);  // frees a value it replaces
+}
+
+bool Domain::remove(const std::string& key) {
+  if (!has(key)) return false;
+  plist_dict_remove_item(asPlist(dict), key.c_str());
+  return true;
+}
+
+std::string Domain::toXml() const {
+  char* xml = nullptr;
+  uint32_t length = 0;
+  plist_to_xml(asPlist(dict), &xml, &length);
+  std::string bytes(xml != nullptr ? xml : "", xml != nullptr ? length : 0);
+  std::free(xml);
+  return bytes;
+}
+
+std::optional<Domain> Domain::fromXml(const std::string& bytes) {
+  if (bytes.empty() || bytes.size() > UINT32_MAX) return std::nullopt;
+  plist_t parsed = nullptr;
+  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &parsed);
+  if (parsed == nullptr) return std::nullopt;
+  if (plist_get_node_type(parsed) != PLIST_DICT) {
+    plist_free(parsed);
+    return std::nullopt;
+  }
+  Domain domain;
+  plist_free(asPlist(domain.dict));
+  domain.dict = parsed;
+  return domain;
+}
+
+Loaded load(const fs::path& root) {
+  Loaded loaded;
+  const fs::path file = domainFile(root);
+  auto bytes = readFile(file);
+  if (!bytes) {
+    const int error = errno;
+    loaded.status = error == ENOENT ? LoadStatus::missing : LoadStatus::unreadable;
+    loaded.error = errnoText("cannot read " + file.string(), error);
+    return loaded;
+  }
+  auto domain = Domain::fromXml(*bytes);
+  if (!domain) {
+    loaded.status = LoadStatus::unreadable;
+    loaded.error = file.string() + " is not a property list";
+    return loaded;
+  }
+  loaded.status = LoadStatus::ok;
+  loaded.domain = std::move(*domain);
+  return loaded;
+}
+
+std::string formatReal(double value) {
+  char buffer[64];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  if (ec != std::errc()) return "";
+  return std::string(buffer, end);
+}
+
+bool writeAtomically(const fs::path& file, const std::string& bytes, std::string& error) {
+  const fs::path dir = file.parent_path();
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec) {
+    error = "cannot create " + dir.string() + ": " + ec.message();
+    return false;
+  }
+  std::string temporary = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
+  Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+  if (fd.get() < 0) {
+    error = errnoText("cannot create a temporary file in " + dir.string(), errno);
+    return false;
+  }
+  const bool written = ::fchmod(fd.get(), 0644) == 0 &&
+                       writeAll(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
+  const int writeError = errno;
+  if (!written || ::close(fd.release()) != 0) {
+    error = errnoText("cannot write " + temporary, written ? errno : writeError);
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  if (::rename(temporary.c_str(), file.c_str()) != 0) {
+    error = errnoText("cannot replace " + file.string(), errno);
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  // The rename itself reaches the disk with the directory.
+  Fd dirFd(openInterruptible(dir.c_str(), O_RDONLY | O_DIRECTORY));
+  if (dirFd.get() >= 0) ::fsync(dirFd.get());
+  return true;
+}
+
+EditOutcome edit(
+    const fs::path& root,
+    const std::function<EditOutcome(Domain&, bool existed, std::string& error)>& change,
+    std::string& error) {
+  DomainLock lock(root);
+  if (!lock.held()) {
+    error = lock.error;
+    return EditOutcome::failed;
+  }
+  Loaded loaded = load(root);
+  if (loaded.status == LoadStatus::unreadable) {
+    // Never replace a file we could not read: it may hold the user's settings.
+    error = loaded.error;
+    return EditOutcome::failed;
+  }
+  const EditOutcome outcome = change(loaded.domain, loaded.status == LoadStatus::ok, error);
+  if (outcome != EditOutcome::changed) return outcome;
+  if (!writeAtomically(domainFile(root), loaded.domain.toXml(), error)) return EditOutcome::failed;
+  return EditOutcome::changed;
+}
+
+EditOutcome removeDomain(const fs::path& root, std::string& error) {
+  DomainLock lock(root);
+  if (!lock.held()) {
+    error = lock.error;
+    return EditOutcome::failed;
+  }
+  if (::unlink(domainFile(root).c_str()) == 0) return EditOutcome::changed;
+  if (errno == ENOENT) return EditOutcome::unchanged;
+  error = errnoText("cannot remove " + domainFile(root).string(), errno);
+  return EditOutcome::failed;
+}
+
+long restarts(const fs::path& root) {
+  const auto bytes = readFile(restartsFile(root));
+  if (!bytes) return 0;
+  long count = 0;
+  const auto [end, ec] = std::from_chars(bytes->data(), bytes->data() + bytes->size(), count);
+  (void)end;
+  return ec == std::errc() && count > 0 ? count : 0;
+}
+
+bool countRestart(const fs::path& root, std::string& error) {
+  DomainLock lock(root);
+  if (!lock.held()) {
+    error = lock.error;
+    return false;
+  }
+  return writeAtomically(restartsFile(root), std::to_string(restarts(root) + 1) + "\n", error);
+}
+
+}  // namespace velmoryn::dockdomain

@@ -1,0 +1,94 @@
+// The simulated Dock's preference domain "com.apple.dock": an XML property
+// list under a root directory, read without a lock and changed atomically
+// (temporary file, fsync, rename) under an advisory lock, so a reader always
+// sees the old or the new file whole. Shared by the stand-in tools and the
+// simulated desktop. Any thread.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace velmoryn::dockdomain {
+
+inline constexpr const char* kDomain = "com.apple.dock";
+
+// <root>/Library/Preferences/com.apple.dock.plist
+std::filesystem::path domainFile(const std::filesystem::path& root);
+// <root>/Library/Dock/restarts: how often the Dock was restarted, as decimal text.
+std::filesystem::path restartsFile(const std::filesystem::path& root);
+
+using Value = std::variant<bool, std::int64_t, double, std::string>;
+
+// A whole domain, owned. Keys of types other than the four above are kept
+// as they are when the domain is written back.
+class Domain {
+ public:
+  Domain();  // empty
+  ~Domain();
+  Domain(Domain&& other) noexcept;
+  Domain& operator=(Domain&& other) noexcept;
+  Domain(const Domain&) = delete;
+  Domain& operator=(const Domain&) = delete;
+
+  bool has(const std::string& key) const;
+  std::optional<Value> value(const std::string& key) const;
+  // The value as `defaults read` prints it (without the final line break);
+  // none when the key is missing.
+  std::optional<std::string> text(const std::string& key) const;
+  // "boolean", "float", "integer", "string", "array", "dictionary", "data", "date".
+  std::optional<std::string> typeName(const std::string& key) const;
+  // The whole domain as `defaults read DOMAIN` prints it.
+  std::string text() const;
+
+  void set(const std::string& key, const Value& value);
+  bool remove(const std::string& key);  // false when the key was missing
+
+  std::string toXml() const;
+  static std::optional<Domain> fromXml(const std::string& bytes);
+
+ private:
+  void* dict;  // plist_t, kept out of the header
+};
+
+enum class LoadStatus { ok, missing, unreadable };
+
+struct Loaded {
+  LoadStatus status = LoadStatus::missing;
+  Domain domain;  // empty unless ok
+  std::string error;
+};
+
+Loaded load(const std::filesystem::path& root);
+
+// Formats a number as `defaults read` prints a float: the shortest text that
+// reads back as the same number ("1000", "0.5").
+std::string formatReal(double value);
+
+enum class EditOutcome { changed, unchanged, failed };
+
+// Under the domain's lock: loads the domain (a missing one starts empty,
+// with `existed` false), lets `change` change it, and writes it back
+// atomically when it answers `changed`. An unreadable file is never overwritten. `error` receives a
+// readable reason when the outcome is `failed`.
+EditOutcome edit(
+    const std::filesystem::path& root,
+    const std::function<EditOutcome(Domain&, bool existed, std::string& error)>& change,
+    std::string& error);
+
+// Removes the whole domain file under the lock: `unchanged` when there was none.
+EditOutcome removeDomain(const std::filesystem::path& root, std::string& error);
+
+// Writes bytes to the file atomically: a temporary file in the same
+// directory, fsync, rename, then fsync of the directory.
+bool writeAtomically(const std::filesystem::path& file, const std::string& bytes,
+                     std::string& error);
+
+// Adds one Dock restart to the counter, under the domain's lock.
+bool countRestart(const std::filesystem::path& root, std::string& error);
+long restarts(const std::filesystem::path& root);
+
+}  // namespace velmoryn::dockdomain

@@ -1,0 +1,148 @@
+// Any thread: the domain files carry their own lock; `mutex` guards only the
+// view last reported and the listener.
+#include "platform/linux/simulated_dock_linux.h"
+
+#include <system_error>
+#include <vector>
+
+#include "platform/linux/dock_domain_linux.h"
+
+namespace velmoryn {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kToolNames[] = {"defaults", "osascript", "killall"};
+constexpr const char* kStandIn = "velmoryn-simtool";
+
+// Makes `link` point at `target`, replacing whatever other file is there.
+void linkTo(const fs::path& link, const fs::path& target) {
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(link, ec)) && fs::read_symlink(link, ec) == target) return;
+  // Built beside the link and renamed over it, so a tool started meanwhile
+  // finds either the old link or the new one.
+  const fs::path fresh = link.parent_path() / ("." + link.filename().string() + ".new");
+  fs::remove(fresh, ec);
+  fs::create_symlink(target, fresh, ec);
+  if (ec) return;
+  fs::rename(fresh, link, ec);
+  if (ec) fs::remove(fresh, ec);
+}
+
+std::vector<std::string> differences(const SimulatedDock::View& before,
+                                     const SimulatedDock::View& after) {
+  std::vector<std::string> lines;
+  if (before.autohide != after.autohide) {
+    lines.push_back(!after.autohide   ? "dock: autohide removed"
+                    : *after.autohide ? "dock: autohide on"
+                                      : "dock: autohide off");
+  }
+  if (before.autohideDelay != after.autohideDelay) {
+    lines.push_back(after.autohideDelay
+                        ? "dock: autohide-delay " + dockdomain::formatReal(*after.autohideDelay)
+                        : "dock: autohide-delay removed");
+  }
+  if (before.orientation != after.orientation) {
+    lines.push_back(after.orientation ? "dock: orientation " + *after.orientation
+                                      : "dock: orientation removed");
+  }
+  for (long i = before.restarts; i < after.restarts; ++i) lines.push_back("dock: restarted");
+  return lines;
+}
+
+}  // namespace
+
+SimulatedDock::SimulatedDock(fs::path root, fs::path toolsDir)
+    : root(std::move(root)), toolsDir(std::move(toolsDir)) {
+  lastSeen = view();
+}
+
+void SimulatedDock::ensureInstalled() {
+  std::error_code ec;
+  const fs::path bin = root / "usr" / "bin";
+  fs::create_directories(bin, ec);
+  const fs::path standIn = fs::absolute(toolsDir / kStandIn, ec);
+  for (const char* name : kToolNames) linkTo(bin / name, standIn);
+
+  std::string error;
+  dockdomain::edit(
+      root,
+      [](dockdomain::Domain& domain, bool existed, std::string&) {
+        // Only a domain that does not exist yet is seeded; a user's is kept.
+        if (existed) return dockdomain::EditOutcome::unchanged;
+        domain.set("autohide", false);
+        domain.set("tilesize", std::int64_t{48});
+        domain.set("mineffect", std::string("genie"));
+        return dockdomain::EditOutcome::changed;
+      },
+      error);
+
+  std::lock_guard lock(mutex);
+  lastSeen = view();
+}
+
+std::string SimulatedDock::mapToolPath(const std::string& path) const {
+  for (const char* name : kToolNames) {
+    if (path == std::string("/usr/bin/") + name) return (root / "usr" / "bin" / name).string();
+  }
+  return path;
+}
+
+SimulatedDock::View SimulatedDock::view() const {
+  View v;
+  const dockdomain::Loaded loaded = dockdomain::load(root);
+  if (loaded.status == dockdomain::LoadStatus::ok) {
+    const auto& d = loaded.domain;
+    if (auto value = d.value("autohide"); value && std::holds_alternative<bool>(*value)) {
+      v.autohide = std::get<bool>(*value);
+    }
+    if (auto value = d.value("autohide-delay")) {
+      if (auto* real = std::get_if<double>(&*value)) v.autohideDelay = *real;
+      if (auto* integer = std::get_if<std::int64_t>(&*value)) {
+        v.autohideDelay = static_cast<double>(*integer);
+      }
+    }
+    if (auto text = d.value("orientation"); text && std::holds_alternative<std::string>(*text)) {
+      v.orientation = std::get<std::string>(*text);
+    }
+  }
+  v.restarts = dockdomain::restarts(root);
+  return v;
+}
+
+bool SimulatedDock::setAutohide(bool on) {
+  std::string error;
+  return dockdomain::edit(
+             root,
+             [on](dockdomain::Domain& domain, bool, std::string&) {
+               domain.set("autohide", on);
+               return dockdomain::EditOutcome::changed;
+             },
+             error) == dockdomain::EditOutcome::changed;
+}
+
+void SimulatedDock::setChangeListener(std::function<void(const std::string&)> newListener) {
+  std::lock_guard lock(mutex);
+  listener = std::move(newListener);
+}
+
+void SimulatedDock::noteChange() {
+  std::vector<std::string> lines;
+  std::function<void(const std::string&)> report;
+  {
+    std::lock_guard lock(mutex);
+    const View now = view();
+    lines = differences(lastSeen, now);
+    lastSeen = now;
+    report = listener;
+  }
+  // Outside the lock, so that a listener may ask the Dock again.
+  if (!report) return;
+  for (const auto& line : lines) report(line);
+}
+
+bool SimulatedDock::visible() const {
+  return view().autohide != true;
+}
+
+}  // namespace velmoryn

@@ -1,0 +1,62 @@
+// The Dock of the simulated desktop: the stand-in tools installed under a
+// root directory, its "com.apple.dock" domain, and a readable line for each
+// change that a tool or the in-process AppleScript made. Thread-safe; the
+// change listener runs on whichever thread noticed the change.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace velmoryn {
+
+class SimulatedDock {
+ public:
+  struct View {
+    std::optional<bool> autohide;
+    std::optional<double> autohideDelay;
+    std::optional<std::string> orientation;
+    long restarts = 0;
+
+    bool operator==(const View&) const = default;
+  };
+
+  // `toolsDir` holds the stand-in program velmoryn-simtool.
+  SimulatedDock(std::filesystem::path root, std::filesystem::path toolsDir);
+
+  // Links <root>/usr/bin/{defaults,osascript,killall} to the stand-in
+  // (replacing stale links) and, when there is no domain yet, writes the one
+  // a typical user has: autohide off, no delay, no orientation.
+  void ensureInstalled();
+
+  // "/usr/bin/defaults", "/usr/bin/osascript" and "/usr/bin/killall" moved
+  // into the root; any other path unchanged.
+  std::string mapToolPath(const std::string& path) const;
+
+  View view() const;
+
+  // Switches autohide as "System Events" would; false when it could not be written.
+  bool setAutohide(bool on);
+
+  // Reports each difference from the view last seen as one line, such as
+  // "dock: autohide on" or "dock: restarted".
+  void setChangeListener(std::function<void(const std::string&)> listener);
+  void noteChange();
+
+  // The simulated Dock stays on screen unless it hides itself.
+  bool visible() const;
+
+  const std::filesystem::path& rootDir() const { return root; }
+
+ private:
+  const std::filesystem::path root;
+  const std::filesystem::path toolsDir;
+
+  mutable std::mutex mutex;
+  View lastSeen;
+  std::function<void(const std::string&)> listener;
+};
+
+}  // namespace velmoryn

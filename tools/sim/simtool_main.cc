@@ -1,0 +1,297 @@
+// Stand-ins for /usr/bin/defaults, /usr/bin/osascript and /usr/bin/killall on
+// the simulated desktop: one program that acts as the tool its name says. It
+// lives in a simulated root as <root>/usr/bin/<tool> (a link to this program)
+// and works on that root's "com.apple.dock" domain, printing what the real
+// tools print and exiting with their statuses.
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/linux/dock_domain_linux.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace dd = velmoryn::dockdomain;
+
+constexpr std::string_view kAutohideLine =
+    "tell application \"System Events\" to tell dock preferences to set autohide to ";
+
+void out(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
+void err(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+int failWith(const std::string& text) {
+  err(text);
+  return 1;
+}
+
+std::string lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// ---- defaults ---------------------------------------------------------------
+
+int defaultsUsage() {
+  return failWith(
+      "Command line interface to a user's defaults.\n"
+      "Syntax:\n\n"
+      "'defaults' followed by one of the following:\n\n"
+      "  read     <domain>                        shows all defaults for the given domain\n"
+      "  read     <domain> <key>                  shows defaults for the given domain, key\n"
+      "  read-type <domain> <key>                 shows the type for the given domain, key\n"
+      "  write    <domain> <key> <value>          writes a string as the value for the key\n"
+      "  write    <domain> <key> -<type> <value>  type is string, int, float or bool\n"
+      "  delete   <domain>                        deletes the domain\n"
+      "  delete   <domain> <key>                  deletes the key in the domain\n");
+}
+
+std::string missingPair(const std::string& domain, const std::string& key) {
+  return "\nThe domain/default pair of (" + domain + ", " + key + ") does not exist\n";
+}
+
+// The whole text as a number in the C locale, nothing left over, finite.
+std::optional<double> parseFloat(const std::string& text) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text.front()))) return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<std::int64_t> parseInt(const std::string& text) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text.front()))) return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(text.c_str(), &end, 10);
+  if (end != text.c_str() + text.size() || errno == ERANGE) return std::nullopt;
+  return static_cast<std::int64_t>(value);
+}
+
+std::optional<bool> parseBool(const std::string& text) {
+  const std::string word = lower(text);
+  if (word == "true" || word == "yes" || word == "1") return true;
+  if (word == "false" || word == "no" || word == "0") return false;
+  return std::nullopt;
+}
+
+// The value of `defaults write DOMAIN KEY ...`, or a message when malformed.
+std::optional<dd::Value> parseWriteValue(const std::vector<std::string>& args, std::string& error) {
+  if (args.size() == 1 && (args[0].empty() || args[0][0] != '-')) return dd::Value{args[0]};
+  if (args.size() != 2) {
+    error = "usage";
+    return std::nullopt;
+  }
+  const std::string& type = args[0];
+  const std::string& text = args[1];
+  if (type == "-string") return dd::Value{text};
+  if (type == "-float") {
+    if (auto v = parseFloat(text)) return dd::Value{*v};
+    error = "defaults: could not read '" + text + "' as a float\n";
+  } else if (type == "-int" || type == "-integer") {
+    if (auto v = parseInt(text)) return dd::Value{*v};
+    error = "defaults: could not read '" + text + "' as an integer\n";
+  } else if (type == "-bool" || type == "-boolean") {
+    if (auto v = parseBool(text)) return dd::Value{*v};
+    error = "defaults: could not read '" + text + "' as a boolean (true, false, yes, no)\n";
+  } else {
+    error = "defaults: the value type '" + type + "' is not supported here\n";
+  }
+  return std::nullopt;
+}
+
+int defaultsRead(const fs::path& root, const std::string& domain,
+                 const std::optional<std::string>& key) {
+  const dd::Loaded loaded = domain == dd::kDomain ? dd::load(root) : dd::Loaded{};
+  if (loaded.status != dd::LoadStatus::ok) {
+    return failWith(key ? missingPair(domain, *key) : "\nDomain " + domain + " does not exist\n");
+  }
+  if (!key) {
+    out(loaded.domain.text() + "\n");
+    return 0;
+  }
+  const auto text = loaded.domain.text(*key);
+  if (!text) return failWith(missingPair(domain, *key));
+  out(*text + "\n");
+  return 0;
+}
+
+int defaultsReadType(const fs::path& root, const std::string& domain, const std::string& key) {
+  const dd::Loaded loaded = domain == dd::kDomain ? dd::load(root) : dd::Loaded{};
+  const auto type =
+      loaded.status == dd::LoadStatus::ok ? loaded.domain.typeName(key) : std::nullopt;
+  if (!type) return failWith(missingPair(domain, key));
+  out("Type is " + *type + "\n");
+  return 0;
+}
+
+int onlyTheDock(const std::string& domain) {
+  return failWith("defaults: only the " + std::string(dd::kDomain) +
+                  " domain exists on the simulated desktop, not " + domain + "\n");
+}
+
+int defaultsWrite(const fs::path& root, const std::string& domain, const std::string& key,
+                  const std::vector<std::string>& valueArgs) {
+  std::string error;
+  const auto value = parseWriteValue(valueArgs, error);
+  if (!value) return error == "usage" ? defaultsUsage() : failWith(error);
+  if (domain != dd::kDomain) return onlyTheDock(domain);
+  const auto outcome = dd::edit(
+      root,
+      [&](dd::Domain& d, bool, std::string&) {
+        d.set(key, *value);
+        return dd::EditOutcome::changed;
+      },
+      error);
+  if (outcome == dd::EditOutcome::failed) return failWith("defaults: " + error + "\n");
+  return 0;
+}
+
+int defaultsDelete(const fs::path& root, const std::string& domain,
+                   const std::optional<std::string>& key) {
+  const std::string notFound =
+      "\nDomain (" + domain + ") not found.\nDefaults have not been changed.\n";
+  if (domain != dd::kDomain) return failWith(notFound);
+  std::string error;
+  if (!key) {
+    const auto outcome = dd::removeDomain(root, error);
+    if (outcome == dd::EditOutcome::failed) return failWith("defaults: " + error + "\n");
+    return outcome == dd::EditOutcome::unchanged ? failWith(notFound) : 0;
+  }
+  bool domainMissing = false;
+  const auto outcome = dd::edit(
+      root,
+      [&](dd::Domain& d, bool existed, std::string&) {
+        domainMissing = !existed;
+        return d.remove(*key) ? dd::EditOutcome::changed : dd::EditOutcome::unchanged;
+      },
+      error);
+  if (outcome == dd::EditOutcome::failed) return failWith("defaults: " + error + "\n");
+  if (outcome == dd::EditOutcome::unchanged) {
+    return failWith(domainMissing ? notFound : missingPair(domain, *key));
+  }
+  return 0;
+}
+
+int defaultsMain(const fs::path& root, const std::vector<std::string>& args) {
+  if (args.size() < 2) return defaultsUsage();
+  const std::string& verb = args[0];
+  const std::string& domain = args[1];
+  const std::optional<std::string> key =
+      args.size() >= 3 ? std::optional<std::string>(args[2]) : std::nullopt;
+  if (verb == "read" && args.size() <= 3) return defaultsRead(root, domain, key);
+  if (verb == "read-type" && args.size() == 3) return defaultsReadType(root, domain, *key);
+  if (verb == "write" && args.size() >= 4) {
+    return defaultsWrite(root, domain, *key, {args.begin() + 3, args.end()});
+  }
+  if (verb == "delete" && args.size() <= 3) return defaultsDelete(root, domain, key);
+  return defaultsUsage();
+}
+
+// ---- osascript --------------------------------------------------------------
+
+int osascriptMain(const fs::path& root, const std::vector<std::string>& args) {
+  std::string script;
+  bool any = false;
+  for (std::size_t i = 0; i < args.size(); i += 2) {
+    if (args[i] != "-e" || i + 1 >= args.size()) {
+      return failWith(
+          "usage: osascript [-l language] [-e script] [-i] [-s {ehso}] [programfile] "
+          "[argument ...]\n");
+    }
+    if (any) script += "\n";
+    script += args[i + 1];
+    any = true;
+  }
+  if (!any) {
+    return failWith(
+        "usage: osascript [-l language] [-e script] [-i] [-s {ehso}] [programfile] "
+        "[argument ...]\n");
+  }
+  std::optional<bool> autohide;
+  if (script == std::string(kAutohideLine) + "true") autohide = true;
+  if (script == std::string(kAutohideLine) + "false") autohide = false;
+  if (!autohide) {
+    return failWith("0:" + std::to_string(script.size()) +
+                    ": execution error: System Events got an error: the simulated desktop "
+                    "only switches the Dock's autohide. (-1708)\n");
+  }
+  std::string error;
+  const auto outcome = dd::edit(
+      root,
+      [&](dd::Domain& d, bool, std::string&) {
+        d.set("autohide", *autohide);
+        return dd::EditOutcome::changed;
+      },
+      error);
+  if (outcome == dd::EditOutcome::failed) {
+    return failWith("0:" + std::to_string(script.size()) +
+                    ": execution error: System Events got an error: " + error + " (-10000)\n");
+  }
+  return 0;
+}
+
+// ---- killall ----------------------------------------------------------------
+
+int killallMain(const fs::path& root, const std::vector<std::string>& args) {
+  bool dock = false;
+  bool anyName = false;
+  for (const auto& arg : args) {
+    if (!arg.empty() && arg[0] == '-') continue;  // a signal or option: every one ends the Dock
+    anyName = true;
+    if (arg == "Dock") dock = true;
+  }
+  if (!anyName) {
+    return failWith(
+        "usage: killall [-delmsvqz] [-help] [-I] [-u user] [-t tty] [-c cmd] [-SIGNAL] "
+        "[cmd]...\n");
+  }
+  if (!dock) return failWith("No matching processes belonging to you were found\n");
+  std::string error;
+  if (!dd::countRestart(root, error)) return failWith("killall: " + error + "\n");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string self = argc > 0 && argv[0] != nullptr ? argv[0] : "";
+  const std::string name = fs::path(self).filename().string();
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+
+  int (*tool)(const fs::path&, const std::vector<std::string>&) = nullptr;
+  if (name == "defaults") tool = defaultsMain;
+  if (name == "osascript") tool = osascriptMain;
+  if (name == "killall") tool = killallMain;
+  if (tool == nullptr) {
+    err("velmoryn-simtool: run me as <root>/usr/bin/defaults, osascript or killall\n");
+    return 2;
+  }
+
+  // The simulated root is what precedes /usr/bin/<tool>.
+  const std::string suffix = "/usr/bin/" + name;
+  if (self.size() <= suffix.size() ||
+      self.compare(self.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    err(name + ": cannot tell the simulated root from " + self + "\n");
+    return 2;
+  }
+  const fs::path root = self.substr(0, self.size() - suffix.size());
+
+  const int status = tool(root, args);
+  if (std::fflush(stdout) != 0) return 1;
+  return status;
+}
