@@ -1,0 +1,588 @@
+// The settings store against real files in temporary folders.
+#include "platform/linux/settings_store_linux.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <plist/plist.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_platform.h"
+
+namespace velmoryn {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeLog;
+
+// A fresh folder that everyone may traverse (so that a test acting as an
+// unprivileged user reaches its contents), removed with all it holds.
+class TemporaryFolder {
+ public:
+  TemporaryFolder() {
+    char pattern[] = "/tmp/velmoryn-store-XXXXXX";
+    path = ::mkdtemp(pattern);
+    ::chmod(path.c_str(), 0755);
+  }
+  ~TemporaryFolder() {
+    std::error_code ignored;
+    for (auto it = fs::recursive_directory_iterator(path, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+      if (it->is_directory(ignored)) ::chmod(it->path().c_str(), 0700);
+    }
+    fs::remove_all(path, ignored);
+  }
+  fs::path path;
+};
+
+// While alive, the file-system checks of this thread are those of an ordinary
+// user: root would otherwise write into any folder whatever its mode.
+class ActingAsOrdinaryUser {
+ public:
+  ActingAsOrdinaryUser() : wasRoot(::geteuid() == 0) {
+    if (wasRoot) {
+      ::setfsgid(65534);
+      ::setfsuid(65534);
+    }
+  }
+  ~ActingAsOrdinaryUser() {
+    if (wasRoot) {
+      ::setfsuid(0);
+      ::setfsgid(0);
+    }
+  }
+
+ private:
+  bool wasRoot;
+};
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& contents) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << contents;
+}
+
+unsigned modeOf(const fs::path& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return 0;
+  return info.st_mode & 07777;
+}
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The file as the property-list library reads it; null when it does not parse.
+struct ParsedPlist {
+  explicit ParsedPlist(const fs::path& path) {
+    std::string text = readFile(path);
+    if (!text.empty()) {
+      plist_from_memory(text.data(), static_cast<std::uint32_t>(text.size()), &node);
+    }
+  }
+  ~ParsedPlist() {
+    if (node) plist_free(node);
+  }
+  plist_t item(const char* key) const { return node ? plist_dict_get_item(node, key) : nullptr; }
+  plist_t node = nullptr;
+};
+
+// The entry on its own as XML, to compare containers as well as scalars.
+std::string xmlOf(plist_t node) {
+  if (!node) return "";
+  plist_t copy = plist_copy(node);
+  char* xml = nullptr;
+  std::uint32_t length = 0;
+  plist_to_xml(copy, &xml, &length);
+  std::string text(xml ? xml : "", length);
+  plist_to_xml_free(xml);
+  plist_free(copy);
+  return text;
+}
+
+constexpr const char* kPlistHeader =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+    "<plist version=\"1.0\">\n";
+
+TEST(PlistSettingsStore, TypedValuesSurviveANewInstanceWithTheirTypes) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "preferences.plist";
+  FakeLog log;
+  {
+    PlistSettingsStore store(file, log);
+    store.setBool("true", true);
+    store.setBool("false", false);
+    store.setInteger("zero", 0);
+    store.setInteger("position", 300);
+    store.setInteger("negative", -5);
+    store.setInteger("max", std::numeric_limits<std::int64_t>::max());
+    store.setInteger("min", std::numeric_limits<std::int64_t>::min());
+    store.setDouble("integral", 2.0);
+    store.setDouble("delay", 1000.0);
+    store.setDouble("tenth", 0.1);
+    store.setDouble("third", 1.0 / 3.0);
+    store.setDouble("tiny", 5e-324);
+    store.setDouble("huge", 1e300);
+    store.setDouble("zeroDouble", 0.0);
+    store.setDouble("infinite", -std::numeric_limits<double>::infinity());
+  }
+  PlistSettingsStore reopened(file, log);
+  auto expectValue = [&](const char* key, SettingsValue expected) {
+    auto value = reopened.object(key);
+    ASSERT_TRUE(value.has_value()) << key;
+    EXPECT_EQ(value->index(), expected.index()) << key << " changed its type";
+    EXPECT_EQ(*value, expected) << key;
+  };
+  expectValue("true", true);
+  expectValue("false", false);
+  expectValue("zero", std::int64_t{0});
+  expectValue("position", std::int64_t{300});
+  expectValue("negative", std::int64_t{-5});
+  expectValue("max", std::numeric_limits<std::int64_t>::max());
+  expectValue("min", std::numeric_limits<std::int64_t>::min());
+  expectValue("integral", 2.0);
+  expectValue("delay", 1000.0);
+  expectValue("tenth", 0.1);
+  expectValue("third", 1.0 / 3.0);
+  expectValue("tiny", 5e-324);
+  expectValue("huge", 1e300);
+  expectValue("zeroDouble", 0.0);
+  expectValue("infinite", -std::numeric_limits<double>::infinity());
+  EXPECT_FALSE(reopened.object("never.set").has_value());
+  EXPECT_TRUE(log.lines.empty());
+}
+
+TEST(PlistSettingsStore, AStoredFalseOrZeroIsPresentWhileAnAbsentKeyIsNot) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "preferences.plist";
+  FakeLog log;
+  {
+    PlistSettingsStore store(file, log);
+    store.setBool("menuBarBoot.loginRegistered", false);
+    store.setInteger("NSStatusItem Preferred Position Velmoryn", 0);
+    store.setDouble("originalDock.autohideDelay", 0.0);
+  }
+  PlistSettingsStore store(file, log);
+  EXPECT_EQ(store.object("menuBarBoot.loginRegistered"), SettingsValue{false});
+  EXPECT_EQ(store.object("NSStatusItem Preferred Position Velmoryn"),
+            SettingsValue{std::int64_t{0}});
+  EXPECT_EQ(store.object("originalDock.autohideDelay"), SettingsValue{0.0});
+  EXPECT_FALSE(store.object("originalDock.saved").has_value());
+  EXPECT_FALSE(store.boolForKey("menuBarBoot.loginRegistered"));
+  EXPECT_FALSE(store.boolForKey("originalDock.saved"));
+}
+
+TEST(PlistSettingsStore, ALaterValueReplacesTheEarlierOneAndItsType) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "preferences.plist";
+  FakeLog log;
+  {
+    PlistSettingsStore store(file, log);
+    store.setInteger("key", 1);
+    store.setBool("key", true);
+    EXPECT_EQ(store.object("key"), SettingsValue{true});
+    store.setDouble("key", 1.5);
+  }
+  PlistSettingsStore store(file, log);
+  EXPECT_EQ(store.object("key"), SettingsValue{1.5});
+}
+
+TEST(PlistSettingsStore, RemovalIsSeenAtOnceAndByTheNextInstance) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "preferences.plist";
+  FakeLog log;
+  {
+    PlistSettingsStore store(file, log);
+    store.setBool("originalDock.saved", true);
+    store.setDouble("originalDock.autohideDelay", 0.5);
+    store.setBool("swipeRevealEnabled", false);
+    store.remove("originalDock.saved");
+    store.remove("originalDock.autohideDelay");
+    store.remove("never.set");
+    EXPECT_FALSE(store.object("originalDock.saved").has_value());
+  }
+  PlistSettingsStore store(file, log);
+  EXPECT_FALSE(store.object("originalDock.saved").has_value());
+  EXPECT_FALSE(store.object("originalDock.autohideDelay").has_value());
+  EXPECT_EQ(store.object("swipeRevealEnabled"), SettingsValue{false});
+}
+
+TEST(PlistSettingsStore, ReadingAndRemovingNothingCreatesNoFileOrFolder) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "velmoryn" / "preferences.plist";
+  FakeLog log;
+  PlistSettingsStore store(file, log);
+  EXPECT_FALSE(store.object("originalDock.saved").has_value());
+  store.remove("originalDock.saved");
+  store.synchronize();
+  EXPECT_FALSE(fs::exists(folder.path / "velmoryn"));
+  EXPECT_TRUE(log.lines.empty());
+}
+
+TEST(PlistSettingsStore, EntriesOfOtherTypesReadAsAbsentButAreKeptOnEveryWrite) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "preferences.plist";
+  const std::string others =
+      "<key>name</key><string>Velmoryn &amp; co</string>"
+      "<key>when</key><date>2026-12-06T07:33:31Z</date>"
+      "<key>blob</key><data>AAECAwQF</data>"
+      "<key>list</key><array><integer>1</integer><string>two</string></array>"
+      "<key>NSWindow Frame</key><dict><key>x</key><real>1.5</real></dict>";
+  writeFile(file, std::string(kPlistHeader) + "<dict>" + others +
+                      "<key>originalDock.autohideDelay</key><string>0.5</string>"
+                      "<key>swipeRevealEnabled</key><false/></dict></plist>\n");
+  ParsedPlist before(file);
+  ASSERT_NE(before.node, nullptr);
+
+  FakeLog log;
+  {
+    PlistSettingsStore store(file, log);
+    for (const char* key : {"name", "when", "blob", "list", "NSWindow Frame"}) {
+      EXPECT_FALSE(store.object(key).has_value()) << key;
+    }
+    // A value of the wrong type reads as absent; the store never guesses a number from text.
+    EXPECT_FALSE(store.object("originalDock.autohideDelay").has_value());
+    EXPECT_EQ(store.object("swipeRevealEnabled"), SettingsValue{false});
+    store.setBool("swipeRevealEnabled", true);
+    store.setInteger("NSStatusItem Preferred Position Velmoryn", 300);
+    // Removing an entry of another type takes it out: the caller wants it gone.
+    store.remove("originalDock.autohideDelay");
+  }
+  ParsedPlist after(file);
+  ASSERT_NE(after.node, nullptr);
+  for (const char* key : {"name", "when", "blob", "list", "NSWindow Frame"}) {
+    ASSERT_NE(after.item(key), nullptr) << key << " was dropped";
+    EXPECT_EQ(plist_get_node_type(after.item(key)), plist_get_node_type(before.item(key))) << key;
+    EXPECT_EQ(xmlOf(after.item(key)), xmlOf(before.item(key))) << key;
+  }
+  EXPECT_EQ(after.item("originalDock.autohideDelay"), nullptr);
+  char* name = nullptr;
+  plist_get_string_val(after.item("name"), &name);
+  EXPECT_STREQ(name, "Velmoryn & co");
+  free(name);
+  EXPECT_TRUE(log.lines.empty());
+}
+
+TEST(PlistSettingsStore, TheFileIsPrivateAndCreatedFoldersAreToo) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "config" / "velmoryn" / "preferences.plist";
+  FakeLog log;
+  mode_t previousUmask = ::umask(0);  // the modes must not depend on the user's umask
+  {
+    PlistSettingsStore store(file, log);
+    store.setBool("originalDock.saved", true);
+  }
+  ::umask(previousUmask);
+  EXPECT_EQ(modeOf(file), 0600u);
+  EXPECT_EQ(modeOf(folder.path / "config"), 0700u);
+  EXPECT_EQ(modeOf(folder.path / "config" / "velmoryn"), 0700u);
+
+  // A file the user made readable to others becomes private at the next write.
+  ::chmod(file.c_str(), 0644);
+  PlistSettingsStore store(file, log);
+  store.setBool("originalDock.saved", false);
+  EXPECT_EQ(modeOf(file), 0600u);
+}
+
+struct CorruptCase {
+  const char* name;
+  std::string contents;
+};
+
+class CorruptFile : public ::testing::TestWithParam<CorruptCase> {};
+
+TEST_P(CorruptFile, IsMovedAsideWithOneLogLineAndTheStoreStartsEmptyAndWorks) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "preferences.plist";
+  writeFile(file, GetParam().contents);
+
+  FakeLog log;
+  {
+    PlistSettingsStore store(file, log);
+    EXPECT_FALSE(store.object("originalDock.saved").has_value());
+    EXPECT_FALSE(store.object("a").has_value());
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_FALSE(fs::exists(file));
+
+    auto names = namesIn(folder.path);
+    ASSERT_EQ(names.size(), 1u);
+    const std::string prefix = "preferences.plist.unreadable-";
+    ASSERT_EQ(names[0].compare(0, prefix.size(), prefix), 0) << names[0];
+    std::string stamp = names[0].substr(prefix.size());
+    ASSERT_EQ(stamp.size(), 15u) << stamp;  // YYYYMMDD-HHMMSS
+    EXPECT_EQ(stamp[8], '-');
+    EXPECT_EQ(readFile(folder.path / names[0]), GetParam().contents);
+    // The line tells where the user's file went.
+    EXPECT_NE(log.lines[0].find((folder.path / names[0]).string()), std::string::npos)
+        << log.lines[0];
+
+    store.setBool("originalDock.saved", true);
+  }
+  FakeLog second;
+  PlistSettingsStore reopened(file, second);
+  EXPECT_EQ(reopened.object("originalDock.saved"), SettingsValue{true});
+  EXPECT_TRUE(second.lines.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PlistSettingsStore, CorruptFile,
+    ::testing::Values(
+        CorruptCase{"Empty", ""},
+        CorruptCase{"TruncatedXml", std::string(kPlistHeader) +
+                                        "<dict><key>originalDock.saved</key><true/><key>a</ke"},
+        CorruptCase{"Garbage", std::string("\x7f\x45LF\x02\x01\x00\xff\xfe garbage\n", 17)},
+        CorruptCase{"TruncatedBinary", std::string("bplist00\xd1\x01\x02", 11)},
+        CorruptCase{"TopLevelArray",
+                    std::string(kPlistHeader) + "<array><integer>1</integer></array></plist>\n"},
+        CorruptCase{"TopLevelString",
+                    std::string(kPlistHeader) + "<string>settings</string></plist>\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PlistSettingsStore, ASecondUnreadableFileNeverReplacesTheFirstOneMovedAside) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "preferences.plist";
+  FakeLog log;
+  writeFile(file, "first broken file");
+  { PlistSettingsStore store(file, log); }
+  writeFile(file, "second broken file");
+  { PlistSettingsStore store(file, log); }
+  EXPECT_EQ(log.lines.size(), 2u);
+  std::vector<std::string> kept;
+  for (const auto& name : namesIn(folder.path)) kept.push_back(readFile(folder.path / name));
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(kept, (std::vector<std::string>{"first broken file", "second broken file"}));
+}
+
+TEST(PlistSettingsStore, AnUnreadableFileThatCannotBeMovedAsideIsNeverWrittenOver) {
+  TemporaryFolder folder;
+  fs::path configFolder = folder.path / "velmoryn";
+  fs::create_directory(configFolder);
+  fs::path file = configFolder / "preferences.plist";
+  const std::string broken = "<plist><dict><key>precious";
+  writeFile(file, broken);
+  ::chmod(file.c_str(), 0644);
+  ::chmod(configFolder.c_str(), 0555);
+
+  FakeLog log;
+  auto ordinary = std::make_optional<ActingAsOrdinaryUser>();
+  PlistSettingsStore store(file, log);
+  store.setBool("originalDock.saved", true);
+  store.setBool("swipeRevealEnabled", false);
+  store.synchronize();
+  EXPECT_EQ(store.object("originalDock.saved"), SettingsValue{true});
+  EXPECT_EQ(readFile(file), broken);
+  EXPECT_EQ(log.lines.size(), 1u) << "repeated identical failures are logged once";
+
+  // Once the folder can be changed, synchronizing moves the file aside first.
+  ordinary.reset();
+  ::chmod(configFolder.c_str(), 0777);
+  ordinary.emplace();
+  store.synchronize();
+  std::string aside;
+  for (const auto& name : namesIn(configFolder)) {
+    if (name.find(".unreadable-") != std::string::npos) aside = name;
+  }
+  ASSERT_FALSE(aside.empty());
+  EXPECT_EQ(readFile(configFolder / aside), broken);
+  FakeLog other;
+  PlistSettingsStore reopened(file, other);
+  EXPECT_EQ(reopened.object("originalDock.saved"), SettingsValue{true});
+  EXPECT_EQ(reopened.object("swipeRevealEnabled"), SettingsValue{false});
+}
+
+TEST(PlistSettingsStore, WritesThatFailKeepValuesInMemoryLogOnceAndSynchronizeCatchesUp) {
+  TemporaryFolder folder;
+  fs::path configFolder = folder.path / "velmoryn";
+  fs::path file = configFolder / "preferences.plist";
+  FakeLog log;
+  PlistSettingsStore store(file, log);
+  store.setInteger("NSStatusItem Preferred Position Velmoryn", 300);
+  ASSERT_TRUE(log.lines.empty());
+
+  ::chmod(configFolder.c_str(), 0555);
+  {
+    ActingAsOrdinaryUser ordinary;
+    store.setBool("originalDock.saved", true);
+    store.setDouble("originalDock.autohideDelay", 0.5);
+    store.remove("NSStatusItem Preferred Position Velmoryn");
+    store.synchronize();
+  }
+  EXPECT_EQ(store.object("originalDock.saved"), SettingsValue{true});
+  EXPECT_EQ(store.object("originalDock.autohideDelay"), SettingsValue{0.5});
+  EXPECT_FALSE(store.object("NSStatusItem Preferred Position Velmoryn").has_value());
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_NE(log.lines[0].find(file.string()), std::string::npos) << log.lines[0];
+  EXPECT_NE(log.lines[0].find("Permission denied"), std::string::npos) << log.lines[0];
+  {
+    FakeLog other;
+    PlistSettingsStore onDisk(file, other);
+    EXPECT_FALSE(onDisk.object("originalDock.saved").has_value());
+  }
+  EXPECT_EQ(namesIn(configFolder), std::vector<std::string>{"preferences.plist"})
+      << "a failed write leaves no temporary file behind";
+
+  ::chmod(configFolder.c_str(), 0700);
+  store.synchronize();
+  EXPECT_EQ(log.lines.size(), 2u);  // and one line saying it is saved again
+  FakeLog other;
+  PlistSettingsStore onDisk(file, other);
+  EXPECT_EQ(onDisk.object("originalDock.saved"), SettingsValue{true});
+  EXPECT_EQ(onDisk.object("originalDock.autohideDelay"), SettingsValue{0.5});
+  EXPECT_FALSE(onDisk.object("NSStatusItem Preferred Position Velmoryn").has_value());
+}
+
+TEST(PlistSettingsStore, AFileWhereTheFolderShouldBeKeepsTheStoreRunning) {
+  TemporaryFolder folder;
+  writeFile(folder.path / "velmoryn", "not a folder");
+  FakeLog log;
+  PlistSettingsStore store(folder.path / "velmoryn" / "preferences.plist", log);
+  store.setBool("originalDock.saved", true);
+  store.setBool("swipeRevealEnabled", true);
+  EXPECT_TRUE(store.boolForKey("originalDock.saved"));
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_NE(log.lines[0].find("Not a directory"), std::string::npos) << log.lines[0];
+  EXPECT_EQ(readFile(folder.path / "velmoryn"), "not a folder");
+}
+
+TEST(PlistSettingsStore, StaleTemporaryFilesAreClearedAndNeverReadAsTheStore) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "preferences.plist";
+  FakeLog log;
+  { PlistSettingsStore(file, log).setInteger("generation", 7); }
+  fs::path stale = folder.path / ".preferences.plist.tmp-AbC123";
+  fs::path fresh = folder.path / ".preferences.plist.tmp-XyZ789";
+  writeFile(stale, std::string(kPlistHeader) + "<dict><key>generation</key><integer>1</integer>");
+  writeFile(fresh, "half writ");
+  struct timespec times[2] = {{::time(nullptr) - 2 * 3600, 0}, {::time(nullptr) - 2 * 3600, 0}};
+  ::utimensat(AT_FDCWD, stale.c_str(), times, 0);
+
+  PlistSettingsStore store(file, log);
+  EXPECT_EQ(store.object("generation"), SettingsValue{std::int64_t{7}});
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(fresh)) << "a young one may belong to another instance writing now";
+  EXPECT_TRUE(log.lines.empty());
+}
+
+// A writer killed at any instant leaves the old file or the new one, never a
+// torn one. The writer sets "half" to the next generation's half, then
+// "generation", so every complete state has 2 * half equal to generation or
+// generation + 1; a large entry of a foreign type must come through whole.
+TEST(PlistSettingsStore, AWriterKilledAtRandomInstantsNeverLeavesATornFile) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "preferences.plist";
+  const std::string payload(64 * 1024, 'p');
+  const std::string initial = std::string(kPlistHeader) + "<dict><key>payload</key><string>" +
+                              payload +
+                              "</string><key>generation</key><integer>0</integer>"
+                              "<key>half</key><real>0</real></dict></plist>\n";
+  writeFile(file, initial);
+
+  // Kill instants spread over a few writes, however fast this disk syncs.
+  fs::path calibration = folder.path / "calibration.plist";
+  auto started = std::chrono::steady_clock::now();
+  for (int i = 0; i < 5; ++i) ASSERT_FALSE(writeFileAtomically(calibration, initial));
+  auto perWrite = std::chrono::duration_cast<std::chrono::microseconds>(
+                      std::chrono::steady_clock::now() - started) /
+                  5;
+  fs::remove(calibration);
+  int window = static_cast<int>(std::max<std::int64_t>(2000, 6 * perWrite.count()));
+
+  std::mt19937 random(20261206);
+  std::uniform_int_distribution<int> delayMicroseconds(0, window);
+  std::int64_t lastGeneration = 0;
+  int killsWithATemporaryFileLeft = 0;
+  constexpr int kKills = 200;
+  for (int kill = 0; kill < kKills; ++kill) {
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      FakeLog childLog;
+      PlistSettingsStore store(file, childLog);
+      auto start = store.object("generation");
+      std::int64_t generation = start ? std::get<std::int64_t>(*start) : -1000000;
+      for (;;) {
+        ++generation;
+        store.setDouble("half", static_cast<double>(generation) / 2);
+        store.setInteger("generation", generation);
+      }
+    }
+    ::usleep(static_cast<useconds_t>(delayMicroseconds(random)));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended on its own at kill " << kill;
+
+    ParsedPlist parsed(file);
+    ASSERT_NE(parsed.node, nullptr) << "torn file after kill " << kill;
+    ASSERT_EQ(plist_get_node_type(parsed.node), PLIST_DICT);
+    std::uint64_t rawGeneration = 0;
+    double half = -1;
+    ASSERT_NE(parsed.item("generation"), nullptr);
+    ASSERT_NE(parsed.item("half"), nullptr);
+    plist_get_uint_val(parsed.item("generation"), &rawGeneration);
+    plist_get_real_val(parsed.item("half"), &half);
+    auto generation = static_cast<std::int64_t>(rawGeneration);
+    ASSERT_TRUE(half * 2 == static_cast<double>(generation) ||
+                half * 2 == static_cast<double>(generation + 1))
+        << "generation " << generation << " with half " << half << " after kill " << kill;
+    ASSERT_GE(generation, lastGeneration) << "a newer state was lost at kill " << kill;
+    lastGeneration = generation;
+    char* text = nullptr;
+    ASSERT_NE(parsed.item("payload"), nullptr);
+    plist_get_string_val(parsed.item("payload"), &text);
+    ASSERT_EQ(std::string(text ? text : ""), payload) << "after kill " << kill;
+    free(text);
+
+    for (const auto& name : namesIn(folder.path)) {
+      if (name == "preferences.plist") continue;
+      ASSERT_TRUE(isTemporaryFileOf(file, name)) << name;
+      ++killsWithATemporaryFileLeft;
+      fs::remove(folder.path / name);
+    }
+  }
+  FakeLog log;
+  PlistSettingsStore store(file, log);
+  EXPECT_TRUE(log.lines.empty());
+  EXPECT_EQ(store.object("generation"), SettingsValue{lastGeneration});
+  // Otherwise the kills never met a writer at work and the test proved nothing.
+  EXPECT_GT(lastGeneration, kKills / 10);
+  EXPECT_GT(killsWithATemporaryFileLeft, 0);
+  std::cout << "[ figures  ] " << perWrite.count() << " us per write; " << lastGeneration
+            << " generations survived " << kKills << " kills; " << killsWithATemporaryFileLeft
+            << " kills left a temporary file\n";
+}
+
+}  // namespace
+}  // namespace velmoryn
