@@ -11,6 +11,8 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "dock/dock.h"
 #include "fakes/fake_platform.h"
@@ -177,21 +179,27 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (!run.error_occurred) times[run.benchmark_name()] = run.GetAdjustedCPUTime();
+      // Single runs and the mean and median of repetitions; a spread is no time.
+      const std::string& kind = run.aggregate_name;
+      if (run.error_occurred || !(kind.empty() || kind == "mean" || kind == "median")) continue;
+      times[{run.run_name.function_name, kind}] = run.GetAdjustedCPUTime();
     }
   }
 
   void printRatios() const {
-    const auto empty = times.find("BM_EmptyStdFunctionCall");
-    if (empty == times.end() || empty->second <= 0) return;
-    for (const auto& [name, time] : times) {
-      if (name == empty->first) continue;
-      std::printf("%-28s %6.2f x empty std::function call\n", name.c_str(), time / empty->second);
+    for (const auto& [key, time] : times) {
+      const auto& [name, kind] = key;
+      if (name == kEmpty) continue;
+      const auto empty = times.find({kEmpty, kind});
+      if (empty == times.end() || empty->second <= 0) continue;
+      std::printf("%-26s %-6s %6.2f x empty std::function call\n", name.c_str(), kind.c_str(),
+                  time / empty->second);
     }
   }
 
  private:
-  std::map<std::string, double> times;
+  static constexpr const char* kEmpty = "BM_EmptyStdFunctionCall";
+  std::map<std::pair<std::string, std::string>, double> times;
 };
 
 }  // namespace
