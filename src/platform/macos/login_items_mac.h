@@ -1,0 +1,15 @@
+// The login item of the running application on SMAppService. Main thread only.
+#pragma once
+
+#include "platform/login_items.h"
+
+namespace velmoryn {
+
+class MacLoginItems : public LoginItemService {
+ public:
+  std::int64_t status() override;
+  std::optional<LoginItemError> registerApp() override;
+  std::optional<LoginItemError> unregisterApp() override;
+};
+
+}  // namespace velmoryn

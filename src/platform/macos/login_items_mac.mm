@@ -1,0 +1,47 @@
+#include "platform/macos/login_items_mac.h"
+
+#import <Foundation/Foundation.h>
+#import <ServiceManagement/ServiceManagement.h>
+
+// The service object is fetched afresh for every call: the user may change the
+// login item in the system settings at any time.
+
+namespace velmoryn {
+namespace {
+
+std::string fromNSString(NSString* text) {
+  const char* utf8 = text.UTF8String;
+  return utf8 ? utf8 : "";
+}
+
+LoginItemError errorFrom(NSError* error) {
+  // A failure without an error object still needs a line for a person.
+  if (error == nil) return LoginItemError{"unknown error", "unknown error (no NSError)"};
+  return LoginItemError{fromNSString(error.localizedDescription), fromNSString(error.description)};
+}
+
+}  // namespace
+
+std::int64_t MacLoginItems::status() {
+  @autoreleasepool {
+    return static_cast<std::int64_t>([SMAppService mainAppService].status);
+  }
+}
+
+std::optional<LoginItemError> MacLoginItems::registerApp() {
+  @autoreleasepool {
+    NSError* error = nil;
+    if ([[SMAppService mainAppService] registerAndReturnError:&error]) return std::nullopt;
+    return errorFrom(error);
+  }
+}
+
+std::optional<LoginItemError> MacLoginItems::unregisterApp() {
+  @autoreleasepool {
+    NSError* error = nil;
+    if ([[SMAppService mainAppService] unregisterAndReturnError:&error]) return std::nullopt;
+    return errorFrom(error);
+  }
+}
+
+}  // namespace velmoryn

@@ -1,0 +1,73 @@
+// Builds every macOS adapter once; they live until the process ends.
+#include "platform/platform_factory.h"
+
+#include "platform/macos/apple_script_mac.h"
+#include "platform/macos/application_mac.h"
+#include "platform/macos/clock_mac.h"
+#include "platform/macos/hot_key_service_mac.h"
+#include "platform/macos/log_mac.h"
+#include "platform/macos/login_items_mac.h"
+#include "platform/macos/queues_mac.h"
+#include "platform/macos/screens_mac.h"
+#include "platform/macos/scroll_monitor_mac.h"
+#include "platform/macos/settings_store_mac.h"
+#include "platform/macos/signals_mac.h"
+#include "platform/macos/status_bar_mac.h"
+#include "platform/macos/timers_mac.h"
+#include "platform/posix/posix_process_runner.h"
+
+namespace velmoryn {
+namespace {
+
+class MacServices : public PlatformServices {
+ public:
+  MacServices() {
+    platformServices.processes = &processes;
+    platformServices.settings = &settings;
+    platformServices.loginItems = &loginItems;
+    platformServices.appleScript = &appleScript;
+    platformServices.clock = &clock;
+    platformServices.mainQueue = &mainQueue;
+    platformServices.utilityQueue = &utilityQueue;
+    platformServices.timers = &timers;
+    platformServices.signals = &signals;
+    platformServices.screens = &screens;
+    platformServices.scrollMonitor = &scrollMonitor;
+    platformServices.statusBar = &statusBar;
+    platformServices.hotKeys = &hotKeys;
+    platformServices.log = &log;
+    platformServices.application = &application;
+    platformServices.process = &process;
+  }
+
+  const Platform& services() const override { return platformServices; }
+
+ private:
+  PosixProcessRunner processes;
+  MacSettingsStore settings;
+  MacLoginItems loginItems;
+  MacAppleScriptFactory appleScript;
+  MacClock clock;
+  MacMainQueue mainQueue;
+  MacUtilityQueue utilityQueue;
+  MacTimers timers;
+  MacSignals signals;
+  MacScreens screens;
+  MacScrollMonitor scrollMonitor;
+  MacStatusBar statusBar;
+  MacHotKeyService hotKeys;
+  MacLog log;
+  MacApplication application;
+  MacProcessEnvironment process;
+  Platform platformServices;
+};
+
+}  // namespace
+
+// The arguments are read from NSProcessInfo, which has them already.
+PlatformServices& makePlatformServices(int, char**) {
+  static auto* services = new MacServices;
+  return *services;
+}
+
+}  // namespace velmoryn

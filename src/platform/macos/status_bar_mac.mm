@@ -1,0 +1,142 @@
+#include "platform/macos/status_bar_mac.h"
+
+#import <AppKit/AppKit.h>
+
+#include <utility>
+
+#include "platform/macos/icon_image_mac.h"
+
+// The target of the button and of the menu items: every action method the
+// core names forwards to the one function it was made with.
+@interface VelmorynActionTarget : NSObject
+- (instancetype)initWithPerform:(std::function<void()>)perform;
+- (void)statusClicked;
+- (void)menuToggle;
+- (void)toggleSwipeReveal;
+- (void)toggleLogin;
+- (void)quit;
+@end
+
+@implementation VelmorynActionTarget {
+  std::function<void()> _perform;
+}
+- (instancetype)initWithPerform:(std::function<void()>)perform {
+  if ((self = [super init])) _perform = std::move(perform);
+  return self;
+}
+- (void)forward {
+  if (_perform) _perform();
+}
+- (void)statusClicked {
+  [self forward];
+}
+- (void)menuToggle {
+  [self forward];
+}
+- (void)toggleSwipeReveal {
+  [self forward];
+}
+- (void)toggleLogin {
+  [self forward];
+}
+- (void)quit {
+  [self forward];
+}
+@end
+
+namespace velmoryn {
+namespace {
+
+NSString* toNSString(const std::string& text) {
+  NSString* string = [[NSString alloc] initWithBytes:text.data()
+                                              length:text.size()
+                                            encoding:NSUTF8StringEncoding];
+  return string != nil ? string : @"";
+}
+
+VelmorynActionTarget* makeTarget(const Action& action) {
+  return [[VelmorynActionTarget alloc] initWithPerform:action.perform];
+}
+
+NSMenu* makeMenu(const Menu& menu) {
+  NSMenu* result = [[NSMenu alloc] initWithTitle:@""];
+  result.autoenablesItems = NO;
+  for (const MenuItem& item : menu.items) {
+    if (item.isSeparator) {
+      [result addItem:[NSMenuItem separatorItem]];
+      continue;
+    }
+    SEL action = item.action ? NSSelectorFromString(toNSString(item.action->selector)) : nullptr;
+    NSMenuItem* entry = [[NSMenuItem alloc] initWithTitle:toNSString(item.title)
+                                                   action:action
+                                            keyEquivalent:toNSString(item.keyEquivalent)];
+    entry.enabled = item.enabled;
+    entry.state = item.state == MenuItemState::on ? NSControlStateValueOn : NSControlStateValueOff;
+    if (!item.toolTip.empty()) entry.toolTip = toNSString(item.toolTip);
+    if (item.action) {
+      VelmorynActionTarget* target = makeTarget(*item.action);
+      entry.target = target;
+      // The item's target is weak: the item itself keeps it alive, however
+      // late AppKit delivers the choice.
+      entry.representedObject = target;
+    }
+    [result addItem:entry];
+  }
+  return result;
+}
+
+class MacStatusItem : public StatusItem {
+ public:
+  explicit MacStatusItem(NSStatusItem* item) : item(item) {}
+  ~MacStatusItem() override { [[NSStatusBar systemStatusBar] removeStatusItem:item]; }
+
+  void setAutosaveName(const std::string& name) override { item.autosaveName = toNSString(name); }
+  bool hasButton() const override { return item.button != nil; }
+
+  void setButtonAction(Action action) override {
+    NSStatusBarButton* button = item.button;
+    if (button == nil) return;
+    buttonTarget = makeTarget(action);  // the button's target is weak
+    button.target = buttonTarget;
+    button.action = NSSelectorFromString(toNSString(action.selector));
+  }
+
+  void sendActionOn(std::uint64_t mask) override {
+    [item.button sendActionOn:static_cast<NSEventMask>(mask)];
+  }
+
+  void setButtonImage(const IconImage& image) override {
+    NSStatusBarButton* button = item.button;
+    if (button == nil) return;
+    IconImage captured = image;
+    NSImage* drawn = [NSImage imageWithSize:NSMakeSize(image.width, image.height)
+                                    flipped:image.flipped
+                             drawingHandler:^BOOL(NSRect) {
+                               return drawIconInCurrentContext(captured);
+                             }];
+    [drawn setTemplate:image.isTemplate];
+    button.image = drawn;
+  }
+
+  void setButtonToolTip(const std::string& toolTip) override {
+    item.button.toolTip = toNSString(toolTip);
+  }
+
+  void setMenu(std::optional<Menu> menu) override { item.menu = menu ? makeMenu(*menu) : nil; }
+
+  void performClick() override { [item.button performClick:nil]; }
+
+ private:
+  NSStatusItem* item;
+  VelmorynActionTarget* buttonTarget = nil;
+};
+
+}  // namespace
+
+std::unique_ptr<StatusItem> MacStatusBar::statusItem(double length) {
+  NSStatusItem* item = [[NSStatusBar systemStatusBar] statusItemWithLength:length];
+  if (item == nil) return nullptr;
+  return std::make_unique<MacStatusItem>(item);
+}
+
+}  // namespace velmoryn

@@ -1,0 +1,98 @@
+// Type-check stub: the Foundation classes, methods and functions the adapters
+// use, with Apple's documented signatures and nullability.
+#pragma once
+
+#include <CoreFoundation/CoreFoundation.h>
+#include <objc/NSObject.h>
+
+typedef long NSInteger;
+typedef unsigned long NSUInteger;
+typedef double NSTimeInterval;
+
+#pragma clang assume_nonnull begin
+
+typedef struct {
+  unsigned long state;
+  id __unsafe_unretained _Nullable* _Nullable itemsPtr;
+  unsigned long* _Nullable mutationsPtr;
+  unsigned long extra[5];
+} NSFastEnumerationState;
+
+@protocol NSFastEnumeration
+- (NSUInteger)countByEnumeratingWithState:(NSFastEnumerationState*)state
+                                  objects:(id __unsafe_unretained _Nullable[_Nonnull])buffer
+                                    count:(NSUInteger)len;
+@end
+
+typedef NSUInteger NSStringEncoding;
+enum { NSUTF8StringEncoding = 4 };
+
+@interface NSString : NSObject
+- (nullable instancetype)initWithBytes:(const void*)bytes
+                                length:(NSUInteger)len
+                              encoding:(NSStringEncoding)encoding;
+@property(nullable, readonly) const char* UTF8String __attribute__((objc_returns_inner_pointer));
+@property(readonly) NSUInteger length;
+@property(readonly) BOOL boolValue;
+@end
+
+@interface NSArray<__covariant ObjectType> : NSObject <NSFastEnumeration>
+@property(readonly) NSUInteger count;
+- (ObjectType)objectAtIndex:(NSUInteger)index;
+@end
+
+@interface NSDictionary<__covariant KeyType, __covariant ObjectType> : NSObject
+@property(readonly) NSUInteger count;
+- (nullable ObjectType)objectForKey:(KeyType)aKey;
+@end
+
+@interface NSNumber : NSObject
+@property(readonly) NSInteger integerValue;
+@end
+
+@interface NSError : NSObject
+@property(readonly, copy) NSString* domain;
+@property(readonly) NSInteger code;
+@property(readonly, copy) NSString* localizedDescription;
+@end
+
+@interface NSNotification : NSObject
+@end
+
+@interface NSProcessInfo : NSObject
+@property(class, readonly, strong) NSProcessInfo* processInfo;
+@property(readonly, copy) NSArray<NSString*>* arguments;
+@end
+
+@interface NSTimer : NSObject
++ (NSTimer*)scheduledTimerWithTimeInterval:(NSTimeInterval)interval
+                                   repeats:(BOOL)repeats
+                                     block:(void (^)(NSTimer* timer))block;
+- (void)invalidate;
+@property(readonly, getter=isValid) BOOL valid;
+@end
+
+@interface NSAppleEventDescriptor : NSObject
+@end
+
+extern NSString* const NSAppleScriptErrorMessage;
+extern NSString* const NSAppleScriptErrorNumber;
+
+@interface NSAppleScript : NSObject
+- (nullable instancetype)initWithSource:(NSString*)source;
+- (BOOL)compileAndReturnError:(NSDictionary<NSString*, id>* _Nullable* _Nullable)errorInfo;
+// Documented to give nil when the script reports an error.
+- (nullable NSAppleEventDescriptor*)executeAndReturnError:
+    (NSDictionary<NSString*, id>* _Nullable* _Nullable)errorInfo;
+@end
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+void NSLog(NSString* format, ...) __attribute__((format(__NSString__, 1, 2)));
+SEL NSSelectorFromString(NSString* aSelectorName);
+#ifdef __cplusplus
+}
+#endif
+
+#pragma clang assume_nonnull end

@@ -1,0 +1,23 @@
+// Type-check stub: SMAppService (macOS 13 and later).
+#pragma once
+
+#include <Foundation/Foundation.h>
+
+#pragma clang assume_nonnull begin
+
+enum SMAppServiceStatus : NSInteger {
+  SMAppServiceStatusNotRegistered = 0,
+  SMAppServiceStatusEnabled = 1,
+  SMAppServiceStatusRequiresApproval = 2,
+  SMAppServiceStatusNotFound = 3,
+};
+typedef enum SMAppServiceStatus SMAppServiceStatus;
+
+@interface SMAppService : NSObject
+@property(class, readonly) SMAppService* mainAppService;
+@property(readonly) SMAppServiceStatus status;
+- (BOOL)registerAndReturnError:(NSError* _Nullable* _Nullable)error;
+- (BOOL)unregisterAndReturnError:(NSError* _Nullable* _Nullable)error;
+@end
+
+#pragma clang assume_nonnull end
