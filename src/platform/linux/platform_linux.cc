@@ -1,17 +1,146 @@
-#include "platform/platform_factory.h"
+// Builds the simulated desktop and every Linux adapter once, on the main
+// thread, and never tears them down: they live until the process ends, so an
+// exit() from a signal handler cannot race destructors against the worker
+// threads.
+#include <signal.h>
+#include <unistd.h>
 
-// Placeholder: the simulated desktop replaces it.
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "platform/linux/apple_script_linux.h"
+#include "platform/linux/control_channel_linux.h"
+#include "platform/linux/desktop_linux.h"
+#include "platform/linux/icon_renderer_linux.h"
+#include "platform/linux/log_linux.h"
+#include "platform/linux/login_items_linux.h"
+#include "platform/linux/run_loop_linux.h"
+#include "platform/linux/settings_store_linux.h"
+#include "platform/linux/simulated_dock_linux.h"
+#include "platform/linux/simulated_tool_runner_linux.h"
+#include "platform/platform_factory.h"
+#include "platform/posix/posix_process_runner.h"
+
 namespace velmoryn {
 namespace {
+
+namespace fs = std::filesystem;
+
+// $XDG_DATA_HOME/velmoryn, else $HOME/.local/share/velmoryn.
+fs::path dataFolder() {
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  if (dataHome && *dataHome == '/') return fs::path(dataHome) / "velmoryn";
+  const char* home = std::getenv("HOME");
+  if (home && *home == '/') return fs::path(home) / ".local" / "share" / "velmoryn";
+  return fs::path("/tmp") / ("velmoryn-" + std::to_string(::geteuid()));
+}
+
+fs::path ownExecutable() {
+  std::error_code error;
+  fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::path("/proc/self/exe") : self;
+}
+
+const char* orientationName(control::Edge edge) {
+  switch (edge) {
+    case control::Edge::left:
+      return "left";
+    case control::Edge::right:
+      return "right";
+    case control::Edge::bottom:
+      break;
+  }
+  return "bottom";
+}
+
+std::string describeDock(const SimulatedDock& dock) {
+  const SimulatedDock::View view = dock.view();
+  std::string line = "autohide=";
+  line += !view.autohide ? "none" : *view.autohide ? "on" : "off";
+  line += " autohide-delay=" + (view.autohideDelay ? formatNumber(*view.autohideDelay) : "none");
+  line += " orientation=" + view.orientation.value_or("none");
+  line += " restarts=" + std::to_string(view.restarts);
+  line += std::string(" dock=") + (dock.visible() ? "visible" : "hidden");
+  return line;
+}
+
 class LinuxServices : public PlatformServices {
  public:
-  const Platform& services() const override { return platformServices; }
-  Platform platformServices;
+  LinuxServices(int argc, char** argv) {
+    // Output to a reader that went away must not end the program before it
+    // has put the user's Dock settings back.
+    ::signal(SIGPIPE, SIG_IGN);
+
+    const fs::path data = dataFolder();
+    const fs::path toolsDir = ownExecutable().parent_path();
+
+    auto* console = new Console;
+    auto* log = new StderrLog("velmoryn");
+    auto* loop = new RunLoop;
+
+    auto* dock = new SimulatedDock(data / "root", toolsDir);
+    dock->ensureInstalled();
+    dock->setChangeListener([console](const std::string& line) { console->printLine(line); });
+    auto* posixRunner = new PosixProcessRunner();
+    auto* tools = new SimulatedToolRunner(*posixRunner, *dock);
+
+    DesktopHooks hooks;
+    hooks.describe = [dock] { return describeDock(*dock); };
+    hooks.setOrientation = [tools](control::Edge edge) -> std::optional<std::string> {
+      const ProcessResult result = tools->run(
+          {"/usr/bin/defaults",
+           {"write", "com.apple.dock", "orientation", "-string", orientationName(edge)}});
+      if (!result.succeeded()) return "the Dock's orientation could not be written";
+      return std::nullopt;
+    };
+    hooks.renderIcon = [](const IconImage& image, double scale, const fs::path& file) {
+      return renderIconPng(image, scale, file);
+    };
+    auto* desktop = new SimulatedDesktop(*loop, *console, std::move(hooks));
+
+    auto* channel = new ControlChannel(
+        *loop, *console, [desktop](const control::Command& command) { desktop->execute(command); });
+    auto startControl = [channel, console, data] {
+      const fs::path socketPath = defaultControlSocketPath(data);
+      if (auto failure = channel->listen(socketPath)) {
+        console->printLine("control: no socket (" + *failure + ")");
+      } else {
+        console->printLine("control: listening on " + socketPath.string());
+      }
+      channel->readFrom(STDIN_FILENO);
+    };
+
+    installed.processes = tools;
+    installed.settings = new PlistSettingsStore(defaultSettingsPath(), *log);
+    installed.loginItems = new AutostartLoginItems(defaultAutostartDir(), ownExecutable());
+    installed.appleScript = new LinuxAppleScriptFactory(*dock);
+    installed.clock = new SystemClockLinux;
+    installed.mainQueue = new MainQueueLinux(*loop);
+    installed.utilityQueue = new UtilityQueueLinux;
+    installed.timers = new TimerServiceLinux(*loop);
+    installed.signals = new SignalServiceLinux(*loop);
+    installed.screens = &desktop->screens();
+    installed.scrollMonitor = &desktop->scrollMonitors();
+    installed.statusBar = &desktop->statusBar();
+    installed.hotKeys = &desktop->hotKeys();
+    installed.log = log;
+    installed.application = new ApplicationLinux(*loop, *console, desktop->events(), startControl);
+    installed.process = new ProcessEnvironmentLinux(argc, argv, *console);
+  }
+
+  const Platform& services() const override { return installed; }
+
+ private:
+  Platform installed;
 };
+
 }  // namespace
 
-PlatformServices& makePlatformServices(int, char**) {
-  static auto* services = new LinuxServices;
-  return *services;
+PlatformServices& makePlatformServices(int argc, char** argv) {
+  static auto* built = new LinuxServices(argc, argv);
+  return *built;
 }
+
 }  // namespace velmoryn

@@ -1,0 +1,96 @@
+// The control channel of the simulated desktop: command lines from standard
+// input and from a Unix socket. Each source runs its commands in order on the
+// main thread; `wait` pauses only its own source. Standard input is read by a
+// thread of its own with blocking reads (an end of input ends nothing); the
+// socket is served by the main loop. Main thread, except where noted.
+#pragma once
+
+#include <sys/types.h>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <asio/steady_timer.hpp>
+
+#include "platform/linux/control_command_linux.h"
+#include "platform/linux/desktop_linux.h"
+#include "platform/linux/run_loop_linux.h"
+
+namespace velmoryn {
+
+// Cuts a byte stream into lines. A line longer than the language allows is
+// handed on cut short, one byte over the limit, so the parser refuses it, and
+// the rest of it up to the next line break is dropped.
+class LineSplitter {
+ public:
+  void push(std::string_view bytes, const std::function<void(std::string)>& line);
+  // The last line when the stream ended without a line break.
+  void finish(const std::function<void(std::string)>& line);
+
+ private:
+  std::string partial;
+  bool skipping = false;
+};
+
+// One source of commands.
+class CommandSource : public std::enable_shared_from_this<CommandSource> {
+ public:
+  using Execute = std::function<void(const control::Command&)>;
+  CommandSource(RunLoop& loop, Console& console, Execute execute)
+      : loop(loop), console(console), execute(std::move(execute)) {}
+
+  void feed(std::string line);
+  // Called once every line fed so far has run (not while one still waits).
+  void setDrained(std::function<void()> callback) { drained = std::move(callback); }
+  bool idle() const { return lines.empty() && !paused && running == 0; }
+
+ private:
+  void schedule();
+  void step();
+  void notifyIfDrained();
+
+  RunLoop& loop;     // safe because these live for the whole run
+  Console& console;  // safe for the same reason
+  Execute execute;
+  std::deque<std::string> lines;
+  bool scheduled = false;
+  bool paused = false;
+  int running = 0;  // commands started and not yet returned (a menu nests them)
+  std::function<void()> drained;
+  std::unique_ptr<asio::steady_timer> waitTimer;
+};
+
+// $XDG_RUNTIME_DIR/velmoryn/control.sock when that folder is set and absolute,
+// else <data folder>/control.sock.
+std::filesystem::path defaultControlSocketPath(const std::filesystem::path& dataFolder);
+
+class ControlChannel {
+ public:
+  ControlChannel(RunLoop& loop, Console& console, CommandSource::Execute execute);
+  ~ControlChannel();
+  ControlChannel(const ControlChannel&) = delete;
+  ControlChannel& operator=(const ControlChannel&) = delete;
+
+  // Starts the thread that reads commands from the descriptor.
+  void readFrom(int fd);
+
+  // Listens on the socket: its folder is made private (0700, ours), a stale
+  // socket is replaced, the socket gets mode 0600 and is removed when the
+  // process exits. Connections from other users are refused. Empty on
+  // success, otherwise why not.
+  std::optional<std::string> listen(const std::filesystem::path& socketPath);
+
+ private:
+  struct Server;
+  RunLoop& loop;     // safe because these live for the whole run
+  Console& console;  // safe for the same reason
+  CommandSource::Execute execute;
+  std::shared_ptr<Server> server;
+};
+
+}  // namespace velmoryn
