@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -255,7 +256,9 @@ class AppDelegateTest : public ::testing::Test {
       for (const auto& arg : request.args) line += " " + arg;
       timeline.push_back("run " + line);
       auto found = answers.find(line);
-      return testing::FakeProcessRunner::output(found == answers.end() ? "" : found->second);
+      auto result = testing::FakeProcessRunner::output(found == answers.end() ? "" : found->second);
+      if (failing.contains(line)) result.exitStatus = 1;
+      return result;
     };
     // The user's Dock as found: autohide off, a short delay of their own.
     answers[kReadAutohide] = "0";
@@ -344,6 +347,7 @@ class AppDelegateTest : public ::testing::Test {
   FakePlatform fake;
   Timeline timeline;
   std::map<std::string, std::string> answers;
+  std::set<std::string> failing;  // tool runs that exit with status 1
   RecordingSettings settings{fake.settings, timeline};
   RecordingLoginItems loginItems{fake.loginItems, timeline};
   RecordingSignals signals{fake.signals, timeline};
@@ -912,6 +916,23 @@ TEST_F(AppDelegateTest, SignalThenTerminateRestoresOnlyOnce) {
 
   EXPECT_EQ(fake.processes.commandLines(), afterSignal);
   EXPECT_EQ(fake.scrollMonitor.removeCount, 1);
+}
+
+TEST_F(AppDelegateTest, ARestoreThatCouldNotWriteIsNotRepeatedByTheSecondPath) {
+  launch();
+  // The record stays when the Dock cannot take the user's values back; only
+  // the flag keeps the signal from running the whole restore again.
+  failing.insert("defaults write com.apple.dock autohide -bool false");
+  fake.processes.clear();
+
+  EXPECT_EQ(exitStatusOf([this] { delegate->quit(); }), 0);
+  const auto afterQuit = fake.processes.commandLines();
+  ASSERT_THAT(afterQuit, ::testing::Contains(kRestartDock));
+  ASSERT_TRUE(fake.settings.boolForKey("originalDock.saved"));
+
+  fake.signals.raise(SIGTERM);
+  EXPECT_THAT(drainMainQueue(), ElementsAre(0));
+  EXPECT_EQ(fake.processes.commandLines(), afterQuit);
 }
 
 TEST_F(AppDelegateTest, TheRestoreEndsARunningRevealWithoutConcealing) {
