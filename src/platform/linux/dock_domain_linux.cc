@@ -294,6 +294,22 @@ bool Domain::has(const std::string& key) const {
   return plist_dict_get_item(asPlist(dict), key.c_str()) != nullptr;
 }
 
+std::vector<std::string> Domain::keys() const {
+  std::vector<std::string> names;
+  plist_dict_iter it = nullptr;
+  plist_dict_new_iter(asPlist(dict), &it);
+  for (;;) {
+    char* key = nullptr;
+    plist_t item = nullptr;
+    plist_dict_next_item(asPlist(dict), it, &key, &item);
+    if (item == nullptr) break;
+    names.emplace_back(key != nullptr ? key : "");
+    std::free(key);
+  }
+  std::free(it);
+  return names;
+}
+
 std::optional<Value> Domain::value(const std::string& key) const {
   plist_t node = plist_dict_get_item(asPlist(dict), key.c_str());
   if (node == nullptr) return std::nullopt;

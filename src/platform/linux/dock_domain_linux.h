@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace velmoryn::dockdomain {
 
@@ -35,6 +36,7 @@ class Domain {
   Domain& operator=(const Domain&) = delete;
 
   bool has(const std::string& key) const;
+  std::vector<std::string> keys() const;
   std::optional<Value> value(const std::string& key) const;
   // The value as `defaults read` prints it (without the final line break);
   // none when the key is missing.
