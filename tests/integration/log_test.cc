@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,9 +53,75 @@ std::string captureStderr(Body body) {
   return text;
 }
 
-std::string prefixPattern() {
-  return R"((\d{4})-(\d{2})-(\d{2}) (\d{2}):(\d{2}):(\d{2})\.\d{3} velmoryn\[)" +
-         std::to_string(::getpid()) + R"(:(\d+)\] )";
+// The prefix the log puts before each line.
+struct Prefix {
+  std::tm time{};
+  long threadId = 0;
+};
+
+// Reads "YYYY-MM-DD HH:MM:SS.mmm velmoryn[PID:TID] " at `at`, with this
+// process's id; the position after it, or npos when it is not there.
+std::size_t readPrefix(const std::string& text, std::size_t at, Prefix* prefix) {
+  auto number = [&](std::size_t digits, int* value) {
+    if (at + digits > text.size()) return false;
+    *value = 0;
+    for (std::size_t i = 0; i < digits; ++i) {
+      char c = text[at + i];
+      if (c < '0' || c > '9') return false;
+      *value = *value * 10 + (c - '0');
+    }
+    at += digits;
+    return true;
+  };
+  auto literal = [&](const std::string& expected) {
+    if (text.compare(at, expected.size(), expected) != 0) return false;
+    at += expected.size();
+    return true;
+  };
+  int year, month, day, hour, minute, second, millis;
+  if (!number(4, &year) || !literal("-") || !number(2, &month) || !literal("-") ||
+      !number(2, &day) || !literal(" ") || !number(2, &hour) || !literal(":") ||
+      !number(2, &minute) || !literal(":") || !number(2, &second) || !literal(".") ||
+      !number(3, &millis) || !literal(" velmoryn[" + std::to_string(::getpid()) + ":")) {
+    return std::string::npos;
+  }
+  std::size_t digitsEnd = text.find_first_not_of("0123456789", at);
+  if (digitsEnd == at || digitsEnd == std::string::npos) return std::string::npos;
+  long threadId = std::stol(text.substr(at, digitsEnd - at));
+  at = digitsEnd;
+  if (!literal("] ")) return std::string::npos;
+  if (prefix) {
+    prefix->time.tm_year = year - 1900;
+    prefix->time.tm_mon = month - 1;
+    prefix->time.tm_mday = day;
+    prefix->time.tm_hour = hour;
+    prefix->time.tm_min = minute;
+    prefix->time.tm_sec = second;
+    prefix->time.tm_isdst = -1;
+    prefix->threadId = threadId;
+  }
+  return at;
+}
+
+// The texts of the lines, each checked to carry the prefix and end in a newline.
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t body = readPrefix(text, at, nullptr);
+    if (body == std::string::npos) {
+      ADD_FAILURE() << "no prefix at " << at << ": " << text.substr(at, 80);
+      break;
+    }
+    std::size_t end = text.find('\n', body);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "no newline after " << text.substr(at, 80);
+      break;
+    }
+    lines.push_back(text.substr(body, end - body));
+    at = end + 1;
+  }
+  return lines;
 }
 
 TEST(StderrLog, WritesLocalTimeWithMillisecondsProgramProcessAndThreadThenTheText) {
@@ -66,21 +131,12 @@ TEST(StderrLog, WritesLocalTimeWithMillisecondsProgramProcessAndThreadThenTheTex
       captureStderr([&] { log.write("Velmoryn: ホットキーの登録に失敗しました（-9878）"); });
   std::time_t after = std::time(nullptr);
 
-  std::smatch match;
-  ASSERT_TRUE(std::regex_match(
-      text, match,
-      std::regex(prefixPattern() + "Velmoryn: ホットキーの登録に失敗しました（-9878）\n")))
-      << text;
-  EXPECT_EQ(std::stol(match[7]), static_cast<long>(::gettid()));
-  std::tm stamp{};
-  stamp.tm_year = std::stoi(match[1]) - 1900;
-  stamp.tm_mon = std::stoi(match[2]) - 1;
-  stamp.tm_mday = std::stoi(match[3]);
-  stamp.tm_hour = std::stoi(match[4]);
-  stamp.tm_min = std::stoi(match[5]);
-  stamp.tm_sec = std::stoi(match[6]);
-  stamp.tm_isdst = -1;
-  std::time_t written = std::mktime(&stamp);  // read back as local time
+  Prefix prefix;
+  std::size_t body = readPrefix(text, 0, &prefix);
+  ASSERT_NE(body, std::string::npos) << text;
+  EXPECT_EQ(text.substr(body), "Velmoryn: ホットキーの登録に失敗しました（-9878）\n");
+  EXPECT_EQ(prefix.threadId, static_cast<long>(::gettid()));
+  std::time_t written = std::mktime(&prefix.time);  // read back as local time
   EXPECT_GE(written, before - 1);
   EXPECT_LE(written, after + 1);
 }
@@ -92,10 +148,7 @@ TEST(StderrLog, EndsEveryLineWithExactlyOneNewline) {
     log.write("");
     log.write("plain");
   });
-  EXPECT_TRUE(
-      std::regex_match(text, std::regex(prefixPattern() + "already ends\n" + prefixPattern() +
-                                        "\n" + prefixPattern() + "plain\n")))
-      << text;
+  EXPECT_EQ(linesOf(text), (std::vector<std::string>{"already ends", "", "plain"})) << text;
 }
 
 // Lines much longer than a pipe's atomic write size, from many threads at
@@ -131,18 +184,8 @@ TEST(StderrLog, LinesFromManyThreadsNeverInterleave) {
   ::close(ends[0]);
 
   std::map<char, int> linesPerThread;
-  std::regex prefix(prefixPattern());
-  std::size_t start = 0;
   int lines = 0;
-  while (start < received.size()) {
-    std::size_t end = received.find('\n', start);
-    ASSERT_NE(end, std::string::npos);
-    std::string line = received.substr(start, end - start);
-    start = end + 1;
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(line, match, prefix, std::regex_constants::match_continuous))
-        << "line " << lines << " begins " << line.substr(0, 80);
-    std::string body = match.suffix();
+  for (const std::string& body : linesOf(received)) {
     ASSERT_EQ(body.size(), kLength) << "line " << lines;
     ASSERT_EQ(body.find_first_not_of(body[0]), std::string::npos) << "line " << lines;
     ++linesPerThread[body[0]];
@@ -177,7 +220,7 @@ TEST(StderrLog, AReaderThatWentAwayNeitherEndsTheProcessNorLeavesASignalPending)
 
   // And the log still writes once standard error is usable again.
   std::string text = captureStderr([&] { log.write("back"); });
-  EXPECT_TRUE(std::regex_match(text, std::regex(prefixPattern() + "back\n"))) << text;
+  EXPECT_EQ(linesOf(text), std::vector<std::string>{"back"}) << text;
 }
 
 }  // namespace
