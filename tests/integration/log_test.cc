@@ -78,7 +78,7 @@ std::size_t readPrefix(const std::string& text, std::size_t at, Prefix* prefix) 
     at += expected.size();
     return true;
   };
-  int year, month, day, hour, minute, second, millis;
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millis = 0;
   if (!number(4, &year) || !literal("-") || !number(2, &month) || !literal("-") ||
       !number(2, &day) || !literal(" ") || !number(2, &hour) || !literal(":") ||
       !number(2, &minute) || !literal(":") || !number(2, &second) || !literal(".") ||
