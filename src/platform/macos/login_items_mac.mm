@@ -16,7 +16,7 @@ std::string fromNSString(NSString* text) {
 
 LoginItemError errorFrom(NSError* error) {
   // A failure without an error object still needs a line for a person.
-  if (error == nil) return LoginItemError{"unknown error", "unknown error (no NSError)"};
+  if (error == nil) return LoginItemError{"不明なエラー", "不明なエラー（エラー情報なし）"};
   return LoginItemError{fromNSString(error.localizedDescription), fromNSString(error.description)};
 }
 
