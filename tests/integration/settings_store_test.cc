@@ -321,6 +321,10 @@ struct CorruptCase {
   std::string contents;
 };
 
+void PrintTo(const CorruptCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class CorruptFile : public ::testing::TestWithParam<CorruptCase> {};
 
 TEST_P(CorruptFile, IsMovedAsideWithOneLogLineAndTheStoreStartsEmptyAndWorks) {
