@@ -347,7 +347,7 @@ ControlChannel::ControlChannel(RunLoop& loop, Console& console, CommandSource::E
 
 ControlChannel::~ControlChannel() {
   if (!server) return;
-  console.setListener(nullptr);
+  console.removeListener(listenerId);
   server->stop();
   removeSocketAtExit();
 }
@@ -406,7 +406,7 @@ std::optional<std::string> ControlChannel::listen(const fs::path& socketPath) {
 
   server = made;
   std::weak_ptr<Server> weak = server;
-  console.setListener([weak, &io = loop.context()](const std::string& line) {
+  listenerId = console.addListener([weak, &io = loop.context()](const std::string& line) {
     asio::post(io, [weak, line] {
       if (auto alive = weak.lock()) alive->broadcast(line);
     });

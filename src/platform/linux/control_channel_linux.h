@@ -91,6 +91,7 @@ class ControlChannel {
   Console& console;  // safe for the same reason
   CommandSource::Execute execute;
   std::shared_ptr<Server> server;
+  int listenerId = 0;
 };
 
 }  // namespace velmoryn

@@ -16,12 +16,18 @@ void Console::printLine(std::string_view text) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fflush(stdout);
   line.pop_back();
-  if (listener) listener(line);
+  for (const auto& [id, listener] : listeners) listener(line);
 }
 
-void Console::setListener(std::function<void(const std::string&)> newListener) {
+int Console::addListener(std::function<void(const std::string&)> listener) {
   std::lock_guard lock(mutex);
-  listener = std::move(newListener);
+  listeners.emplace_back(nextId, std::move(listener));
+  return nextId++;
+}
+
+void Console::removeListener(int id) {
+  std::lock_guard lock(mutex);
+  std::erase_if(listeners, [id](const auto& entry) { return entry.first == id; });
 }
 
 std::string formatNumber(double value) {

@@ -26,17 +26,19 @@
 namespace velmoryn {
 
 // Whole lines on standard output, never interleaved, flushed at once; each
-// line also goes to the listener (the control socket's clients) in the same
-// order. Any thread.
+// line also goes to the listeners (the control socket's clients, tests) in
+// the same order. Any thread.
 class Console {
  public:
   void printLine(std::string_view text);
-  // Called under the console's lock: it must only hand the line on.
-  void setListener(std::function<void(const std::string&)> listener);
+  // Listeners are called under the console's lock: they must only hand the line on.
+  int addListener(std::function<void(const std::string&)> listener);
+  void removeListener(int id);
 
  private:
   std::mutex mutex;
-  std::function<void(const std::string&)> listener;
+  int nextId = 1;
+  std::vector<std::pair<int, std::function<void(const std::string&)>>> listeners;
 };
 
 // The event the application reports while a click's action runs.
