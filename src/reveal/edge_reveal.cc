@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <span>
+#include <utility>
 
 #include "dock/dock.h"
 #include "platform/platform.h"
@@ -80,12 +81,10 @@ bool beyondBand(DockEdge edge, const Rect& frame, Point p, double band, double m
 
 void EdgeReveal::start() {
   if (monitor) return;
-  std::weak_ptr<EdgeReveal> weak = weak_from_this();
-  monitor = platform().scrollMonitor->addGlobalMonitor(kScrollWheelMask,
-                                                       [weak](const ScrollEvent& event) {
-                                                         if (auto self = weak.lock())
-                                                           self->handle(event);
-                                                       });
+  auto handler = [weak = weak_from_this()](const ScrollEvent& event) {
+    if (auto self = weak.lock()) self->handle(event);
+  };
+  monitor = platform().scrollMonitor->addGlobalMonitor(kScrollWheelMask, std::move(handler));
 }
 
 void EdgeReveal::stop() {
@@ -152,10 +151,10 @@ void EdgeReveal::begin(const Screen& screen, DockEdge edge) {
   // The owner may have cancelled (or stopped us) from inside onReveal; a timer
   // scheduled now would outlive the reveal and tick for nothing.
   if (!revealing) return;
-  std::weak_ptr<EdgeReveal> weak = weak_from_this();
-  timer = platform().timers->scheduleRepeating(pollInterval, [weak] {
+  auto block = [weak = weak_from_this()] {
     if (auto self = weak.lock()) self->tick();
-  });
+  };
+  timer = platform().timers->scheduleRepeating(pollInterval, std::move(block));
 }
 
 void EdgeReveal::tick() {
