@@ -6,8 +6,9 @@ Usage: smoke_test.py VELMORYN VELMORYN_SIMTOOL
 Seeds a user's own Dock settings, launches the program in fresh HOME and XDG
 folders, toggles the Dock with a left click, asks for its state over the
 control socket, quits through the menu and checks that the user's settings
-are back, the process ended with status 0 and the socket is gone. A second
-run ends through SIGTERM instead of the menu.
+are back, the process ended with status 0 and the socket is gone; while it
+idles, none of its threads wakes up. A second run ends through SIGTERM
+instead of the menu.
 """
 
 import os
@@ -95,6 +96,17 @@ def defaults(root, *args):
                           capture_output=True, text=True, check=False)
 
 
+def voluntary_switches(pid):
+    """Voluntary context switches of every thread of the process so far."""
+    total = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        with open(f"/proc/{pid}/task/{task}/status", encoding="utf-8") as status:
+            for line in status:
+                if line.startswith("voluntary_ctxt_switches:"):
+                    total += int(line.split()[1])
+    return total
+
+
 def ask_over_socket(path, command):
     """Sends one command and returns the reply lines until the server closes."""
     with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as client:
@@ -142,6 +154,13 @@ def main():
         program.expect_line("ready")
         check(oct(os.stat(socket_path).st_mode & 0o777) == oct(0o600),
               "the socket is not private", program)
+
+        # Idle, the program sleeps: no timer, no polling, no thread waking up.
+        time.sleep(1.0)
+        before = voluntary_switches(program.process.pid)
+        time.sleep(3.0)
+        woke = voluntary_switches(program.process.pid) - before
+        check(woke == 0, f"the idle program woke up {woke} times in 3 seconds", program)
 
         program.send("click left")
         program.expect_line("dock: autohide on")
