@@ -997,6 +997,8 @@ TEST_F(AppDelegateTest, ClosuresHandedOutDoNothingOnceTheDelegateIsGone) {
 TEST_F(AppDelegateTest, NothingHandedOutKeepsTheDelegateAlive) {
   launch();
   std::weak_ptr<AppDelegate> weak = delegate;
+  // Held here as the platform would hold them: the menu's actions, the edge
+  // closures; the fakes still hold the signal handlers and the button action.
   openMenu();
   const Menu menu = lastMenu();
   auto reveal = Peer::edgeReveal(*delegate);
