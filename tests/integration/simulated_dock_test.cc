@@ -5,6 +5,7 @@
 
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dock/dock.h"
@@ -120,6 +121,29 @@ TEST(SimulatedToolRunner, RunsTheStandInForTheRealPathAndReportsTheChange) {
   EXPECT_EQ(read.out, "0\n");
   EXPECT_EQ(sim.dock.view().restarts, 1);
   EXPECT_THAT(lines.take(), ElementsAre("dock: restarted"));
+}
+
+TEST(SimulatedToolRunner, ReportsEachChangeOnceWhenToolsRunOnTwoThreads) {
+  SimRoot sim;
+  Lines lines;
+  lines.attach(sim.dock);
+  SimulatedToolRunner runner(sim.runner, sim.dock);
+  constexpr int kRestarts = 12;
+
+  std::thread restarter([&] {
+    for (int i = 0; i < kRestarts; ++i) runner.run({"/usr/bin/killall", {"Dock"}, false});
+  });
+  std::thread reader([&] {
+    for (int i = 0; i < kRestarts; ++i) {
+      runner.run({"/usr/bin/defaults", {"read", "com.apple.dock", "orientation"}, true});
+    }
+  });
+  restarter.join();
+  reader.join();
+
+  const std::vector<std::string> seen = lines.take();
+  EXPECT_EQ(seen, std::vector<std::string>(kRestarts, "dock: restarted"));
+  EXPECT_EQ(sim.dock.view().restarts, kRestarts);
 }
 
 TEST(SimulatedToolRunner, LeavesOtherPathsAlone) {
