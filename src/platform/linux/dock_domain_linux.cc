@@ -70,24 +70,6 @@ bool writeAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
-// The whole file; none with errno set when it cannot be read.
-std::optional<std::string> readFile(const fs::path& file) {
-  Fd fd(openInterruptible(file.c_str(), O_RDONLY));
-  if (fd.get() < 0) return std::nullopt;
-  std::string bytes;
-  char buffer[16384];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n > 0) {
-      bytes.append(buffer, static_cast<std::size_t>(n));
-    } else if (n == 0) {
-      return bytes;
-    } else if (errno != EINTR) {
-      return std::nullopt;
-    }
-  }
-}
-
 // Exclusive advisory lock on a file beside the domain, held for its scope.
 // flock locks belong to the open file description, so two threads of one
 // process exclude each other as two processes do.
@@ -403,7 +385,7 @@ std::optional<Domain> Domain::fromXml(const std::string& bytes) {
 Loaded load(const fs::path& root) {
   Loaded loaded;
   const fs::path file = domainFile(root);
-  auto bytes = readFile(file);
+  auto bytes = readBytes(file);
   if (!bytes) {
     const int error = errno;
     loaded.status = error == ENOENT ? LoadStatus::missing : LoadStatus::unreadable;
@@ -494,13 +476,16 @@ EditOutcome removeDomain(const fs::path& root, std::string& error) {
   return EditOutcome::failed;
 }
 
-long restarts(const fs::path& root) {
-  const auto bytes = readFile(restartsFile(root));
+long parseRestarts(const std::optional<std::string>& bytes) {
   if (!bytes) return 0;
   long count = 0;
   const auto [end, ec] = std::from_chars(bytes->data(), bytes->data() + bytes->size(), count);
   (void)end;
   return ec == std::errc() && count > 0 ? count : 0;
+}
+
+long restarts(const fs::path& root) {
+  return parseRestarts(readBytes(restartsFile(root)));
 }
 
 bool countRestart(const fs::path& root, std::string& error) {

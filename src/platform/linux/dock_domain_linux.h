@@ -22,6 +22,9 @@ std::filesystem::path domainFile(const std::filesystem::path& root);
 // <root>/Library/Dock/restarts: how often the Dock was restarted, as decimal text.
 std::filesystem::path restartsFile(const std::filesystem::path& root);
 
+// The whole file; none when it cannot be read, with errno telling why.
+std::optional<std::string> readBytes(const std::filesystem::path& file);
+
 using Value = std::variant<bool, std::int64_t, double, std::string>;
 
 // A whole domain, owned. Keys of types other than the four above are kept
@@ -92,5 +95,7 @@ bool writeAtomically(const std::filesystem::path& file, const std::string& bytes
 // Adds one Dock restart to the counter, under the domain's lock.
 bool countRestart(const std::filesystem::path& root, std::string& error);
 long restarts(const std::filesystem::path& root);
+// The count in the bytes of the restarts file; 0 when there is none.
+long parseRestarts(const std::optional<std::string>& bytes);
 
 }  // namespace velmoryn::dockdomain

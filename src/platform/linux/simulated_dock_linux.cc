@@ -54,7 +54,8 @@ std::vector<std::string> differences(const SimulatedDock::View& before,
 
 SimulatedDock::SimulatedDock(fs::path root, fs::path toolsDir)
     : root(std::move(root)), toolsDir(std::move(toolsDir)) {
-  lastSeen = view();
+  lastFiles = readFiles();
+  lastSeen = viewOf(lastFiles);
 }
 
 void SimulatedDock::ensureInstalled() {
@@ -78,7 +79,8 @@ void SimulatedDock::ensureInstalled() {
       error);
 
   std::lock_guard lock(mutex);
-  lastSeen = view();
+  lastFiles = readFiles();
+  lastSeen = viewOf(lastFiles);
 }
 
 std::string SimulatedDock::mapToolPath(const std::string& path) const {
@@ -88,26 +90,34 @@ std::string SimulatedDock::mapToolPath(const std::string& path) const {
   return path;
 }
 
-SimulatedDock::View SimulatedDock::view() const {
+SimulatedDock::Files SimulatedDock::readFiles() const {
+  return {dockdomain::readBytes(dockdomain::domainFile(root)),
+          dockdomain::readBytes(dockdomain::restartsFile(root))};
+}
+
+SimulatedDock::View SimulatedDock::viewOf(const Files& files) {
   View v;
-  const dockdomain::Loaded loaded = dockdomain::load(root);
-  if (loaded.status == dockdomain::LoadStatus::ok) {
-    const auto& d = loaded.domain;
-    if (auto value = d.value("autohide"); value && std::holds_alternative<bool>(*value)) {
-      v.autohide = std::get<bool>(*value);
-    }
-    if (auto value = d.value("autohide-delay")) {
-      if (auto* real = std::get_if<double>(&*value)) v.autohideDelay = *real;
-      if (auto* integer = std::get_if<std::int64_t>(&*value)) {
-        v.autohideDelay = static_cast<double>(*integer);
-      }
-    }
-    if (auto text = d.value("orientation"); text && std::holds_alternative<std::string>(*text)) {
-      v.orientation = std::get<std::string>(*text);
+  v.restarts = dockdomain::parseRestarts(files.restarts);
+  const auto domain = files.domain ? dockdomain::Domain::fromXml(*files.domain) : std::nullopt;
+  if (!domain) return v;
+  if (auto value = domain->value("autohide"); value && std::holds_alternative<bool>(*value)) {
+    v.autohide = std::get<bool>(*value);
+  }
+  if (auto value = domain->value("autohide-delay")) {
+    if (auto* real = std::get_if<double>(&*value)) v.autohideDelay = *real;
+    if (auto* integer = std::get_if<std::int64_t>(&*value)) {
+      v.autohideDelay = static_cast<double>(*integer);
     }
   }
-  v.restarts = dockdomain::restarts(root);
+  if (auto text = domain->value("orientation");
+      text && std::holds_alternative<std::string>(*text)) {
+    v.orientation = std::get<std::string>(*text);
+  }
   return v;
+}
+
+SimulatedDock::View SimulatedDock::view() const {
+  return viewOf(readFiles());
 }
 
 bool SimulatedDock::setAutohide(bool on) {
@@ -131,9 +141,12 @@ void SimulatedDock::noteChange() {
   std::function<void(const std::string&)> report;
   {
     std::lock_guard lock(mutex);
-    const View now = view();
-    lines = differences(lastSeen, now);
-    lastSeen = now;
+    Files now = readFiles();
+    if (now == lastFiles) return;
+    const View seen = viewOf(now);
+    lines = differences(lastSeen, seen);
+    lastFiles = std::move(now);
+    lastSeen = seen;
     report = listener;
   }
   // Outside the lock, so that a listener may ask the Dock again.

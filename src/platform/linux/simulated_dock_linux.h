@@ -54,7 +54,18 @@ class SimulatedDock {
   const std::filesystem::path root;
   const std::filesystem::path toolsDir;
 
+  // The files as last read, so that a run which changed nothing costs two
+  // small reads and no parsing.
+  struct Files {
+    std::optional<std::string> domain;
+    std::optional<std::string> restarts;
+    bool operator==(const Files&) const = default;
+  };
+  Files readFiles() const;
+  static View viewOf(const Files& files);
+
   mutable std::mutex mutex;
+  Files lastFiles;
   View lastSeen;
   std::function<void(const std::string&)> listener;
 };
