@@ -257,6 +257,23 @@ fs::path restartsFile(const fs::path& root) {
   return root / "Library" / "Dock" / "restarts";
 }
 
+std::optional<std::string> readBytes(const fs::path& file) {
+  Fd fd(openInterruptible(file.c_str(), O_RDONLY));
+  if (fd.get() < 0) return std::nullopt;
+  std::string bytes;
+  char buffer[16384];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n > 0) {
+      bytes.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0) {
+      return bytes;
+    } else if (errno != EINTR) {
+      return std::nullopt;
+    }
+  }
+}
+
 Domain::Domain() : dict(plist_new_dict()) {}
 
 Domain::~Domain() {
