@@ -3,13 +3,25 @@
 // lives in a simulated root as <root>/usr/bin/<tool> (a link to this program)
 // and works on that root's "com.apple.dock" domain, printing what the real
 // tools print and exiting with their statuses.
+//
+// Tests only: a file <root>/faults/<tool> makes the stand-in misbehave, and
+// <root>/faults/calls.log, when it exists, gets one line per run (see
+// "test-only faults" below). Nothing else reads or writes that folder.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -266,6 +278,119 @@ int killallMain(const fs::path& root, const std::vector<std::string>& args) {
   return 0;
 }
 
+// ---- test-only faults -------------------------------------------------------
+//
+// <root>/faults/<tool> holds one line: a fault, then optional conditions.
+//   hang          never ends (the program's time limit must end it)
+//   crash         dies of SIGSEGV before doing anything
+//   abort         dies of SIGABRT before doing anything
+//   fail          complains on standard error and exits 1, changing nothing
+//   garbage       prints bytes that are not UTF-8 and exits 0, changing nothing
+//   flood         prints 1 MiB on each stream, then does its work
+//   slow MS       waits MS milliseconds (fractions allowed), then does its work
+// Conditions, in any order after the fault:
+//   when VERB     only when the first argument is VERB (e.g. "when write")
+//   once          the file is removed when the fault fires, so it fires once
+// An unknown fault word leaves the tool working normally.
+
+struct Fault {
+  std::string kind;
+  double milliseconds = 0;
+  std::string onlyVerb;
+  bool once = false;
+};
+
+std::optional<Fault> readFault(const fs::path& file) {
+  std::ifstream in(file);
+  std::string line;
+  if (!in || !std::getline(in, line)) return std::nullopt;
+  std::istringstream words(line);
+  Fault fault;
+  if (!(words >> fault.kind)) return std::nullopt;
+  std::string word;
+  while (words >> word) {
+    if (word == "when") {
+      words >> fault.onlyVerb;
+    } else if (word == "once") {
+      fault.once = true;
+    } else if (fault.kind == "slow") {
+      fault.milliseconds = std::strtod(word.c_str(), nullptr);
+    }
+  }
+  return fault;
+}
+
+void sleepMilliseconds(double ms) {
+  if (!(ms > 0)) return;
+  timespec left{static_cast<time_t>(ms / 1000),
+                static_cast<long>(std::fmod(ms, 1000.0) * 1'000'000)};
+  while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
+
+void writeAllTo(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// One line per run, appended in one write so that concurrent runs never mix.
+void noteCall(const fs::path& faults, const std::string& name,
+              const std::vector<std::string>& args) {
+  const fs::path log = faults / "calls.log";
+  const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) return;  // only counted when a test asked for it
+  std::string line = name;
+  for (const auto& arg : args) line += " " + arg;
+  line += "\n";
+  writeAllTo(fd, line);
+  ::close(fd);
+}
+
+// Acts on the fault, if any. Returns an exit status when the tool must end
+// without doing its work; none when it goes on normally.
+std::optional<int> applyFault(const fs::path& root, const std::string& name,
+                              const std::vector<std::string>& args) {
+  const fs::path faults = root / "faults";
+  noteCall(faults, name, args);
+  const fs::path file = faults / name;
+  const auto fault = readFault(file);
+  if (!fault) return std::nullopt;
+  if (!fault->onlyVerb.empty() && (args.empty() || args[0] != fault->onlyVerb)) {
+    return std::nullopt;
+  }
+  // Whoever removes the file fires the fault; a run that loses the race does not.
+  if (fault->once && ::unlink(file.c_str()) != 0) return std::nullopt;
+
+  if (fault->kind == "hang") {
+    for (;;) ::pause();
+  }
+  if (fault->kind == "crash") {
+    ::signal(SIGSEGV, SIG_DFL);
+    ::raise(SIGSEGV);
+    std::abort();
+  }
+  if (fault->kind == "abort") std::abort();
+  if (fault->kind == "fail") return failWith(name + ": failing as the test asked\n");
+  if (fault->kind == "garbage") {
+    writeAllTo(STDOUT_FILENO, "\xff\xfe\x80 not a value \xc3\x28\n");
+    writeAllTo(STDERR_FILENO, "\x01\x02 noise\n");
+    return 0;
+  }
+  if (fault->kind == "flood") {
+    const std::string mebibyte(1 << 20, 'x');
+    writeAllTo(STDOUT_FILENO, mebibyte);
+    writeAllTo(STDERR_FILENO, mebibyte);
+    return std::nullopt;
+  }
+  if (fault->kind == "slow") sleepMilliseconds(fault->milliseconds);
+  return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -291,6 +416,7 @@ int main(int argc, char** argv) {
   }
   const fs::path root = self.substr(0, self.size() - suffix.size());
 
+  if (const auto status = applyFault(root, name, args)) return *status;
   const int status = tool(root, args);
   if (std::fflush(stdout) != 0) return 1;
   return status;

@@ -5,8 +5,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -66,6 +68,54 @@ std::string describeDock(const SimulatedDock& dock) {
   return line;
 }
 
+// Tests only: VELMORYN_TEST_TOOL_TIME_LIMIT=SECONDS shortens the 10-second
+// limit on every tool run, so that a test of a tool that never ends finishes
+// quickly. Only a positive limit shorter than the real one is taken.
+double toolTimeLimit() {
+  constexpr double kLimit = 10.0;
+  const char* text = std::getenv("VELMORYN_TEST_TOOL_TIME_LIMIT");
+  if (text == nullptr || *text == '\0') return kLimit;
+  char* end = nullptr;
+  const double seconds = std::strtod(text, &end);
+  if (*end != '\0' || !std::isfinite(seconds) || seconds <= 0 || seconds >= kLimit) return kLimit;
+  return seconds;
+}
+
+// Tests only: while <root>/faults/applescript exists, the in-process
+// AppleScript reports an error without touching the Dock, as when System
+// Events does not answer, so that the osascript fallback runs.
+class FaultableAppleScriptFactory : public AppleScriptFactory {
+ public:
+  FaultableAppleScriptFactory(AppleScriptFactory& inner, fs::path faultFile)
+      : inner(inner), faultFile(std::move(faultFile)) {}
+
+  std::unique_ptr<AppleScript> create(const std::string& source) override {
+    auto script = inner.create(source);
+    if (!script) return nullptr;
+    return std::make_unique<Script>(std::move(script), faultFile);
+  }
+
+ private:
+  class Script : public AppleScript {
+   public:
+    Script(std::unique_ptr<AppleScript> inner, const fs::path& faultFile)
+        : inner(std::move(inner)), faultFile(faultFile) {}
+    void compile() override { inner->compile(); }
+    bool executeReportsError() override {
+      std::error_code ec;
+      if (fs::exists(faultFile, ec)) return true;
+      return inner->executeReportsError();
+    }
+
+   private:
+    std::unique_ptr<AppleScript> inner;
+    const fs::path& faultFile;  // safe because the factory lives for the whole run
+  };
+
+  AppleScriptFactory& inner;  // safe because both live for the whole run
+  const fs::path faultFile;
+};
+
 class LinuxServices : public PlatformServices {
  public:
   LinuxServices(int argc, char** argv) {
@@ -83,7 +133,7 @@ class LinuxServices : public PlatformServices {
     auto* dock = new SimulatedDock(data / "root", toolsDir);
     dock->ensureInstalled();
     dock->setChangeListener([console](const std::string& line) { console->printLine(line); });
-    auto* posixRunner = new PosixProcessRunner();
+    auto* posixRunner = new PosixProcessRunner(toolTimeLimit());
     auto* tools = new SimulatedToolRunner(*posixRunner, *dock);
 
     DesktopHooks hooks;
@@ -115,7 +165,8 @@ class LinuxServices : public PlatformServices {
     installed.processes = tools;
     installed.settings = new PlistSettingsStore(defaultSettingsPath(), *log);
     installed.loginItems = new AutostartLoginItems(defaultAutostartDir(), ownExecutable());
-    installed.appleScript = new LinuxAppleScriptFactory(*dock);
+    installed.appleScript = new FaultableAppleScriptFactory(
+        *new LinuxAppleScriptFactory(*dock), data / "root" / "faults" / "applescript");
     installed.clock = new SystemClockLinux;
     installed.mainQueue = new MainQueueLinux(*loop);
     installed.utilityQueue = new UtilityQueueLinux;
