@@ -19,6 +19,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <memory>
 #include <vector>
 
 #include <asio/steady_timer.hpp>
@@ -68,6 +69,14 @@ mode_t modeOf(const fs::path& path) {
   return info.st_mode & 07777;
 }
 
+// As in the program, the loop outlives the threads that read standard input
+// and post to it: those may still be running when a test ends.
+RunLoop& loopThatOutlivesTheTest() {
+  static std::vector<std::unique_ptr<RunLoop>> loops;
+  loops.push_back(std::make_unique<RunLoop>());
+  return *loops.back();
+}
+
 class ControlChannelTest : public ::testing::Test {
  protected:
   ControlChannelTest() {
@@ -111,7 +120,7 @@ class ControlChannelTest : public ::testing::Test {
 
   fs::path folder;
   fs::path socketPath;
-  RunLoop loop;
+  RunLoop& loop = loopThatOutlivesTheTest();
   Console console;
   std::vector<std::string> lines;
   int listenerId = 0;

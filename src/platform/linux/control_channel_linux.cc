@@ -355,7 +355,7 @@ ControlChannel::~ControlChannel() {
 void ControlChannel::readFrom(int fd) {
   auto source = std::make_shared<CommandSource>(loop, console, execute);
   // Detached: it sleeps in read() and ends with the input or the process.
-  std::thread([&loop = loop, source, fd] {
+  std::thread([&loop = loop, source, fd]() mutable {
     LineSplitter splitter;
     auto forward = [&loop, &source](std::string line) {
       loop.post([source, line = std::move(line)]() mutable { source->feed(std::move(line)); });
@@ -368,6 +368,8 @@ void ControlChannel::readFrom(int fd) {
       splitter.push(std::string_view(buffer.data(), static_cast<std::size_t>(count)), forward);
     }
     splitter.finish(forward);
+    // The source and its timer belong to the main thread: let go of them there.
+    loop.post([source = std::move(source)] {});
   }).detach();
 }
 

@@ -5,6 +5,8 @@
 // socket is served by the main loop. Main thread, except where noted.
 #pragma once
 
+#include "platform/linux/asio_config_linux.h"
+
 #include <sys/types.h>
 
 #include <deque>

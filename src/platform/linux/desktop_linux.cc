@@ -395,7 +395,7 @@ void SimulatedDesktop::operator()(const control::AddScreen& command) {
 
 void SimulatedDesktop::operator()(const control::SetScreen& command) {
   const auto index = static_cast<std::size_t>(command.index);
-  if (index > screenService.list.size())
+  if (command.index < 1 || index > screenService.list.size())
     return error("there is no screen " + std::to_string(command.index));
   auto visible = command.visibleFrame
                      ? command.visibleFrame
@@ -407,7 +407,7 @@ void SimulatedDesktop::operator()(const control::SetScreen& command) {
 
 void SimulatedDesktop::operator()(const control::RemoveScreen& command) {
   const auto index = static_cast<std::size_t>(command.index);
-  if (index > screenService.list.size())
+  if (command.index < 1 || index > screenService.list.size())
     return error("there is no screen " + std::to_string(command.index));
   screenService.list.erase(screenService.list.begin() + static_cast<std::ptrdiff_t>(index - 1));
   console.printLine("screen " + std::to_string(index) + ": removed");
