@@ -9,6 +9,8 @@
 // of the default mode (timer ticks) can wait while a menu is open.
 #pragma once
 
+#include "platform/linux/asio_config_linux.h"
+
 #include <deque>
 #include <functional>
 #include <memory>
