@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -198,6 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(sameValue(next.object(kAddedKey), SettingsValue{true}), "the change must persist");
   for (const auto& [key, answer] : answers) {
     if (key == kAddedKey) continue;
+    if (!sameValue(next.object(key), answer)) std::fprintf(stderr, "entry \"%s\"\n", key.c_str());
     FUZZ_CHECK(sameValue(next.object(key), answer), "other entries must survive a write");
   }
   return 0;

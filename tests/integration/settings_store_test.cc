@@ -295,6 +295,47 @@ TEST(PlistSettingsStore, EntriesOfOtherTypesReadAsAbsentButAreKeptOnEveryWrite) 
   EXPECT_TRUE(log.lines.empty());
 }
 
+// A binary property list may name a key twice; the XML reader keeps the last
+// entry. The store must read what it will read again after its next write,
+// and a removal must take the key out for good.
+TEST(PlistSettingsStore, AKeyNamedTwiceInABinaryFileReadsAsItsLastEntryBeforeAndAfterWrites) {
+  // bplist00: a dictionary whose two keys are both "k", for the integers 1 and 2.
+  const unsigned char bytes[] = {
+      'b',  'p',  'l',  'i',  's',  't', '0',  '0',    // header
+      0xD2, 0x01, 0x02, 0x03, 0x04,                    // 0 at 8: dict, keys 1 2, values 3 4
+      0x51, 'k',                                       // 1 at 13: "k"
+      0x51, 'k',                                       // 2 at 15: "k"
+      0x10, 0x01,                                      // 3 at 17: 1
+      0x10, 0x02,                                      // 4 at 19: 2
+      0x08, 0x0D, 0x0F, 0x11, 0x13,                    // offset table at 21
+      0,    0,    0,    0,    0,    0,   0x01, 0x01,   // trailer: sizes
+      0,    0,    0,    0,    0,    0,   0,    0x05,   // five objects
+      0,    0,    0,    0,    0,    0,   0,    0x00,   // the top one is 0
+      0,    0,    0,    0,    0,    0,   0,    0x15};  // the offset table's place
+  TemporaryFolder folder;
+  fs::path file = folder.path / "preferences.plist";
+  writeFile(file, std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));
+  FakeLog log;
+  {
+    PlistSettingsStore store(file, log);
+    EXPECT_EQ(store.object("k"), SettingsValue{std::int64_t{2}});
+    store.setBool("swipeRevealEnabled", true);
+  }
+  {
+    PlistSettingsStore store(file, log);
+    EXPECT_EQ(store.object("k"), SettingsValue{std::int64_t{2}});
+  }
+  writeFile(file, std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));
+  {
+    PlistSettingsStore store(file, log);
+    store.remove("k");
+    EXPECT_FALSE(store.object("k").has_value());
+  }
+  PlistSettingsStore store(file, log);
+  EXPECT_FALSE(store.object("k").has_value());
+  EXPECT_TRUE(log.lines.empty());
+}
+
 TEST(PlistSettingsStore, TheFileIsPrivateAndCreatedFoldersAreToo) {
   TemporaryFolder folder;
   fs::path file = folder.path / "config" / "velmoryn" / "preferences.plist";

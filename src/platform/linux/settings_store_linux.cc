@@ -81,6 +81,25 @@ bool renameNoReplace(const fs::path& from, const fs::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+// The dictionary with one entry per key, the last one where a key comes twice
+// (a binary file can hold that). The XML reader keeps the last entry too, so
+// what the store reads does not change once it has written the file again.
+plist_t lastEntryPerKey(plist_t dict) {
+  plist_t unique = plist_new_dict();
+  plist_dict_iter iter = nullptr;
+  plist_dict_new_iter(dict, &iter);
+  for (;;) {
+    char* key = nullptr;
+    plist_t value = nullptr;
+    plist_dict_next_item(dict, iter, &key, &value);
+    if (!key) break;
+    plist_dict_set_item(unique, key, plist_copy(value));
+    std::free(key);
+  }
+  std::free(iter);
+  return unique;
+}
+
 }  // namespace
 
 fs::path userConfigHome() {
@@ -219,7 +238,7 @@ void PlistSettingsStore::load() {
     moveAside("最上位が辞書ではありません");
     return;
   }
-  root = std::move(loaded);
+  root.reset(lastEntryPerKey(loaded.get()));
 }
 
 void PlistSettingsStore::removeStaleTemporaryFiles() {
