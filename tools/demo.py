@@ -173,10 +173,22 @@ def folders(base):
     return env
 
 
-def guided(binary, out):
+MARKER = ".velmoryn-demo"
+
+
+def fresh_folder(path, default):
+    """Empties a folder for a run; refuses one that this demo did not make."""
+    if (os.path.isdir(path) and os.listdir(path) and path != default
+            and not os.path.exists(os.path.join(path, MARKER))):
+        raise DemoFailure(f"{path} is not empty and was not made by this demo: not touching it")
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    open(os.path.join(path, MARKER), "w", encoding="utf-8").close()
+
+
+def guided(binary, out, default_out):
     started = time.monotonic()
-    shutil.rmtree(out, ignore_errors=True)
-    os.makedirs(out)
+    fresh_folder(out, default_out)
     env = folders(out)
     domain_file = os.path.join(env["XDG_DATA_HOME"], "velmoryn", "root", "Library",
                                "Preferences", "com.apple.dock.plist")
@@ -331,11 +343,12 @@ moves away and it hides again; `show` prints the state, `icon icon.png 2` saves 
 your Dock settings back. The end of input does not quit: Velmoryn is a menu-bar program."""
 
 
-def interactive(binary, fresh_folder, out):
-    if fresh_folder:
-        shutil.rmtree(fresh_folder, ignore_errors=True)
-        env = folders(fresh_folder)
-        where = f"kept in {os.path.relpath(fresh_folder)}/"
+def interactive(binary, fresh, out):
+    if fresh:
+        os.makedirs(out, exist_ok=True)
+        fresh_folder(fresh, os.path.join(out, "interactive"))
+        env = folders(fresh)
+        where = f"kept in {os.path.relpath(fresh)}/"
     else:
         env = dict(os.environ)
         where = ("kept in your own per-user folders (XDG_DATA_HOME/velmoryn or "
@@ -360,15 +373,16 @@ def main():
     options = parser.parse_args()
     binary = os.path.abspath(options.binary)
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    out = os.path.abspath(options.out or os.path.join(root, "demo-out"))
+    default_out = os.path.join(root, "demo-out")
+    out = os.path.abspath(options.out or default_out)
 
-    if options.interactive:
-        interactive(binary, os.path.join(out, "interactive") if options.fresh else None, out)
-        return 0
-    if options.fresh:
-        parser.error("--fresh goes with --interactive")
     try:
-        guided(binary, out)
+        if options.interactive:
+            interactive(binary, os.path.join(out, "interactive") if options.fresh else None, out)
+            return 0
+        if options.fresh:
+            parser.error("--fresh goes with --interactive")
+        guided(binary, out, default_out)
     except DemoFailure as failure:
         print(file=sys.stderr)
         print(paint("1;31", f"DEMO FAILED: {failure}"), file=sys.stderr)
