@@ -10,8 +10,8 @@ Seeds a user's own Dock settings, launches the program in fresh HOME and XDG
 folders, toggles the Dock with a left click, asks for its state over the
 control socket, quits through the menu and checks that the user's settings
 are back, the process ended with status 0 and the socket is gone; while it
-idles, none of its threads wakes up. A second run ends through SIGTERM
-instead of the menu.
+idles, none of its threads wakes up. A second run closes standard input,
+which ends nothing, and ends through SIGTERM instead of the menu.
 """
 
 import os
@@ -196,6 +196,10 @@ def main():
         program.expect_line("ready")
         program.send("click left")
         program.expect_line("tooltip: Velmoryn / Dock非表示中")
+        # The end of standard input ends nothing: the socket still answers.
+        program.process.stdin.close()
+        reply = ask_over_socket(socket_path, "pointer 3 4")
+        check("pointer: 3 4" in reply, f"no answer after the end of input: {reply}", program)
         program.process.send_signal(signal.SIGTERM)
         status = program.wait_exit()
         check(status == 0, f"SIGTERM ended with status {status}", program)
