@@ -102,6 +102,12 @@ void AppDelegate::shutdownRestore() {
   restored = true;
   edgeReveal->stop();
   Dock::backup().restore();
+  // A record still on file means a value could not be written back: the Dock
+  // is not as the user had it until the next orderly end retries.
+  if (Dock::backup().hasSaved()) {
+    platform().log->write(
+        "Velmoryn: Dockの設定を元に戻せませんでした。記録を残し、次回の終了時にもう一度戻します");
+  }
 }
 
 void AppDelegate::statusClicked() {
