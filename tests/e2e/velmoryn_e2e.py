@@ -17,7 +17,6 @@ import plistlib
 import queue
 import re
 import shutil
-import signal
 import socket
 import subprocess
 import sys
@@ -391,4 +390,4 @@ def main():
 
 __all__ = ["Desktop", "DesktopTestCase", "Program", "E2EFailure", "main", "parse_show",
            "parse_menu", "dock_lines", "TYPICAL_DOCK", "HIDDEN_TOOLTIP", "SHOWN_TOOLTIP",
-           "HIDDEN_ICON", "SHOWN_ICON", "MENU_QUIT", "TIMEOUT", "signal"]
+           "HIDDEN_ICON", "SHOWN_ICON", "MENU_QUIT", "TIMEOUT"]
