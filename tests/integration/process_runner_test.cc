@@ -97,6 +97,23 @@ TEST(PosixProcessRunner, ReportsTheExitStatusAndAStatusOfMinusOneForASignal) {
   EXPECT_TRUE(noChildrenLeft());
 }
 
+TEST(PosixProcessRunner, AToolReapedBySomeoneElseEndsTheRunWithoutATimeOut) {
+  // With SIGCHLD ignored the kernel reaps the tool itself; its pid may then be
+  // reused, so the runner must neither wait for the limit nor kill anything.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction old;
+  sigaction(SIGCHLD, &ignore, &old);
+  PosixProcessRunner runner(5.0);
+
+  const ProcessResult result = runner.run({kProbe, {"args", "reaped"}, true});
+
+  sigaction(SIGCHLD, &old, nullptr);
+  EXPECT_TRUE(result.started);
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.out, kProbe + "\nargs\nreaped\n");
+}
+
 TEST(PosixProcessRunner, RefusesWhatCannotBeStartedExactly) {
   PosixProcessRunner runner;
   // Missing, relative (no search path), and an argument a C string cannot carry.

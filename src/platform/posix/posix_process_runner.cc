@@ -183,13 +183,22 @@ bool drainOnce(int fd, std::string* sink) {
   }
 }
 
-enum class Wait { exited, timedOut };
+// `gone`: someone else reaped the tool (SIGCHLD ignored, say); its pid may
+// already belong to another process, so it must not be signalled.
+enum class Wait { exited, running, timedOut, gone };
+
+Wait checkChild(pid_t pid, int* status, int options) {
+  const pid_t got = waitInterruptible(pid, status, options);
+  if (got == pid) return Wait::exited;
+  if (got < 0 && errno == ECHILD) return Wait::gone;
+  return Wait::running;
+}
 
 // Waits for an exit after both pipes have ended. The tool normally exits a
 // moment after closing its streams, but one that closes them and keeps
 // running must still meet the time limit.
 Wait waitForExit(pid_t pid, int* status, SteadyClock::time_point deadline) {
-  if (waitInterruptible(pid, status, WNOHANG) == pid) return Wait::exited;
+  if (const Wait w = checkChild(pid, status, WNOHANG); w != Wait::running) return w;
 #if defined(__linux__) && defined(SYS_pidfd_open)
   // Not reaped yet, so the process id cannot have been reused.
   Fd pidFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
@@ -198,8 +207,10 @@ Wait waitForExit(pid_t pid, int* status, SteadyClock::time_point deadline) {
       pollfd p{pidFd.get(), POLLIN, 0};
       const int ready = ::poll(&p, 1, millisecondsUntil(deadline));
       if (ready < 0 && errno == EINTR) continue;
-      if (ready > 0)
-        return waitInterruptible(pid, status, 0) == pid ? Wait::exited : Wait::timedOut;
+      if (ready > 0) {
+        const Wait w = checkChild(pid, status, 0);
+        return w == Wait::running ? Wait::gone : w;
+      }
       if (ready == 0 && SteadyClock::now() >= deadline) return Wait::timedOut;
       if (ready < 0) break;  // fall back to polling the status below
     }
@@ -207,7 +218,7 @@ Wait waitForExit(pid_t pid, int* status, SteadyClock::time_point deadline) {
 #endif
   int pauseMs = 1;
   for (;;) {
-    if (waitInterruptible(pid, status, WNOHANG) == pid) return Wait::exited;
+    if (const Wait w = checkChild(pid, status, WNOHANG); w != Wait::running) return w;
     const int left = millisecondsUntil(deadline);
     if (left == 0) return Wait::timedOut;
     ::poll(nullptr, 0, pauseMs < left ? pauseMs : left);
@@ -288,8 +299,12 @@ ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
   }
 
   int status = 0;
-  if (!timedOut && waitForExit(pid, &status, deadline) == Wait::timedOut) timedOut = true;
-  if (timedOut) {
+  const Wait ending = timedOut ? Wait::timedOut : waitForExit(pid, &status, deadline);
+  if (ending == Wait::gone) {
+    result.exitStatus = -1;  // how it ended is lost with its status
+    return result;
+  }
+  if (ending == Wait::timedOut) {
     ::kill(pid, SIGKILL);
     waitInterruptible(pid, &status, 0);  // never leave a zombie
     result.timedOut = true;
