@@ -182,16 +182,23 @@ class Program:
             status = self.process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             return None
+        self._close()
+        return status
+
+    def _close(self):
         for reader in self.readers:
             reader.join(timeout=5)
-        return status
+        for stream in (self.process.stdin, self.process.stdout, self.process.stderr):
+            try:
+                stream.close()
+            except OSError:
+                pass
 
     def kill(self):
         if self.process.poll() is None:
             self.process.kill()
         self.process.wait()
-        for reader in self.readers:
-            reader.join(timeout=5)
+        self._close()
 
     def transcript(self):
         with self.changed:
@@ -449,7 +456,8 @@ def kill_trial(trial, stats):
         program = trial.launch()
         where = rng.choice(["launch", "action", "action", "write", "quit"])
         if where == "launch":
-            pause(rng, 0.06)
+            # Anywhere in the launch, which takes a few hundred milliseconds.
+            pause(rng, rng.choice([0.05, 0.4, 0.8]))
         else:
             if program.wait_line("ready") is None:
                 program.kill()
@@ -507,7 +515,7 @@ def signal_trial(trial, stats):
     where = rng.choice(["launch", "action", "action", "menu", "twice", "quit race"])
     trial.notes.append(f"{sig.name} at {where}")
     if where == "launch":
-        pause(rng, 0.06)
+        pause(rng, rng.choice([0.05, 0.4, 0.8]))
     else:
         if program.wait_line("ready") is None:
             program.kill()
@@ -530,6 +538,7 @@ def signal_trial(trial, stats):
                 pause(rng, 0.002)
         else:
             pause(rng, 0.02)
+    ready = program.wait_line("ready", timeout=0) is not None
     program.process.send_signal(sig)
     if where == "twice":
         pause(rng, 0.002)
@@ -560,6 +569,8 @@ def signal_trial(trial, stats):
         return trial.check_restored(program)
     if status != 0:
         return trial.failure(f"{sig.name} ended the program with status {status}", program)
+    if not ready:
+        stats["signals in the launch after the handlers"] += 1
     restarts = desktop.restarts() - restarts_before
     expected_restarts = (1 if launch_restarts_dock(trial.original) else 0) + 1
     if restarts != expected_restarts:

@@ -12,9 +12,11 @@ in-process AppleScript through <root>/faults/applescript, and the tool time
 limit is shortened with VELMORYN_TEST_TOOL_TIME_LIMIT.
 """
 
+import errno
 import os
 import plistlib
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -378,6 +380,86 @@ class SettingsFaults(FaultTest):
         expected = {k: v for k, v in USER.items() if k not in ("autohide", "autohide-delay")}
         self.assert_user_dock(expected)
         self.assertEqual(self.desktop.record(), {})
+
+
+class DiskFaults(unittest.TestCase):
+    """The whole desktop on a small file system of its own, filled up on purpose."""
+
+    def setUp(self):
+        self.mount = tempfile.mkdtemp(prefix="velmoryn-disk-")
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=4m", "tmpfs", self.mount],
+                                 capture_output=True, check=False)
+        if mounted.returncode != 0:
+            os.rmdir(self.mount)
+            self.skipTest("cannot mount a small file system here (needs root)")
+        self.desktop = soak.Desktop(BINARY, os.path.join(self.mount, "desktop"))
+        self.desktop.seed_domain(USER)
+        self.filler = os.path.join(self.mount, "filler")
+        self.programs = []
+
+    def tearDown(self):
+        for program in self.programs:
+            if program.process.poll() is None:
+                program.kill()
+        self.desktop.wait_for_orphans(timeout=5)
+        subprocess.run(["umount", self.mount], check=False)
+        os.rmdir(self.mount)
+
+    def fill_disk(self):
+        with open(self.filler, "wb", buffering=0) as out:
+            try:
+                while True:
+                    out.write(b"\0" * 65536)
+                    out.flush()
+            except OSError as error:
+                self.assertEqual(error.errno, errno.ENOSPC)
+
+    def launch(self):
+        program = self.desktop.launch(LIMIT_ENV)
+        self.programs.append(program)
+        self.assertIsNotNone(program.wait_line("ready"), program.transcript())
+        return program
+
+    def test_a_disk_that_fills_up_keeps_the_record_until_an_end_that_can_write(self):
+        program = self.launch()
+        program.send("click left")
+        self.assertIsNotNone(program.wait_line("tooltip: Velmoryn / Dock非表示中"))
+        self.fill_disk()
+        program.send("click right")
+        self.assertIsNotNone(program.wait_for(lambda line: line.startswith("menu: 1 ")))
+        program.send("choose 7")
+        self.assertEqual(program.wait_exit(), 0, program.transcript())
+        # Nothing could be written back: the Dock is as the program left it,
+        # the record is still on file, and a person is told.
+        self.assertEqual(self.desktop.domain()["autohide"], True)
+        self.assertTrue(self.desktop.record().get("originalDock.saved"))
+        told = [line for line in program.stderr if RESTORE_FAILED in line]
+        self.assertEqual(len(told), 1, program.transcript())
+
+        os.unlink(self.filler)
+        program = self.launch()
+        program.send("click right")
+        self.assertIsNotNone(program.wait_for(lambda line: line.startswith("menu: 1 ")))
+        program.send("choose 7")
+        self.assertEqual(program.wait_exit(), 0, program.transcript())
+        domain = self.desktop.domain()
+        self.assertTrue(soak.same(USER, domain), soak.describe_difference(USER, domain))
+        self.assertEqual(self.desktop.record(), {})
+
+    def test_a_full_disk_at_the_first_launch_changes_nothing_and_loses_nothing(self):
+        self.desktop.record()  # the folders exist before the disk is full
+        self.fill_disk()
+        program = self.launch()
+        program.send("click left")
+        self.assertIsNotNone(program.wait_for(lambda line: line.startswith("click: ")))
+        program.send("click right")
+        self.assertIsNotNone(program.wait_for(lambda line: line.startswith("menu: 1 ")))
+        program.send("choose 7")
+        self.assertEqual(program.wait_exit(), 0, program.transcript())
+        domain = self.desktop.domain()
+        self.assertTrue(soak.same(USER, domain), soak.describe_difference(USER, domain))
+        self.assertEqual(len([l for l in program.stderr if "保存できません" in l]), 1,
+                         program.transcript())
 
 
 def main():

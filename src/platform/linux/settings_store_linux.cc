@@ -356,8 +356,11 @@ void PlistSettingsStore::persist() {
   auto error = writeFileAtomically(file, std::string_view(xml, length));
   plist_to_xml_free(xml);
   if (error) {
+    // The temporary file's random name would make every retry a new line.
+    const fs::path& where =
+        isTemporaryFileOf(file, error->path.filename().string()) ? file : error->path;
     reportFailure("Velmoryn: 設定を " + file.string() + " に保存できません（" + error->step + " " +
-                  error->path.string() + ": " + errnoText(error->code) +
+                  where.string() + ": " + errnoText(error->code) +
                   "）。値はメモリ上に保ち、次の変更か同期のときにもう一度保存します");
     return;
   }
