@@ -16,6 +16,7 @@ import errno
 import os
 import plistlib
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -379,6 +380,44 @@ class SettingsFaults(FaultTest):
         self.quit(program)
         expected = {k: v for k, v in USER.items() if k not in ("autohide", "autohide-delay")}
         self.assert_user_dock(expected)
+        self.assertEqual(self.desktop.record(), {})
+
+
+class OutputFaults(FaultTest):
+    def test_a_terminal_that_went_away_does_not_stop_the_restore_on_sighup(self):
+        read_end, write_end = os.pipe()
+        env = dict(self.desktop.env, **LIMIT_ENV)
+        process = subprocess.Popen([BINARY], stdin=subprocess.PIPE, stdout=write_end,
+                                   stderr=subprocess.DEVNULL, env=env)
+        os.close(write_end)
+        try:
+            seen = b""
+            deadline = time.monotonic() + soak.TIMEOUT
+            while b"\nready\n" not in seen and time.monotonic() < deadline:
+                chunk = os.read(read_end, 4096)
+                if not chunk:
+                    break
+                seen += chunk
+            self.assertIn(b"\nready\n", seen)
+            # The terminal closes: nobody reads the program's output any more.
+            os.close(read_end)
+            read_end = None
+            process.stdin.write(b"click left\nshow\nclick right\ndismiss\n")
+            process.stdin.flush()
+            deadline = time.monotonic() + soak.TIMEOUT
+            while self.desktop.domain().get("autohide") is not True:
+                self.assertLess(time.monotonic(), deadline, "the switch did not happen")
+                time.sleep(0.01)
+            process.send_signal(signal.SIGHUP)
+            self.assertEqual(process.wait(timeout=soak.TIMEOUT), 0)
+        finally:
+            if read_end is not None:
+                os.close(read_end)
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+            process.stdin.close()
+        self.assert_user_dock()
         self.assertEqual(self.desktop.record(), {})
 
 
