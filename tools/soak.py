@@ -9,7 +9,8 @@ actions through the control channel and ends the program at a random instant:
            tools or writes settings, or in the middle of the quit), then a
            relaunch and an orderly quit through the menu;
   signal   SIGTERM, SIGINT or SIGHUP (at launch, after an action, while the
-           menu is open, twice in a row, or racing the menu's quit).
+           menu is open, twice in a row, or racing the menu's quit; some to
+           the whole process group, as Ctrl-C in a terminal sends it).
 
 After the orderly end the Dock's domain must equal the user's original
 exactly (key by key, with types; unrelated keys included), the program's
@@ -130,7 +131,7 @@ class Program:
         self.started = time.monotonic()
         self.process = subprocess.Popen(
             [binary], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE, env=env)
+            stderr=subprocess.PIPE, env=env, start_new_session=True)
         self.lines = []
         self.stderr = []
         self.changed = threading.Condition()
@@ -539,7 +540,18 @@ def signal_trial(trial, stats):
         else:
             pause(rng, 0.02)
     ready = program.wait_line("ready", timeout=0) is not None
-    program.process.send_signal(sig)
+    # Ctrl-C in a terminal reaches the whole process group: a tool running
+    # at that instant is interrupted too.
+    to_group = where in ("action", "menu") and rng.random() < 0.4
+    restarts_at_signal = desktop.restarts()
+    if to_group:
+        trial.notes.append("to the process group")
+        stats["signals to the process group"] += 1
+        os.killpg(program.process.pid, sig)
+    else:
+        program.process.send_signal(sig)
+    if desktop.running_tools():
+        stats["signals during a tool run"] += 1
     if where == "twice":
         pause(rng, 0.002)
         try:
@@ -573,6 +585,10 @@ def signal_trial(trial, stats):
         stats["signals in the launch after the handlers"] += 1
     restarts = desktop.restarts() - restarts_before
     expected_restarts = (1 if launch_restarts_dock(trial.original) else 0) + 1
+    if to_group:
+        # Only the way out counts: the signal reached the tools of this instant too.
+        restarts = desktop.restarts() - restarts_at_signal
+        expected_restarts = 1
     if restarts != expected_restarts:
         return trial.failure(f"the Dock was restarted {restarts} times, expected "
                              f"{expected_restarts} (launch and one restore)", program)
