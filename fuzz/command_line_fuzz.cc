@@ -162,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   FUZZ_CHECK(printed.size() <= 1, "at most one line");
   FUZZ_CHECK(!exitStatus || *exitStatus == 0 || *exitStatus == 1, "exit status 0 or 1");
-  FUZZ_CHECK(exitStatus.has_value() == printed.size() > 0, "a line exactly when the process ends");
+  FUZZ_CHECK(exitStatus.has_value() == !printed.empty(), "a line exactly when the process ends");
   FUZZ_CHECK(exitStatus == expected->exitStatus, "the predicted exit status");
   if (expected->line) {
     FUZZ_CHECK(printed.size() == 1 && printed.front() == *expected->line, "the predicted line");

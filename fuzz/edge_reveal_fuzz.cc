@@ -175,6 +175,7 @@ struct Harness {
       case 4: {
         std::vector<Screen> screens;
         const int count = in.ConsumeIntegralInRange(0, 3);
+        screens.reserve(static_cast<std::size_t>(count));
         for (int k = 0; k < count; ++k) screens.push_back(Screen{rect(in), rect(in)});
         fake.screens.list = screens;
         break;

@@ -80,8 +80,8 @@ Plist parse(const std::string& bytes) {
   return Plist(node);
 }
 
-// What the store should answer for each key, first occurrence only: the three
-// value types with their value, every other type as absent.
+// What the store should answer for each key: the three value types with their
+// value, every other type as absent; a key named twice has its last entry.
 std::map<std::string, std::optional<SettingsValue>> expectedEntries(plist_t dict) {
   std::map<std::string, std::optional<SettingsValue>> entries;
   plist_dict_iter iter = nullptr;
@@ -93,7 +93,6 @@ std::map<std::string, std::optional<SettingsValue>> expectedEntries(plist_t dict
     if (!key) break;
     std::string name = key;
     std::free(key);
-    if (entries.count(name)) continue;
     std::optional<SettingsValue> expected;
     switch (plist_get_node_type(value)) {
       case PLIST_BOOLEAN: {

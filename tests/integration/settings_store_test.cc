@@ -297,21 +297,24 @@ TEST(PlistSettingsStore, EntriesOfOtherTypesReadAsAbsentButAreKeptOnEveryWrite) 
 
 // A binary property list may name a key twice; the XML reader keeps the last
 // entry. The store must read what it will read again after its next write,
-// and a removal must take the key out for good.
+// and a removal must take the key out for good. The file also holds a string
+// with a NUL inside, which the store must write back without reading past it.
 TEST(PlistSettingsStore, AKeyNamedTwiceInABinaryFileReadsAsItsLastEntryBeforeAndAfterWrites) {
-  // bplist00: a dictionary whose two keys are both "k", for the integers 1 and 2.
+  // bplist00: a dictionary with "k" = 1, "k" = 2 and "s" = "a\0b".
   const unsigned char bytes[] = {
-      'b',  'p',  'l',  'i',  's',  't', '0',  '0',    // header
-      0xD2, 0x01, 0x02, 0x03, 0x04,                    // 0 at 8: dict, keys 1 2, values 3 4
-      0x51, 'k',                                       // 1 at 13: "k"
-      0x51, 'k',                                       // 2 at 15: "k"
-      0x10, 0x01,                                      // 3 at 17: 1
-      0x10, 0x02,                                      // 4 at 19: 2
-      0x08, 0x0D, 0x0F, 0x11, 0x13,                    // offset table at 21
-      0,    0,    0,    0,    0,    0,   0x01, 0x01,   // trailer: sizes
-      0,    0,    0,    0,    0,    0,   0,    0x05,   // five objects
-      0,    0,    0,    0,    0,    0,   0,    0x00,   // the top one is 0
-      0,    0,    0,    0,    0,    0,   0,    0x15};  // the offset table's place
+      'b',  'p',  'l',  'i',  's',  't',  '0',  '0',    // header
+      0xD3, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06,         // 0 at 8: dict, keys 1-3, values 4-6
+      0x51, 'k',                                        // 1 at 15: "k"
+      0x51, 'k',                                        // 2 at 17: "k"
+      0x51, 's',                                        // 3 at 19: "s"
+      0x10, 0x01,                                       // 4 at 21: 1
+      0x10, 0x02,                                       // 5 at 23: 2
+      0x53, 'a',  0x00, 'b',                            // 6 at 25: "a\0b"
+      0x08, 0x0F, 0x11, 0x13, 0x15, 0x17, 0x19,         // offset table at 29
+      0,    0,    0,    0,    0,    0,    0x01, 0x01,   // trailer: sizes
+      0,    0,    0,    0,    0,    0,    0,    0x07,   // seven objects
+      0,    0,    0,    0,    0,    0,    0,    0x00,   // the top one is 0
+      0,    0,    0,    0,    0,    0,    0,    0x1D};  // the offset table's place
   TemporaryFolder folder;
   fs::path file = folder.path / "preferences.plist";
   writeFile(file, std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));

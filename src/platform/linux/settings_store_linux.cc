@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <system_error>
 #include <vector>
 
@@ -81,11 +82,12 @@ bool renameNoReplace(const fs::path& from, const fs::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-// The dictionary with one entry per key, the last one where a key comes twice
-// (a binary file can hold that). The XML reader keeps the last entry too, so
-// what the store reads does not change once it has written the file again.
-plist_t lastEntryPerKey(plist_t dict) {
-  plist_t unique = plist_new_dict();
+// Leaves one entry per key, the last one where a key comes twice (a binary
+// file can hold that). The XML reader keeps the last entry too, so what the
+// store reads does not change once it has written the file again. Entries go
+// in place: the library's copy of a string would cut it at a NUL inside it.
+void keepLastEntryPerKey(plist_t dict) {
+  std::map<std::string, int> counts;
   plist_dict_iter iter = nullptr;
   plist_dict_new_iter(dict, &iter);
   for (;;) {
@@ -93,11 +95,15 @@ plist_t lastEntryPerKey(plist_t dict) {
     plist_t value = nullptr;
     plist_dict_next_item(dict, iter, &key, &value);
     if (!key) break;
-    plist_dict_set_item(unique, key, plist_copy(value));
+    ++counts[key];
     std::free(key);
   }
   std::free(iter);
-  return unique;
+  // A freshly read dictionary has no lookup table yet, so each removal takes
+  // the first entry of the key.
+  for (const auto& [key, count] : counts) {
+    for (int extra = 1; extra < count; ++extra) plist_dict_remove_item(dict, key.c_str());
+  }
 }
 
 }  // namespace
@@ -238,7 +244,8 @@ void PlistSettingsStore::load() {
     moveAside("最上位が辞書ではありません");
     return;
   }
-  root.reset(lastEntryPerKey(loaded.get()));
+  keepLastEntryPerKey(parsed);
+  root = std::move(loaded);
 }
 
 void PlistSettingsStore::removeStaleTemporaryFiles() {
