@@ -31,7 +31,7 @@ BINARY = None
 LIMIT = 0.5  # seconds per tool run, instead of 10
 LIMIT_ENV = {"VELMORYN_TEST_TOOL_TIME_LIMIT": str(LIMIT)}
 # What a busy machine may add to a bounded wait.
-SLACK = 3.0
+SLACK = 5.0
 
 USER = {"autohide-delay": 0.5, "autohide": False, "tilesize": 48, "mineffect": "genie",
         "persistent-apps": [{"tile-type": "file-tile"}]}
