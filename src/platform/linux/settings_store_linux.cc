@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <map>
 #include <system_error>
 #include <vector>
 
@@ -82,28 +81,24 @@ bool renameNoReplace(const fs::path& from, const fs::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-// Leaves one entry per key, the last one where a key comes twice (a binary
-// file can hold that). The XML reader keeps the last entry too, so what the
-// store reads does not change once it has written the file again. Entries go
-// in place: the library's copy of a string would cut it at a NUL inside it.
-void keepLastEntryPerKey(plist_t dict) {
-  std::map<std::string, int> counts;
-  plist_dict_iter iter = nullptr;
-  plist_dict_new_iter(dict, &iter);
-  for (;;) {
-    char* key = nullptr;
-    plist_t value = nullptr;
-    plist_dict_next_item(dict, iter, &key, &value);
-    if (!key) break;
-    ++counts[key];
-    std::free(key);
+// The dictionary as the XML reader gives it back: one entry per key, the last
+// one where a binary file names a key twice. Every write goes through XML, so
+// what the store reads does not change once it has written the file again.
+// (Walking the keys instead would trip the library's assertion on a key with
+// a NUL inside, and its node copy cuts such strings short.)
+plist_t asReadBackFromXml(plist_t dict) {
+  char* xml = nullptr;
+  std::uint32_t length = 0;
+  plist_to_xml(dict, &xml, &length);
+  if (!xml) return nullptr;
+  plist_t again = nullptr;
+  plist_from_memory(xml, length, &again);
+  plist_to_xml_free(xml);
+  if (again && plist_get_node_type(again) != PLIST_DICT) {
+    plist_free(again);
+    return nullptr;
   }
-  std::free(iter);
-  // A freshly read dictionary has no lookup table yet, so each removal takes
-  // the first entry of the key.
-  for (const auto& [key, count] : counts) {
-    for (int extra = 1; extra < count; ++extra) plist_dict_remove_item(dict, key.c_str());
-  }
+  return again;
 }
 
 }  // namespace
@@ -244,8 +239,12 @@ void PlistSettingsStore::load() {
     moveAside("最上位が辞書ではありません");
     return;
   }
-  keepLastEntryPerKey(parsed);
-  root = std::move(loaded);
+  plist_t again = asReadBackFromXml(parsed);
+  if (again) {
+    root.reset(again);
+  } else {
+    root = std::move(loaded);
+  }
 }
 
 void PlistSettingsStore::removeStaleTemporaryFiles() {
