@@ -35,7 +35,6 @@ import copy
 import datetime
 import os
 import plistlib
-import queue
 import random
 import shutil
 import signal
@@ -386,7 +385,7 @@ def pause(rng, longest):
         time.sleep(seconds)
 
 
-def drive(program, rng, actions):
+def drive(program, actions):
     """Sends the actions, each after the previous one's lines have come."""
     for lines, _ in actions:
         start = len(program.lines)
@@ -464,7 +463,7 @@ def kill_trial(trial, stats):
                 program.kill()
                 return trial.failure("no ready line", program)
             actions = random_actions(rng, rng.randint(0, 5))
-            if not drive(program, rng, actions):
+            if not drive(program, actions):
                 program.kill()
                 return trial.failure("an action did not finish", program)
             if where == "action":
@@ -521,7 +520,7 @@ def signal_trial(trial, stats):
         if program.wait_line("ready") is None:
             program.kill()
             return trial.failure("no ready line", program)
-        if not drive(program, rng, random_actions(rng, rng.randint(0, 5))):
+        if not drive(program, random_actions(rng, rng.randint(0, 5))):
             program.kill()
             return trial.failure("an action did not finish", program)
         if where == "action":
