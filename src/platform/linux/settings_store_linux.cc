@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // A larger file is not ours; reading it whole would only waste memory.
-constexpr off_t kMaximumFileSize = 16 * 1024 * 1024;
+constexpr off_t kMaximumFileSize = off_t{16} * 1024 * 1024;
 // A temporary file this old belongs to a writer that died; a younger one may
 // belong to another instance writing right now.
 constexpr auto kStaleTemporaryAge = std::chrono::hours(1);
@@ -239,7 +239,8 @@ void PlistSettingsStore::load() {
     moveAside("最上位が辞書ではありません");
     return;
   }
-  plist_t again = asReadBackFromXml(parsed);
+  // Only a binary file can name a key twice; XML files are read as they are.
+  plist_t again = contents.starts_with("bplist") ? asReadBackFromXml(parsed) : nullptr;
   if (again) {
     root.reset(again);
   } else {
