@@ -21,7 +21,9 @@ struct Rect {
   double maxY() const { return y + height; }
 
   // The minimum edges belong to the rectangle, the maximum edges do not.
-  bool contains(Point p) const { return minX() <= p.x && p.x < maxX() && minY() <= p.y && p.y < maxY(); }
+  bool contains(Point p) const {
+    return minX() <= p.x && p.x < maxX() && minY() <= p.y && p.y < maxY();
+  }
 
   friend bool operator==(const Rect&, const Rect&) = default;
 };

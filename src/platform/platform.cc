@@ -5,8 +5,12 @@ namespace {
 Platform gPlatform;
 }  // namespace
 
-void installPlatform(const Platform& services) { gPlatform = services; }
+void installPlatform(const Platform& services) {
+  gPlatform = services;
+}
 
-const Platform& platform() { return gPlatform; }
+const Platform& platform() {
+  return gPlatform;
+}
 
 }  // namespace velmoryn

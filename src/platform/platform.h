@@ -2,8 +2,8 @@
 // installs the real adapters once; unit tests install fakes.
 #pragma once
 
-#include "platform/application.h"
 #include "platform/apple_script.h"
+#include "platform/application.h"
 #include "platform/clock.h"
 #include "platform/hot_key_service.h"
 #include "platform/log.h"

@@ -219,7 +219,9 @@ class FakeSignalSource : public SignalSource {
 };
 }  // namespace
 
-void FakeSignals::ignore(int signalNumber) { log.push_back("ignore " + std::to_string(signalNumber)); }
+void FakeSignals::ignore(int signalNumber) {
+  log.push_back("ignore " + std::to_string(signalNumber));
+}
 
 std::unique_ptr<SignalSource> FakeSignals::makeSource(int signalNumber,
                                                       std::function<void()> handler) {
@@ -343,9 +345,9 @@ OSStatus FakeHotKeys::installEventHandler(EventTargetRef, EventHandlerProc proc,
   return kNoErr;
 }
 
-OSStatus FakeHotKeys::registerEventHotKey(std::uint32_t code, std::uint32_t mods, EventHotKeyID hotKeyId,
-                                          EventTargetRef, std::uint32_t opts,
-                                          EventHotKeyRef* outRef) {
+OSStatus FakeHotKeys::registerEventHotKey(std::uint32_t code, std::uint32_t mods,
+                                          EventHotKeyID hotKeyId, EventTargetRef,
+                                          std::uint32_t opts, EventHotKeyRef* outRef) {
   log.push_back("register");
   keyCode = code;
   modifiers = mods;

@@ -87,7 +87,7 @@ class ManualClock : public Clock {
 
 class ManualQueue : public Queue {
  public:
-  void async(std::function<void()> work) override;
+  void async(std::function<void()> item) override;
   // Runs the work queued so far and whatever it queues in turn; returns the count.
   int drain();
   bool runOne();
@@ -118,7 +118,8 @@ class FakeSignals : public SignalService {
  public:
   explicit FakeSignals(ManualQueue& mainQueue) : mainQueue(mainQueue) {}
   void ignore(int signalNumber) override;
-  std::unique_ptr<SignalSource> makeSource(int signalNumber, std::function<void()> handler) override;
+  std::unique_ptr<SignalSource> makeSource(int signalNumber,
+                                           std::function<void()> handler) override;
   // Queues the handler of every resumed source for the signal on the main queue.
   void raise(int signalNumber);
 
@@ -164,7 +165,7 @@ class FakeStatusItem : public StatusItem {
   void setButtonAction(Action action) override;
   void sendActionOn(std::uint64_t mask) override;
   void setButtonImage(const IconImage& image) override;
-  void setButtonToolTip(const std::string& toolTip) override;
+  void setButtonToolTip(const std::string& text) override;
   void setMenu(std::optional<Menu> menu) override;
   void performClick() override;
 
@@ -181,7 +182,8 @@ class FakeStatusItem : public StatusItem {
   std::optional<Menu> lastOpenedMenu;
   // Index of the item to choose when a menu opens; none dismisses it.
   std::optional<std::size_t> choose;
-  std::vector<std::string> log;  // "autosave N", "action S", "mask M", "image hidden|shown", "tooltip T", "menu set", "menu cleared", "performClick"
+  std::vector<std::string> log;  // "autosave N", "action S", "mask M", "image hidden|shown",
+                                 // "tooltip T", "menu set", "menu cleared", "performClick"
 };
 
 class FakeStatusBar : public StatusBar {
@@ -196,11 +198,11 @@ class FakeStatusBar : public StatusBar {
 class FakeHotKeys : public HotKeyService {
  public:
   EventTargetRef applicationEventTarget() override { return &target; }
-  OSStatus installEventHandler(EventTargetRef target, EventHandlerProc handler,
-                               std::uint32_t typeCount, const EventTypeSpec* types, void* userData,
+  OSStatus installEventHandler(EventTargetRef target, EventHandlerProc proc,
+                               std::uint32_t typeCount, const EventTypeSpec* specs, void* data,
                                EventHandlerRef* outRef) override;
-  OSStatus registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers, EventHotKeyID id,
-                               EventTargetRef target, std::uint32_t options,
+  OSStatus registerEventHotKey(std::uint32_t code, std::uint32_t mods, EventHotKeyID hotKeyId,
+                               EventTargetRef target, std::uint32_t opts,
                                EventHotKeyRef* outRef) override;
   OSStatus unregisterEventHotKey(EventHotKeyRef ref) override;
   OSStatus removeEventHandler(EventHandlerRef ref) override;

@@ -185,7 +185,7 @@ TEST(RunLoopQueues, UtilityWorkRunsOffTheMainThreadAndHandsItsResultBack) {
   bool done = false;
   utility.async([&] {
     workerThread = std::this_thread::get_id();
-    const int computed = 42;
+    int computed = 42;  // not const, or clang calls the copy needless
     mainQueue.async([&, computed] {
       result = computed;
       handedBackOn = std::this_thread::get_id();

@@ -345,7 +345,7 @@ struct ControlChannel::Server : std::enable_shared_from_this<Server> {
 ControlChannel::ControlChannel(RunLoop& loop, Console& console, CommandSource::Execute execute)
     : loop(loop), console(console), execute(std::move(execute)) {}
 
-ControlChannel::~ControlChannel() {
+ControlChannel::~ControlChannel() {  // NOLINT(bugprone-exception-escape): see the header
   if (!server) return;
   console.removeListener(listenerId);
   server->stop();

@@ -74,7 +74,9 @@ std::filesystem::path defaultControlSocketPath(const std::filesystem::path& data
 class ControlChannel {
  public:
   ControlChannel(RunLoop& loop, Console& console, CommandSource::Execute execute);
-  ~ControlChannel();
+  // Teardown at exit; a throw from the sockets here would be a broken
+  // invariant, and ending the process through std::terminate is right then.
+  ~ControlChannel();  // NOLINT(bugprone-exception-escape)
   ControlChannel(const ControlChannel&) = delete;
   ControlChannel& operator=(const ControlChannel&) = delete;
 

@@ -246,7 +246,9 @@ OSStatus HotKeysLinux::installEventHandler(EventTargetRef eventTarget, EventHand
   const std::uintptr_t ref = nextRef++;
   handlers.emplace(
       ref, Handler{handler, std::vector<EventTypeSpec>(types, types + typeCount), userData});
-  if (outRef) *outRef = reinterpret_cast<EventHandlerRef>(ref);
+  // An opaque handle that is never dereferenced, as the event manager's are.
+  if (outRef)
+    *outRef = reinterpret_cast<EventHandlerRef>(ref);  // NOLINT(performance-no-int-to-ptr)
   return kNoErr;
 }
 
@@ -257,7 +259,7 @@ OSStatus HotKeysLinux::registerEventHotKey(std::uint32_t keyCode, std::uint32_t 
   if (registered(keyCode, modifiers)) return kEventHotKeyExistsErr;
   const std::uintptr_t ref = nextRef++;
   hotKeys.emplace(ref, HotKey{keyCode, modifiers, id});
-  *outRef = reinterpret_cast<EventHotKeyRef>(ref);
+  *outRef = reinterpret_cast<EventHotKeyRef>(ref);  // NOLINT(performance-no-int-to-ptr): opaque
   return kNoErr;
 }
 

@@ -128,7 +128,7 @@ class StatusBarLinux : public StatusBar {
 
   // The control commands. Each prints its outcome or an error line.
   void click(control::ClickKind kind);
-  void choose(int item);
+  void choose(int number);
   void dismiss();
 
  private:

@@ -217,8 +217,8 @@ std::optional<std::string> parseExecProgram(const std::string& execValue) {
   return program;
 }
 
-AutostartLoginItems::AutostartLoginItems(fs::path autostartDir, fs::path executable)
-    : entry(std::move(autostartDir) / kEntryName), executable(std::move(executable)) {
+AutostartLoginItems::AutostartLoginItems(const fs::path& autostartDir, fs::path executable)
+    : entry(autostartDir / kEntryName), executable(std::move(executable)) {
   std::error_code error;
   if (this->executable.is_relative()) {
     fs::path absolute = fs::absolute(this->executable, error);

@@ -26,7 +26,7 @@ std::filesystem::path defaultAutostartDir();
 class AutostartLoginItems : public LoginItemService {
  public:
   // A relative executable is taken from the current folder.
-  AutostartLoginItems(std::filesystem::path autostartDir, std::filesystem::path executable);
+  AutostartLoginItems(const std::filesystem::path& autostartDir, std::filesystem::path executable);
 
   std::int64_t status() override;
   std::optional<LoginItemError> registerApp() override;

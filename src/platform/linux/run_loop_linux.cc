@@ -112,6 +112,8 @@ class TimerLinux : public RepeatingTimer, public std::enable_shared_from_this<Ti
     running = true;
     block();
     running = false;
+    // The block may have invalidated its own timer.
+    // cppcheck-suppress identicalConditionAfterEarlyExit
     if (!valid) {
       block = nullptr;
       return;
