@@ -17,9 +17,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
-#include <memory>
 #include <vector>
 
 #include <asio/steady_timer.hpp>
