@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "fakes/fake_platform.h"
+#include "integration/file_test_support.h"
 
 namespace velmoryn {
 namespace {
@@ -34,58 +35,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::FakeLog;
 
-// A fresh folder that everyone may traverse (so that a test acting as an
-// unprivileged user reaches its contents), removed with all it holds.
-class TemporaryFolder {
- public:
-  TemporaryFolder() {
-    char pattern[] = "/tmp/velmoryn-store-XXXXXX";
-    path = ::mkdtemp(pattern);
-    ::chmod(path.c_str(), 0755);
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    for (auto it = fs::recursive_directory_iterator(path, ignored);
-         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-      if (it->is_directory(ignored)) ::chmod(it->path().c_str(), 0700);
-    }
-    fs::remove_all(path, ignored);
-  }
-  fs::path path;
-};
-
-// While alive, the file-system checks of this thread are those of an ordinary
-// user: root would otherwise write into any folder whatever its mode.
-class ActingAsOrdinaryUser {
- public:
-  ActingAsOrdinaryUser() : wasRoot(::geteuid() == 0) {
-    if (wasRoot) {
-      ::setfsgid(65534);
-      ::setfsuid(65534);
-    }
-  }
-  ~ActingAsOrdinaryUser() {
-    if (wasRoot) {
-      ::setfsuid(0);
-      ::setfsgid(0);
-    }
-  }
-
- private:
-  bool wasRoot;
-};
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& contents) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << contents;
-}
+using testing::ActingAsOrdinaryUser;
+using testing::readFile;
+using testing::TemporaryFolder;
+using testing::writeFile;
 
 unsigned modeOf(const fs::path& path) {
   struct stat info {};

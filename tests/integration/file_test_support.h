@@ -1,0 +1,74 @@
+// Real files in temporary folders, for the tests of the adapters that keep files.
+#pragma once
+
+#include <stdlib.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace velmoryn::testing {
+
+// A fresh folder that everyone may traverse (so that a test acting as an
+// unprivileged user reaches its contents), removed with all it holds.
+class TemporaryFolder {
+ public:
+  TemporaryFolder() {
+    char pattern[] = "/tmp/velmoryn-files-XXXXXX";
+    path = ::mkdtemp(pattern);
+    ::chmod(path.c_str(), 0755);
+  }
+  ~TemporaryFolder() {
+    std::error_code ignored;
+    for (auto it = std::filesystem::recursive_directory_iterator(path, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+      if (it->is_directory(ignored)) ::chmod(it->path().c_str(), 0700);
+    }
+    std::filesystem::remove_all(path, ignored);
+  }
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+  std::filesystem::path path;
+};
+
+// While alive, the file-system checks of this thread are those of an ordinary
+// user: root would otherwise write into any folder whatever its mode.
+class ActingAsOrdinaryUser {
+ public:
+  ActingAsOrdinaryUser() : wasRoot(::geteuid() == 0) {
+    if (wasRoot) {
+      ::setfsgid(65534);
+      ::setfsuid(65534);
+    }
+  }
+  ~ActingAsOrdinaryUser() {
+    if (wasRoot) {
+      ::setfsuid(0);
+      ::setfsgid(0);
+    }
+  }
+  ActingAsOrdinaryUser(const ActingAsOrdinaryUser&) = delete;
+  ActingAsOrdinaryUser& operator=(const ActingAsOrdinaryUser&) = delete;
+
+ private:
+  bool wasRoot;
+};
+
+inline std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline void writeFile(const std::filesystem::path& path, const std::string& contents) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << contents;
+}
+
+}  // namespace velmoryn::testing
