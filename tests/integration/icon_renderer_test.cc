@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/icon.h"
 
@@ -71,53 +72,45 @@ class IconRendererTest : public ::testing::Test {
 // Pixels fully inside or outside the shapes at both scales the menu bar uses:
 // opaque black where drawn, clear elsewhere.
 TEST_F(IconRendererTest, ShownHasThreeSquareHolesAndHiddenADownwardArrowHole) {
-  struct Probe {
+  struct Probes {
     bool hidden;
-    Point at;
-    bool solid;
+    std::vector<Point> solid, clear;
   };
-  const Probe probes[] = {
-      // Shown: the body around three holes; clear outside it and at its rounded corner.
-      {false, {3.5, 8.5}, true},
-      {false, {20.5, 8.5}, true},
-      {false, {12.5, 12.5}, true},
-      {false, {12.5, 3.5}, true},
-      {false, {12.5, 4.75}, true},
-      {false, {6.5, 7.5}, false},
-      {false, {7.5, 8.5}, false},
-      {false, {11.5, 7.5}, false},
-      {false, {12.5, 8.5}, false},
-      {false, {16.5, 7.5}, false},
-      {false, {17.5, 8.5}, false},
-      {false, {0.5, 0.5}, false},
-      {false, {23.5, 15.5}, false},
-      {false, {1.5, 8.5}, false},
-      {false, {12.5, 14.5}, false},
-      {false, {12.5, 1.5}, false},
-      {false, {2.2, 2.7}, false},
-      // Hidden: no squares; the shaft above the head, the head's wide part below the neck.
-      {true, {3.5, 8.5}, true},
-      {true, {7.5, 8.5}, true},
-      {true, {16.5, 8.5}, true},
-      {true, {12.5, 12.5}, true},
-      {true, {12.0, 3.5}, true},
-      {true, {11.5, 10.5}, false},
-      {true, {12.5, 9.5}, false},
-      {true, {11.5, 6.5}, false},
-      {true, {12.5, 6.5}, false},
-      {true, {0.5, 0.5}, false},
-      {true, {23.5, 15.5}, false},
+  const Probes states[] = {
+      // The body around three holes; clear outside it and at its rounded corner.
+      {false,
+       {{3.5, 8.5}, {20.5, 8.5}, {12.5, 12.5}, {12.5, 3.5}, {12.5, 4.75}},
+       {{6.5, 7.5},
+        {7.5, 8.5},
+        {11.5, 7.5},
+        {12.5, 8.5},
+        {16.5, 7.5},
+        {17.5, 8.5},
+        {0.5, 0.5},
+        {23.5, 15.5},
+        {1.5, 8.5},
+        {12.5, 14.5},
+        {12.5, 1.5},
+        {2.2, 2.7}}},
+      // No squares; the shaft above the head, the head's wide part below the neck.
+      {true,
+       {{3.5, 8.5}, {7.5, 8.5}, {16.5, 8.5}, {12.5, 12.5}, {12.0, 3.5}},
+       {{11.5, 10.5}, {12.5, 9.5}, {11.5, 6.5}, {12.5, 6.5}, {0.5, 0.5}, {23.5, 15.5}}},
   };
   for (double scale : {1.0, 2.0}) {
-    const Png shown = render(false, scale), hidden = render(true, scale);
-    EXPECT_EQ(shown.width(), 24 * scale);
-    EXPECT_EQ(shown.height(), 16 * scale);
-    for (const Probe& probe : probes) {
-      const auto pixel = (probe.hidden ? hidden : shown).at(probe.at.x, probe.at.y, scale);
-      SCOPED_TRACE(::testing::Message() << (probe.hidden ? "hidden" : "shown") << " (" << probe.at.x
-                                        << ", " << probe.at.y << ") @" << scale);
-      EXPECT_EQ(Png::alpha(pixel), probe.solid ? 255 : 0);
-      EXPECT_TRUE(Png::black(pixel));
+    for (const auto& state : states) {
+      const Png png = render(state.hidden, scale);
+      EXPECT_EQ(png.width(), 24 * scale);
+      EXPECT_EQ(png.height(), 16 * scale);
+      for (bool solid : {true, false}) {
+        for (Point p : solid ? state.solid : state.clear) {
+          const auto pixel = png.at(p.x, p.y, scale);
+          EXPECT_EQ(Png::alpha(pixel), solid ? 255 : 0)
+              << (state.hidden ? "hidden" : "shown") << " (" << p.x << ", " << p.y << ") @"
+              << scale;
+          EXPECT_TRUE(Png::black(pixel));
+        }
+      }
     }
   }
 }
