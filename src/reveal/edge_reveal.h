@@ -50,8 +50,6 @@ class EdgeReveal : public std::enable_shared_from_this<EdgeReveal> {
   std::function<void()> onConceal = [] {};
 
  private:
-  friend class EdgeRevealTestPeer;
-
   EdgeReveal() = default;
 
   void handle(const ScrollEvent& event);

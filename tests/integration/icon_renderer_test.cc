@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/icon.h"
 
@@ -65,87 +66,69 @@ class IconRendererTest : public ::testing::Test {
     return png;
   }
 
-  // Checks that the pixel holding the point is fully one way or the other.
-  static void expectSolid(const Png& png, double x, double y, double scale) {
-    const auto p = png.at(x, y, scale);
-    EXPECT_EQ(Png::alpha(p), 255) << "(" << x << ", " << y << ") @" << scale << "x";
-    EXPECT_TRUE(Png::black(p)) << "(" << x << ", " << y << ") @" << scale << "x";
-  }
-  static void expectClear(const Png& png, double x, double y, double scale) {
-    EXPECT_EQ(Png::alpha(png.at(x, y, scale)), 0) << "(" << x << ", " << y << ") @" << scale << "x";
-  }
-
   fs::path dir;
 };
 
-TEST_F(IconRendererTest, RendersOnePixelPerPointAtOneXAndTwoAtTwoX) {
-  for (bool hidden : {false, true}) {
-    const Png one = render(hidden, 1);
-    EXPECT_EQ(one.width(), 24);
-    EXPECT_EQ(one.height(), 16);
-    const Png two = render(hidden, 2);
-    EXPECT_EQ(two.width(), 48);
-    EXPECT_EQ(two.height(), 32);
-  }
-}
-
-TEST_F(IconRendererTest, ShownIsABlackBodyWithThreeSquareHolesOnClearGround) {
+// Pixels fully inside or outside the shapes at both scales the menu bar uses:
+// opaque black where drawn, clear elsewhere.
+TEST_F(IconRendererTest, ShownHasThreeSquareHolesAndHiddenADownwardArrowHole) {
+  struct Probes {
+    bool hidden;
+    std::vector<Point> solid, clear;
+  };
+  const Probes states[] = {
+      // The body around three holes; clear outside it and at its rounded corner.
+      {false,
+       {{3.5, 8.5}, {20.5, 8.5}, {12.5, 12.5}, {12.5, 3.5}, {12.5, 4.75}},
+       {{6.5, 7.5},
+        {7.5, 8.5},
+        {11.5, 7.5},
+        {12.5, 8.5},
+        {16.5, 7.5},
+        {17.5, 8.5},
+        {0.5, 0.5},
+        {23.5, 15.5},
+        {1.5, 8.5},
+        {12.5, 14.5},
+        {12.5, 1.5},
+        {2.2, 2.7}}},
+      // No squares; the shaft above the head, the head's wide part below the neck.
+      {true,
+       {{3.5, 8.5}, {7.5, 8.5}, {16.5, 8.5}, {12.5, 12.5}, {12.0, 3.5}},
+       {{11.5, 10.5}, {12.5, 9.5}, {11.5, 6.5}, {12.5, 6.5}, {0.5, 0.5}, {23.5, 15.5}}},
+  };
   for (double scale : {1.0, 2.0}) {
-    const Png png = render(false, scale);
-    // Body: left and right ends, above and below the squares.
-    for (auto [x, y] : {std::pair{3.5, 8.5}, {20.5, 8.5}, {12.5, 3.5}, {12.5, 12.5}}) {
-      expectSolid(png, x, y, scale);
-    }
-    // The three holes, well inside each square.
-    for (auto [x, y] :
-         {std::pair{6.5, 7.5}, {7.5, 8.5}, {11.5, 7.5}, {12.5, 8.5}, {16.5, 7.5}, {17.5, 8.5}}) {
-      expectClear(png, x, y, scale);
-    }
-    // Outside the body, and its rounded corner.
-    for (auto [x, y] :
-         {std::pair{0.5, 0.5}, {23.5, 15.5}, {1.5, 8.5}, {12.5, 14.5}, {12.5, 1.5}, {2.2, 2.7}}) {
-      expectClear(png, x, y, scale);
+    for (const auto& state : states) {
+      const Png png = render(state.hidden, scale);
+      EXPECT_EQ(png.width(), 24 * scale);
+      EXPECT_EQ(png.height(), 16 * scale);
+      for (bool solid : {true, false}) {
+        for (Point p : solid ? state.solid : state.clear) {
+          const auto pixel = png.at(p.x, p.y, scale);
+          EXPECT_EQ(Png::alpha(pixel), solid ? 255 : 0)
+              << (state.hidden ? "hidden" : "shown") << " (" << p.x << ", " << p.y << ") @"
+              << scale;
+          EXPECT_TRUE(Png::black(pixel));
+        }
+      }
     }
   }
 }
 
-TEST_F(IconRendererTest, HiddenIsABlackBodyWithADownwardArrowHole) {
-  for (double scale : {1.0, 2.0}) {
-    const Png png = render(true, scale);
-    for (auto [x, y] : {std::pair{3.5, 8.5}, {7.5, 8.5}, {16.5, 8.5}, {12.5, 12.5}, {12.0, 3.5}}) {
-      expectSolid(png, x, y, scale);
-    }
-    // Shaft above the head, and the wide part of the head below the neck.
-    for (auto [x, y] : {std::pair{11.5, 10.5}, {12.5, 9.5}, {11.5, 6.5}, {12.5, 6.5}}) {
-      expectClear(png, x, y, scale);
-    }
-    expectClear(png, 0.5, 0.5, scale);
-    expectClear(png, 23.5, 15.5, scale);
-  }
-}
-
-// The body, shaft and head overlap in a 0.2 point strip (y 7.4 to 7.6), which
-// even-odd filling paints: at 2x that strip falls across the two pixel rows
-// around y 7.5 and shows as a faint line, while the rows just outside stay clear.
+// Body, shaft and head overlap in a 0.2 point strip (y 7.4 to 7.6) that
+// even-odd filling paints: at 2x a faint line over the two pixel rows around
+// y 7.5, with clear rows beside it; the shown icon has a hole there.
 TEST_F(IconRendererTest, AThinLineCrossesTheArrowsNeckAtTwoX) {
-  const Png png = render(true, 2);
-  const int rowAbove = static_cast<int>((Icon::height - 7.75) * 2);  // 16: y 8.0 to 7.5
-  const int rowBelow = rowAbove + 1;                                 // 17: y 7.5 to 7.0
+  const Png hidden = render(true, 2), shown = render(false, 2);
+  const int rowAbove = static_cast<int>((Icon::height - 7.75) * 2);  // y 8.0 to 7.5
   for (int column = 22; column <= 25; ++column) {                    // x 11.0 to 13.0
-    for (int row : {rowAbove, rowBelow}) {
-      const auto p = png.pixel(column, row);
-      EXPECT_GT(Png::alpha(p), 20) << column << "," << row;
-      EXPECT_LT(Png::alpha(p), 255) << column << "," << row;
-      EXPECT_TRUE(Png::black(p)) << column << "," << row;
+    for (int row : {rowAbove, rowAbove + 1}) {
+      EXPECT_GT(Png::alpha(hidden.pixel(column, row)), 20) << column << "," << row;
+      EXPECT_LT(Png::alpha(hidden.pixel(column, row)), 255) << column << "," << row;
+      EXPECT_EQ(Png::alpha(shown.pixel(column, row)), 0) << column << "," << row;
     }
-    EXPECT_EQ(Png::alpha(png.pixel(column, rowAbove - 1)), 0) << column;
-    EXPECT_EQ(Png::alpha(png.pixel(column, rowBelow + 1)), 0) << column;
-  }
-  // The shown icon has no such line: the same rows lie inside the middle square.
-  const Png shown = render(false, 2);
-  for (int column = 22; column <= 25; ++column) {
-    EXPECT_EQ(Png::alpha(shown.pixel(column, rowAbove)), 0) << column;
-    EXPECT_EQ(Png::alpha(shown.pixel(column, rowBelow)), 0) << column;
+    EXPECT_EQ(Png::alpha(hidden.pixel(column, rowAbove - 1)), 0) << column;
+    EXPECT_EQ(Png::alpha(hidden.pixel(column, rowAbove + 2)), 0) << column;
   }
 }
 
@@ -153,19 +136,16 @@ TEST_F(IconRendererTest, FailsWithoutAHandlerOrWhenTheHandlerFailsOrTheFileCanno
   IconImage empty = Icon::image(false);
   empty.drawingHandler = nullptr;
   EXPECT_FALSE(renderIconPng(empty, 1, dir / "none.png"));
-
   IconImage failing = Icon::image(false);
   failing.drawingHandler = [](DrawingContext*) { return false; };
   EXPECT_FALSE(renderIconPng(failing, 1, dir / "failing.png"));
   EXPECT_FALSE(fs::exists(dir / "failing.png"));
-
   EXPECT_FALSE(renderIconPng(Icon::image(false), 1, dir / "missing" / "icon.png"));
   EXPECT_FALSE(renderIconPng(Icon::image(false), 0, dir / "zero.png"));
 }
 
 TEST_F(IconRendererTest, AFlippedImageIsDrawnWithItsOriginAtTheTop) {
-  // A square in the lower-left corner of the image's own space.
-  IconImage image;
+  IconImage image;  // a square in the lower-left corner of the image's own space
   image.width = 4;
   image.height = 4;
   image.drawingHandler = [](DrawingContext* context) {
@@ -176,9 +156,7 @@ TEST_F(IconRendererTest, AFlippedImageIsDrawnWithItsOriginAtTheTop) {
   ASSERT_TRUE(renderIconPng(image, 1, dir / "unflipped.png"));
   image.flipped = true;
   ASSERT_TRUE(renderIconPng(image, 1, dir / "flipped.png"));
-
-  const Png unflipped(dir / "unflipped.png");
-  const Png flipped(dir / "flipped.png");
+  const Png unflipped(dir / "unflipped.png"), flipped(dir / "flipped.png");
   EXPECT_EQ(Png::alpha(unflipped.pixel(0, 3)), 255);  // bottom row
   EXPECT_EQ(Png::alpha(unflipped.pixel(0, 0)), 0);
   EXPECT_EQ(Png::alpha(flipped.pixel(0, 0)), 255);  // top row
