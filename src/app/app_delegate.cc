@@ -103,9 +103,9 @@ void AppDelegate::installSignalHandlers() {
       platform().process->exit(0);
     });
     if (!source) {
-      // The signal stays ignored: it can no longer end the program without the restore.
+      // Left ignored: better not to end at all than to end without the restore.
       platform().log->write("Velmoryn: シグナル " + std::to_string(sig) +
-                            " の受け口を作れませんでした。この信号では設定を戻せません");
+                            " を受け取れませんでした。このシグナルでは終了しません");
       continue;
     }
     source->resume();
