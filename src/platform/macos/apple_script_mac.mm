@@ -18,9 +18,9 @@ class MacAppleScript : public AppleScript {
       // Declared non-null, but nil when the script fails.
       NSAppleEventDescriptor* _Nullable result = [script executeAndReturnError:&error];
       if (result != nil && error == nil) return std::nullopt;
+      constexpr std::int64_t kGeneralError = -2700;  // errOSAGeneralError: no number given
       id number = error[NSAppleScriptErrorNumber];
-      // errOSAGeneralError when the dictionary carries no number.
-      return [number isKindOfClass:[NSNumber class]] ? [number longLongValue] : -2700;
+      return [number isKindOfClass:[NSNumber class]] ? [number longLongValue] : kGeneralError;
     }
   }
 
