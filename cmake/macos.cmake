@@ -19,7 +19,9 @@ set_target_properties(Velmoryn PROPERTIES
   OUTPUT_NAME Velmoryn
   OBJCXX_STANDARD 20
   OBJCXX_STANDARD_REQUIRED ON
-  MACOSX_BUNDLE_INFO_PLIST ${CMAKE_CURRENT_BINARY_DIR}/Info.plist)
+  MACOSX_BUNDLE_INFO_PLIST ${CMAKE_CURRENT_BINARY_DIR}/Info.plist
+  # The signature covers both: an edit of either must relink and so re-sign.
+  LINK_DEPENDS "${CMAKE_CURRENT_BINARY_DIR}/Info.plist;${VELMORYN_ENTITLEMENTS}")
 
 # Apple silicon runs no unsigned code, and Automation needs the hardened
 # runtime's Apple-events entitlement. Ad hoc: no certificate needed, but every

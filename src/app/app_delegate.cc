@@ -27,6 +27,17 @@ MenuItemState stateFor(bool on) {
   return on ? MenuItemState::on : MenuItemState::off;
 }
 
+// The Dock did not take a switch: most often the user has not allowed (or has
+// refused) the program to control System Events.
+bool loggedIfFailed(const Dock::AutoHideResult& result) {
+  if (result.switched) return false;
+  platform().log->write("Velmoryn: Dockの切り替えに失敗しました（AppleScript エラー " +
+                        std::to_string(result.scriptError) +
+                        "）。システム設定 > プライバシーとセキュリティ > オートメーション で "
+                        "Velmoryn に System Events の操作を許可してください");
+  return true;
+}
+
 }  // namespace
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -68,10 +79,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     return self && self->hiddenState;
   };
   // Lifting the Dock needs nothing of the delegate.
-  edgeReveal->onReveal = [] { Dock::show(); };
+  edgeReveal->onReveal = [] { loggedIfFailed(Dock::show()); };
   edgeReveal->onConceal = [weak = weak_from_this()] {
     auto self = weak.lock();
-    if (self && self->hiddenState) Dock::hide();
+    if (self && self->hiddenState) loggedIfFailed(Dock::hide());
   };
   edgeReveal->start();
 
@@ -91,6 +102,12 @@ void AppDelegate::installSignalHandlers() {
       if (auto self = weak.lock()) self->shutdownRestore();
       platform().process->exit(0);
     });
+    if (!source) {
+      // Left ignored: better not to end at all than to end without the restore.
+      platform().log->write("Velmoryn: シグナル " + std::to_string(sig) +
+                            " を受け取れませんでした。このシグナルでは終了しません");
+      continue;
+    }
     source->resume();
     signalSources.push_back(std::move(source));
   }
@@ -125,18 +142,15 @@ void AppDelegate::menuToggle() {
 }
 
 void AppDelegate::toggle() {
+  bool wanted = !hiddenState;
   if (edgeReveal->isRevealing()) {
     // The reveal has lifted the Dock; it stays up and the program is now in shown mode.
     edgeReveal->cancel();
-    hiddenState = false;
-  } else {
-    hiddenState = !hiddenState;
+    wanted = false;
   }
-  if (hiddenState) {
-    Dock::hide();
-  } else {
-    Dock::show();
-  }
+  // The mode, icon and tooltip change only when the Dock has changed.
+  if (loggedIfFailed(wanted ? Dock::hide() : Dock::show())) return;
+  hiddenState = wanted;
   updateIcon();
 }
 
@@ -205,7 +219,7 @@ void AppDelegate::toggleSwipeReveal() {
   platform().settings->setBool(swipeRevealKey, !isSwipeRevealEnabled());
   if (!isSwipeRevealEnabled() && edgeReveal->isRevealing()) {
     edgeReveal->cancel();
-    if (hiddenState) Dock::hide();
+    if (hiddenState) loggedIfFailed(Dock::hide());
   }
 }
 
@@ -217,9 +231,17 @@ bool AppDelegate::isSwipeRevealEnabled() const {
 
 void AppDelegate::toggleLogin() {
   LoginItemService& service = *platform().loginItems;
+  const bool unregister = service.status() == kLoginItemEnabled;
   const auto error =
-      service.status() == kLoginItemEnabled ? service.unregisterApp() : service.registerApp();
-  if (error) platform().log->write("ログイン項目の変更に失敗: " + error->description);
+      unregister ? MenuBarBoot::unregisterLoginItem() : MenuBarBoot::registerLoginItem();
+  if (error) {
+    platform().log->write("ログイン項目の変更に失敗: " + error->description);
+    return;
+  }
+  // Registered but not yet approved: show the user where to approve it.
+  if (!unregister && service.status() == kLoginItemRequiresApproval) {
+    service.openSystemSettingsLoginItems();
+  }
 }
 
 void AppDelegate::quit() {
@@ -228,8 +250,11 @@ void AppDelegate::quit() {
 
 void AppDelegate::updateIcon() {
   if (!statusItem || !statusItem->hasButton()) return;
+  const std::string text = hiddenState ? "Velmoryn / Dock非表示中" : "Velmoryn / Dock表示中";
   statusItem->setButtonImage(Icon::image(hiddenState));
-  statusItem->setButtonToolTip(hiddenState ? "Velmoryn / Dock非表示中" : "Velmoryn / Dock表示中");
+  // VoiceOver reads the image's description; the tooltip names program and mode.
+  statusItem->setButtonImageDescription(text);
+  statusItem->setButtonToolTip(text);
 }
 
 }  // namespace velmoryn

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "boot/menu_bar_boot.h"
 #include "platform/platform.h"
 
 namespace velmoryn {
@@ -22,7 +23,8 @@ bool contains(const std::vector<std::string>& args, const char* option) {
 void runLoginCommand(bool unregister) {
   LoginItemService& service = *platform().loginItems;
   ProcessEnvironment& process = *platform().process;
-  const auto error = unregister ? service.unregisterApp() : service.registerApp();
+  const auto error =
+      unregister ? MenuBarBoot::unregisterLoginItem() : MenuBarBoot::registerLoginItem();
   if (error) {
     process.printLine("error: " + error->description);
     process.exit(1);

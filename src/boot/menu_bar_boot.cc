@@ -15,7 +15,27 @@ void finish(const std::string& line, int status) {
   platform().process->exit(status);
 }
 
+// The error, unless its code only says the item already is as asked and the
+// status read afresh confirms it.
+std::optional<LoginItemError> unlessAlready(std::optional<LoginItemError> error,
+                                            std::int64_t alreadyCode, bool registered) {
+  if (!error || error->code != alreadyCode) return error;
+  const std::int64_t status = platform().loginItems->status();
+  const bool isRegistered = status == kLoginItemEnabled || status == kLoginItemRequiresApproval;
+  if (isRegistered == registered) return std::nullopt;
+  return error;
+}
+
 }  // namespace
+
+std::optional<LoginItemError> MenuBarBoot::registerLoginItem() {
+  return unlessAlready(platform().loginItems->registerApp(), kLoginItemErrorAlreadyRegistered,
+                       true);
+}
+
+std::optional<LoginItemError> MenuBarBoot::unregisterLoginItem() {
+  return unlessAlready(platform().loginItems->unregisterApp(), kLoginItemErrorJobNotFound, false);
+}
 
 void MenuBarBoot::seedPosition() {
   SettingsStore& store = *platform().settings;
@@ -27,7 +47,7 @@ void MenuBarBoot::ensureRegistered() {
   SettingsStore& store = *platform().settings;
   // A stored false (the user unregistered) stops this as surely as true.
   if (store.object(loginRegisteredKey)) return;
-  if (auto error = platform().loginItems->registerApp()) {
+  if (auto error = registerLoginItem()) {
     platform().log->write("Velmoryn: ログイン時起動の登録に失敗しました（" +
                           error->localizedDescription + "）");
     return;
@@ -49,7 +69,7 @@ void MenuBarBoot::handleLoginArguments() {
     // Read again: only an item that is enabled now counts as success.
     platform().process->exit(service.status() == kLoginItemEnabled ? 0 : 1);
   } else if (value == "on") {
-    if (auto error = service.registerApp()) {
+    if (auto error = registerLoginItem()) {
       finish("登録に失敗しました: " + error->localizedDescription, 1);
     } else {
       // The marker goes in before the line, so it is there whatever happens to the output.
@@ -57,7 +77,7 @@ void MenuBarBoot::handleLoginArguments() {
       finish(std::string(statusText(service.status())), 0);
     }
   } else if (value == "off") {
-    if (auto error = service.unregisterApp()) {
+    if (auto error = unregisterLoginItem()) {
       finish("解除に失敗しました: " + error->localizedDescription, 1);
     } else {
       store.setBool(loginRegisteredKey, false);

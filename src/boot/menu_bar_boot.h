@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
+
+#include "platform/login_items.h"
 
 namespace velmoryn {
 
@@ -26,6 +29,12 @@ struct MenuBarBoot {
   // Answers "--login on|off|status" and ends the process; returns only when
   // "--login" is not among the arguments.
   static void handleLoginArguments();
+
+  // Register or unregister the login item; empty on success. An item that
+  // already is as asked counts as success: the service refuses to register a
+  // registered item (code 12) and to unregister one that is not (code 6).
+  static std::optional<LoginItemError> registerLoginItem();
+  static std::optional<LoginItemError> unregisterLoginItem();
 
   // The Japanese text for a login-item status.
   static std::string_view statusText(std::int64_t status);

@@ -55,9 +55,9 @@ AppleScript* script(bool hidden) {
   return slot.get();
 }
 
-void runTool(std::string_view path, std::vector<std::string> args) {
+ProcessResult runTool(std::string_view path, std::vector<std::string> args) {
   ProcessRequest request{std::string(path), std::move(args), /*captureStdout=*/false};
-  platform().processes->run(request);
+  return platform().processes->run(request);
 }
 
 DockEdge readOrientation() {
@@ -77,11 +77,14 @@ std::string Dock::defaults(const std::vector<std::string>& args) {
   return runDefaults(args).out;
 }
 
-void Dock::setAutoHide(bool hidden) {
+Dock::AutoHideResult Dock::setAutoHide(bool hidden) {
   AppleScript* compiled = script(hidden);
-  if (compiled == nullptr) return;
-  if (!compiled->executeReportsError()) return;
-  runTool(osascriptPath, {"-e", autohideSource(hidden)});
+  if (compiled == nullptr) return {.switched = false};
+  const std::optional<std::int64_t> error = compiled->executeReportsError();
+  if (!error) return {};
+  // osascript meets the same Automation permission; its exit status tells.
+  const bool switched = runTool(osascriptPath, {"-e", autohideSource(hidden)}).succeeded();
+  return {.switched = switched, .scriptError = *error};
 }
 
 void Dock::restartDock() {
@@ -99,12 +102,12 @@ bool Dock::isHidden() {
   return defaults({"read", std::string(domain), "autohide"}) == "1";
 }
 
-void Dock::hide() {
-  setAutoHide(true);
+Dock::AutoHideResult Dock::hide() {
+  return setAutoHide(true);
 }
 
-void Dock::show() {
-  setAutoHide(false);
+Dock::AutoHideResult Dock::show() {
+  return setAutoHide(false);
 }
 
 void Dock::toggle() {

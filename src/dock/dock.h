@@ -2,6 +2,7 @@
 // edge and the record of the user's own settings. All members are static.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,13 +33,20 @@ struct Dock {
   // The same run, also telling whether the tool ran and succeeded.
   static ProcessResult runDefaults(const std::vector<std::string>& args);
 
-  static void setAutoHide(bool hidden);
+  // Whether the Dock took a switch of autohide, and if not, the error number
+  // the in-process script reported (0 when there was no script to run).
+  struct AutoHideResult {
+    bool switched = true;
+    std::int64_t scriptError = 0;
+  };
+
+  static AutoHideResult setAutoHide(bool hidden);
   static void restartDock();
 
   static void setupHiddenDelay();
   static bool isHidden();
-  static void hide();
-  static void show();
+  static AutoHideResult hide();
+  static AutoHideResult show();
   static void toggle();
 
   // The edge as last known; never waits. Main thread only.

@@ -1,7 +1,8 @@
 #include "dock/tool_output.h"
 
-#include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -77,10 +78,55 @@ std::optional<double> parseWholeNumber(std::string_view text) {
   return value;
 }
 
+namespace {
+
+// The text std::to_chars(value) gives, built with printf and strtod: Apple's
+// libc++ offers floating-point to_chars only from macOS 13.3 on. Both assume
+// the "C" locale, which the program never changes.
+std::string shortestRoundTrip(double value) {
+  if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
+  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+
+  // The fewest significant digits that read back as the same number.
+  char scientific[32];
+  for (int precision = 0; precision < 17; ++precision) {
+    std::snprintf(scientific, sizeof scientific, "%.*e", precision, value);
+    if (std::strtod(scientific, nullptr) == value) break;
+  }
+  const std::string_view text(scientific);
+  const std::size_t e = text.find('e');
+  const bool negative = text.front() == '-';
+  std::string digits;
+  for (char c : text.substr(negative ? 1 : 0, e - (negative ? 1 : 0))) {
+    if (c != '.') digits += c;
+  }
+  const int exponent = std::atoi(scientific + e + 1);
+  const int count = static_cast<int>(digits.size());
+
+  // The same digits without an exponent; to_chars takes it unless it is longer.
+  std::string fixed = negative ? "-" : "";
+  if (exponent < 0) {
+    fixed += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+  } else if (exponent + 1 >= count) {
+    fixed += digits + std::string(static_cast<std::size_t>(exponent + 1 - count), '0');
+  } else {
+    fixed += digits.substr(0, static_cast<std::size_t>(exponent) + 1) + "." +
+             digits.substr(static_cast<std::size_t>(exponent) + 1);
+  }
+  if (fixed.size() > text.size()) return std::string(text);
+  // Whole numbers past 2^53 print their exact value, as %.0f does.
+  if (std::fabs(value) >= 0x1p53) {
+    char exact[32];
+    std::snprintf(exact, sizeof exact, "%.0f", value);
+    return exact;
+  }
+  return fixed;
+}
+
+}  // namespace
+
 std::string formatFloat(double value) {
-  char buffer[64];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  std::string text(buffer, error == std::errc() ? end : buffer);
+  std::string text = shortestRoundTrip(value);
   if (text.find_first_of(".eni") == std::string::npos) text += ".0";
   return text;
 }

@@ -1,7 +1,9 @@
 // In-process AppleScript. Main thread only.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace velmoryn {
@@ -10,8 +12,9 @@ class AppleScript {
  public:
   virtual ~AppleScript() = default;
   virtual void compile() = 0;
-  // True when the script reported an error.
-  virtual bool executeReportsError() = 0;
+  // The error number the script reported (-1743: the user refused Automation);
+  // none when it ran without error.
+  virtual std::optional<std::int64_t> executeReportsError() = 0;
 };
 
 class AppleScriptFactory {

@@ -54,6 +54,8 @@ class StatusItem {
   virtual void setButtonAction(Action action) = 0;
   virtual void sendActionOn(std::uint64_t mask) = 0;
   virtual void setButtonImage(const IconImage& image) = 0;
+  // What VoiceOver reads for the button's image; kept across image changes.
+  virtual void setButtonImageDescription(const std::string& description) = 0;
   virtual void setButtonToolTip(const std::string& toolTip) = 0;
   // A non-empty menu replaces the click action until it is cleared.
   virtual void setMenu(std::optional<Menu> menu) = 0;

@@ -80,9 +80,15 @@ std::int64_t FakeLoginItems::status() {
   return currentStatus;
 }
 
+// Registering a registered item and unregistering one that is not fail, as the
+// system's service does.
 std::optional<LoginItemError> FakeLoginItems::registerApp() {
   calls.push_back("register");
   if (registerError) return registerError;
+  if (currentStatus == kLoginItemEnabled || currentStatus == kLoginItemRequiresApproval) {
+    return LoginItemError{"Service already registered",
+                          "Error Domain=SMAppServiceErrorDomain Code=12", 12};
+  }
   currentStatus = statusAfterRegister;
   return std::nullopt;
 }
@@ -90,6 +96,9 @@ std::optional<LoginItemError> FakeLoginItems::registerApp() {
 std::optional<LoginItemError> FakeLoginItems::unregisterApp() {
   calls.push_back("unregister");
   if (unregisterError) return unregisterError;
+  if (currentStatus == kLoginItemNotRegistered || currentStatus == kLoginItemNotFound) {
+    return LoginItemError{"Service not found", "Error Domain=SMAppServiceErrorDomain Code=6", 6};
+  }
   currentStatus = kLoginItemNotRegistered;
   return std::nullopt;
 }
@@ -102,11 +111,11 @@ class FakeAppleScript : public AppleScript {
   FakeAppleScript(FakeAppleScriptFactory& factory, std::string source)
       : factory(factory), source(std::move(source)) {}
   void compile() override { factory.log.push_back("compile " + source); }
-  bool executeReportsError() override {
+  std::optional<std::int64_t> executeReportsError() override {
     factory.log.push_back("execute " + source);
-    if (factory.executeReportsError) return true;
+    if (factory.executeReportsError) return factory.executeReportsError;
     if (factory.onExecute) factory.onExecute(source);
-    return false;
+    return std::nullopt;
   }
 
  private:
@@ -226,6 +235,7 @@ void FakeSignals::ignore(int signalNumber) {
 std::unique_ptr<SignalSource> FakeSignals::makeSource(int signalNumber,
                                                       std::function<void()> handler) {
   log.push_back("source " + std::to_string(signalNumber));
+  if (refuseSources) return nullptr;
   auto registration = std::make_shared<Registration>();
   registration->signalNumber = signalNumber;
   registration->handler = std::move(handler);
@@ -281,6 +291,11 @@ void FakeStatusItem::sendActionOn(std::uint64_t mask) {
   if (!withButton) return;
   actionMask = mask;
   log.push_back("mask " + std::to_string(mask));
+}
+
+void FakeStatusItem::setButtonImageDescription(const std::string& description) {
+  if (!withButton) return;
+  imageDescription = description;
 }
 
 void FakeStatusItem::setButtonImage(const IconImage& newImage) {

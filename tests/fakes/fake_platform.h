@@ -59,13 +59,14 @@ class FakeLoginItems : public LoginItemService {
   std::int64_t status() override;
   std::optional<LoginItemError> registerApp() override;
   std::optional<LoginItemError> unregisterApp() override;
+  void openSystemSettingsLoginItems() override { calls.push_back("open settings"); }
 
   std::int64_t currentStatus = kLoginItemNotRegistered;
   std::optional<LoginItemError> registerError;
   std::optional<LoginItemError> unregisterError;
   // The status after a successful register.
   std::int64_t statusAfterRegister = kLoginItemEnabled;
-  std::vector<std::string> calls;  // "status", "register", "unregister"
+  std::vector<std::string> calls;  // "status", "register", "unregister", "open settings"
 };
 
 class FakeAppleScriptFactory : public AppleScriptFactory {
@@ -73,7 +74,7 @@ class FakeAppleScriptFactory : public AppleScriptFactory {
   std::unique_ptr<AppleScript> create(const std::string& source) override;
 
   bool failCreation = false;
-  bool executeReportsError = false;
+  std::optional<std::int64_t> executeReportsError;  // the error number every execution reports
   // Called on each successful execution with the script's source.
   std::function<void(const std::string&)> onExecute;
   std::vector<std::string> log;  // "create SRC", "compile SRC", "execute SRC"
@@ -116,6 +117,7 @@ class ManualTimers : public TimerService {
 
 class FakeSignals : public SignalService {
  public:
+  bool refuseSources = false;  // makeSource gives null, as when dispatch cannot make one
   explicit FakeSignals(ManualQueue& mainQueue) : mainQueue(mainQueue) {}
   void ignore(int signalNumber) override;
   std::unique_ptr<SignalSource> makeSource(int signalNumber,
@@ -165,6 +167,7 @@ class FakeStatusItem : public StatusItem {
   void setButtonAction(Action action) override;
   void sendActionOn(std::uint64_t mask) override;
   void setButtonImage(const IconImage& image) override;
+  void setButtonImageDescription(const std::string& description) override;
   void setButtonToolTip(const std::string& text) override;
   void setMenu(std::optional<Menu> menu) override;
   void performClick() override;
@@ -177,6 +180,7 @@ class FakeStatusItem : public StatusItem {
   std::optional<Action> action;
   std::uint64_t actionMask = 0;
   std::optional<IconImage> image;
+  std::string imageDescription;
   std::string toolTip;
   std::optional<Menu> menu;
   std::optional<Menu> lastOpenedMenu;

@@ -1,9 +1,10 @@
-# Each file in FAULTS_DIR must compile cleanly with VELMORYN_FAULT=0 and fail
-# with VELMORYN_FAULT=1, with a diagnostic matching its "// expect: " line.
-# Usage: cmake -DCHECKER=clang++ -DFLAGS=<list> -DFAULTS_DIR=<dir> -P expect_failures.cmake
-file(GLOB faults ${FAULTS_DIR}/*.mm)
+# Each file matching FAULTS must compile cleanly with VELMORYN_FAULT=0 and fail
+# with VELMORYN_FAULT=1, with a diagnostic matching its "// expect: " line. A
+# "// flags: " line adds compiler flags after FLAGS (a later -target wins).
+# Usage: cmake -DCHECKER=clang++ -DFLAGS=<list> -DFAULTS=<glob> -P expect_failures.cmake
+file(GLOB faults ${FAULTS})
 if(NOT faults)
-  message(FATAL_ERROR "no fault files in ${FAULTS_DIR}")
+  message(FATAL_ERROR "no fault files match ${FAULTS}")
 endif()
 
 foreach(fault IN LISTS faults)
@@ -12,14 +13,17 @@ foreach(fault IN LISTS faults)
   if(expected STREQUAL "")
     message(FATAL_ERROR "${fault}: no \"// expect: \" line")
   endif()
+  file(STRINGS ${fault} flagsLine REGEX "^// flags: ")
+  string(REGEX REPLACE "^// flags: " "" extra "${flagsLine}")
+  separate_arguments(extra UNIX_COMMAND "${extra}")
 
-  execute_process(COMMAND ${CHECKER} ${FLAGS} -DVELMORYN_FAULT=0 ${fault}
+  execute_process(COMMAND ${CHECKER} ${FLAGS} ${extra} -DVELMORYN_FAULT=0 ${fault}
                   RESULT_VARIABLE cleanResult ERROR_VARIABLE cleanErrors)
   if(NOT cleanResult EQUAL 0)
     message(FATAL_ERROR "${fault}: the correct variant does not compile:\n${cleanErrors}")
   endif()
 
-  execute_process(COMMAND ${CHECKER} ${FLAGS} -DVELMORYN_FAULT=1 ${fault}
+  execute_process(COMMAND ${CHECKER} ${FLAGS} ${extra} -DVELMORYN_FAULT=1 ${fault}
                   RESULT_VARIABLE faultResult ERROR_VARIABLE faultErrors)
   if(faultResult EQUAL 0)
     message(FATAL_ERROR "${fault}: the faulty variant was accepted")

@@ -37,6 +37,7 @@ USER = {"autohide-delay": 0.5, "autohide": False, "tilesize": 48, "mineffect": "
         "persistent-apps": [{"tile-type": "file-tile"}]}
 AUTOHIDE_LINE = 'tell application "System Events" to tell dock preferences to set autohide to '
 RESTORE_FAILED = "Velmoryn: Dockの設定を元に戻せませんでした"
+SWITCH_FAILED = "Velmoryn: Dockの切り替えに失敗しました"
 
 
 class FaultTest(unittest.TestCase):
@@ -293,10 +294,17 @@ class AppleScriptFaults(FaultTest):
                 self.desktop.fail_applescript()
                 self.desktop.set_fault("osascript", fault)
                 self.desktop.count_calls()
-                took = self.command(program, "click left", reply="tooltip: Velmoryn / Dock非表示中")
+                took = self.command(program, "click left", "show", reply="show: ")
                 self.assertLess(took, LIMIT + SLACK)
                 self.assertEqual(len(self.osascript_calls()), 1)
                 self.assertEqual(self.desktop.domain()["autohide"], False)
+                # The icon claims no switch the Dock did not make; the log says why.
+                self.assertNotIn("tooltip: Velmoryn / Dock非表示中", program.lines)
+                deadline = time.monotonic() + SLACK
+                while not self.lines_with(program, SWITCH_FAILED) and time.monotonic() < deadline:
+                    time.sleep(0.05)
+                self.assertEqual(len(self.lines_with(program, SWITCH_FAILED)), 1,
+                                 program.transcript())
                 self.assert_no_tool_left()
                 self.desktop.fail_applescript(False)
                 self.desktop.clear_fault("osascript")

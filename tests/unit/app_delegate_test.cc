@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <map>
@@ -96,6 +97,7 @@ class RecordingLoginItems : public LoginItemService {
     timeline.push_back("login unregister");
     return inner.unregisterApp();
   }
+  void openSystemSettingsLoginItems() override { inner.openSystemSettingsLoginItems(); }
 
  private:
   LoginItemService& inner;
@@ -111,7 +113,9 @@ class RecordingSignals : public SignalService {
   }
   std::unique_ptr<SignalSource> makeSource(int sig, std::function<void()> handler) override {
     timeline.push_back("source " + std::to_string(sig));
-    return std::make_unique<Source>(inner.makeSource(sig, std::move(handler)), timeline, sig);
+    auto made = inner.makeSource(sig, std::move(handler));
+    if (!made) return nullptr;
+    return std::make_unique<Source>(std::move(made), timeline, sig);
   }
 
  private:
@@ -164,6 +168,9 @@ class RecordingStatusBar : public StatusBar {
     void setButtonImage(const IconImage& image) override {
       timeline.push_back(std::string("image ") + (image.hidden ? "hidden" : "shown"));
       inner->setButtonImage(image);
+    }
+    void setButtonImageDescription(const std::string& text) override {
+      inner->setButtonImageDescription(text);
     }
     void setButtonToolTip(const std::string& toolTip) override {
       timeline.push_back("tooltip " + toolTip);
@@ -444,6 +451,7 @@ TEST_F(AppDelegateTest, LaunchAdoptsAutohideOnlyWhenItReadsOne) {
     EXPECT_EQ(item().image->hidden, c.hidden) << c.output;
     EXPECT_TRUE(item().image->isTemplate);
     EXPECT_EQ(item().toolTip, c.toolTip) << c.output;
+    EXPECT_EQ(item().imageDescription, c.toolTip) << c.output;  // what VoiceOver reads
     EXPECT_THAT(scripts(), IsEmpty()) << c.output;
 
     delegate.reset();
@@ -547,6 +555,41 @@ TEST_F(AppDelegateTest, TheToggleFlipsItsOwnStateWithoutReadingTheDock) {
 
   EXPECT_THAT(fake.processes.commandLines(), IsEmpty());
   EXPECT_THAT(scripts(), ElementsAre(kHideScript, kShowScript, kHideScript));
+}
+
+TEST_F(AppDelegateTest, ASwitchTheDockRefusedKeepsModeIconAndTooltipAndSaysWhereToAllowIt) {
+  const std::string line =
+      "Velmoryn: Dockの切り替えに失敗しました（AppleScript エラー -1743）。システム設定 > "
+      "プライバシーとセキュリティ > オートメーション で Velmoryn に System Events "
+      "の操作を許可してください";
+  fake.appleScript.executeReportsError = -1743;
+  failing.insert(std::string("osascript -e ") + (kHideScript + 8));  // the source after "execute "
+  launch();
+
+  leftClick();  // both ways to the Dock fail
+  EXPECT_FALSE(Peer::hiddenState(*delegate));
+  EXPECT_FALSE(item().image->hidden);
+  EXPECT_EQ(item().toolTip, "Velmoryn / Dock表示中");
+  EXPECT_THAT(fake.log.lines, ElementsAre(line));
+
+  failing.clear();  // osascript gets through
+  leftClick();
+  EXPECT_TRUE(Peer::hiddenState(*delegate));
+  EXPECT_EQ(item().toolTip, "Velmoryn / Dock非表示中");
+
+  failing.insert(std::string("osascript -e ") + (kShowScript + 8));
+  startReveal();  // a reveal that cannot lift the Dock says so the same way
+  EXPECT_THAT(fake.log.lines, ElementsAre(line, line));
+}
+
+TEST_F(AppDelegateTest, ASignalSourceThePlatformCannotMakeIsLoggedAndTheLaunchGoesOn) {
+  fake.signals.refuseSources = true;
+  launch();
+
+  EXPECT_EQ(Peer::signalSources(*delegate), 0u);
+  EXPECT_EQ(fake.log.lines.size(), 3u);
+  EXPECT_THAT(fake.log.lines[0], ::testing::HasSubstr("シグナル 15"));
+  EXPECT_TRUE(item().image);
 }
 
 TEST_F(AppDelegateTest, AClickWithoutACurrentEventToggles) {
@@ -809,20 +852,25 @@ TEST_F(AppDelegateTest, TheLoginSwitchUnregistersOnlyAnEnabledItem) {
     std::int64_t status;
     MenuItemState state;
     const char* call;
+    bool opensLoginItemsPane;  // registered, still to be approved
   };
   fake.settings.values["menuBarBoot.loginRegistered"] = true;
-  for (const Case& c : {Case{kLoginItemNotRegistered, MenuItemState::off, "login register"},
-                        Case{kLoginItemEnabled, MenuItemState::on, "login unregister"},
-                        Case{kLoginItemRequiresApproval, MenuItemState::off, "login register"},
-                        Case{kLoginItemNotFound, MenuItemState::off, "login register"}}) {
+  for (const Case& c :
+       {Case{kLoginItemNotRegistered, MenuItemState::off, "login register", false},
+        Case{kLoginItemEnabled, MenuItemState::on, "login unregister", false},
+        Case{kLoginItemRequiresApproval, MenuItemState::off, "login register", true},
+        Case{kLoginItemNotFound, MenuItemState::off, "login register", false}}) {
     launch();
     fake.loginItems.currentStatus = c.status;
+    fake.loginItems.calls.clear();
     timeline.clear();
 
     openMenu(kLoginItem);
 
     EXPECT_EQ(lastMenu().items[kLoginItem].state, c.state) << c.status;
     EXPECT_THAT(timeline, ::testing::Contains(c.call)) << c.status;
+    EXPECT_EQ(std::ranges::count(fake.loginItems.calls, "open settings"), c.opensLoginItemsPane)
+        << c.status;
     EXPECT_THAT(fake.log.lines, IsEmpty());
     delegate.reset();
   }

@@ -71,7 +71,7 @@ TEST_F(DockTest, EachScriptIsCreatedAndCompiledOnceAndOnlyExecutedAfterwards) {
 }
 
 TEST_F(DockTest, AScriptErrorRunsOsascriptOnceWithTheSameLine) {
-  fake.appleScript.executeReportsError = true;
+  fake.appleScript.executeReportsError = -1743;
   Dock::setAutoHide(false);
   const auto requests = fake.processes.requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -82,7 +82,7 @@ TEST_F(DockTest, AScriptErrorRunsOsascriptOnceWithTheSameLine) {
 
 TEST_F(DockTest, AScriptThatCouldNotBeCreatedDoesNothingInThatDirectionForTheRun) {
   fake.appleScript.failCreation = true;
-  fake.appleScript.executeReportsError = true;
+  fake.appleScript.executeReportsError = -1743;
   Dock::hide();
   fake.appleScript.failCreation = false;
   Dock::hide();

@@ -78,6 +78,7 @@ TEST_F(EntryPointTest, WithBothOptionsOnlyUnregisterIsPerformed) {
        std::vector<std::vector<std::string>>{{"--register-login", "--unregister-login"},
                                              {"--unregister-login", "--register-login"}}) {
     fake.loginItems.calls.clear();
+    fake.loginItems.currentStatus = kLoginItemEnabled;
     arguments(args);
 
     EXPECT_EQ(run(), 0);

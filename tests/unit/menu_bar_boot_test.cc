@@ -263,6 +263,38 @@ TEST_F(MenuBarBootTest, OffFailurePrintsTheLocalizedMessageExitsOneAndLeavesTheM
   EXPECT_EQ(marker(), SettingsValue(true));
 }
 
+TEST_F(MenuBarBootTest, AnItemAlreadyAsAskedIsSuccessNotFailure) {
+  struct Case {
+    std::int64_t status;
+    const char* value;
+    const char* text;
+  };
+  for (const Case& c : {Case{kLoginItemEnabled, "on", kEnabled},
+                        Case{kLoginItemRequiresApproval, "on", kRequiresApproval},
+                        Case{kLoginItemNotRegistered, "off", kNotRegistered},
+                        Case{kLoginItemNotFound, "off", kNotFound}}) {
+    fake.loginItems.currentStatus = c.status;
+    fake.process.printed.clear();
+    arguments({"--login", c.value});
+
+    EXPECT_EQ(runLoginArguments(), 0) << c.value << c.status;
+    EXPECT_THAT(fake.process.printed, ElementsAre(c.text)) << c.value << c.status;
+  }
+
+  // A launch without the marker finds the item registered: no failure logged.
+  fake.settings.remove(kMarker);
+  fake.loginItems.currentStatus = kLoginItemEnabled;
+  MenuBarBoot::ensureRegistered();
+  EXPECT_EQ(marker(), SettingsValue(true));
+  EXPECT_TRUE(fake.log.lines.empty());
+
+  // The code alone is not enough: the status read afresh must agree.
+  fake.loginItems.currentStatus = kLoginItemNotRegistered;
+  fake.loginItems.registerError = LoginItemError{"already", "", kLoginItemErrorAlreadyRegistered};
+  arguments({"--login", "on"});
+  EXPECT_EQ(runLoginArguments(), 1);
+}
+
 TEST_F(MenuBarBootTest, AnUnknownValuePrintsUsageExitsOneAndChangesNothing) {
   for (auto args : std::vector<std::vector<std::string>>{{"--login", "ON"},
                                                          {"--login", "Status"},

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <random>
+#include <string>
 
 namespace velmoryn {
 namespace {
@@ -58,17 +61,33 @@ TEST(ParseWholeNumber, RejectsEmptyLeadingSpaceAndLeftovers) {
 }
 
 TEST(FormatFloat, IsTheShortestTextThatReadsBackAndMarksIntegralValues) {
-  EXPECT_EQ(formatFloat(0.5), "0.5");
-  EXPECT_EQ(formatFloat(2), "2.0");
-  EXPECT_EQ(formatFloat(1000), "1000.0");
-  EXPECT_EQ(formatFloat(0.1), "0.1");
-  EXPECT_EQ(formatFloat(-0.0), "-0.0");
+  struct Case {
+    double value;
+    const char* text;
+  };
+  for (const Case& c :
+       {Case{1000, "1000.0"}, Case{0.5, "0.5"}, Case{1e-05, "1e-05"}, Case{2, "2.0"},
+        Case{0.1, "0.1"}, Case{-0.0, "-0.0"}, Case{0.0001, "1e-04"}, Case{0.001, "0.001"},
+        Case{123456, "123456.0"}, Case{1e22, "1e+22"}, Case{99.9, "99.9"}, Case{0.25, "0.25"},
+        Case{1.5e300, "1.5e+300"}, Case{0x1p60, "1152921504606846976.0"}}) {
+    EXPECT_EQ(formatFloat(c.value), c.text) << c.text;
+  }
 
   std::mt19937_64 random(7);
   std::uniform_real_distribution<double> any(-1e6, 1e6);
-  for (int i = 0; i < 1000; ++i) {
-    const double value = any(random);
-    EXPECT_EQ(*parseWholeNumber(formatFloat(value)), value);
+  for (int i = 0; i < 2000; ++i) {
+    // Ordinary values and arbitrary bit patterns, subnormals and huge ones included.
+    const double value = i % 2 ? any(random) : std::bit_cast<double>(random());
+    if (std::isnan(value)) continue;
+    const std::string text = formatFloat(value);
+    EXPECT_EQ(*parseWholeNumber(text), value) << text;
+#if defined(__cpp_lib_to_chars)  // the library's own shortest form, where it has one
+    char expected[64];
+    const auto end = std::to_chars(expected, expected + sizeof expected, value).ptr;
+    EXPECT_EQ(text.substr(0, static_cast<std::size_t>(end - expected)),
+              std::string_view(expected, end))
+        << text;
+#endif
   }
 }
 

@@ -1,6 +1,7 @@
 // Main thread only.
 #include "platform/linux/apple_script_linux.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -17,11 +18,13 @@ class LinuxAppleScript : public AppleScript {
 
   void compile() override {}
 
-  bool executeReportsError() override {
-    if (failing->load() || !autohide) return true;
+  std::optional<std::int64_t> executeReportsError() override {
+    constexpr std::int64_t kEventFailed = -10000;  // errAEEventFailed
+    if (failing->load() || !autohide) return kEventFailed;
     const bool applied = dock.setAutohide(*autohide);
     dock.noteChange();
-    return !applied;
+    if (!applied) return kEventFailed;
+    return std::nullopt;
   }
 
  private:

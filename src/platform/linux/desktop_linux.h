@@ -92,6 +92,9 @@ class StatusItemLinux : public StatusItem {
   void sendActionOn(std::uint64_t mask) override { actionMask = mask; }
   void setButtonImage(const IconImage& image) override;
   void setButtonToolTip(const std::string& toolTip) override;
+  void setButtonImageDescription(const std::string& description) override {
+    imageDescription = description;
+  }
   void setMenu(std::optional<Menu> newMenu) override { menu = std::move(newMenu); }
   void performClick() override;
 
@@ -101,6 +104,7 @@ class StatusItemLinux : public StatusItem {
 
   const std::optional<IconImage>& image() const { return buttonImage; }
   const std::string& toolTip() const { return buttonToolTip; }
+  const std::string& accessibilityDescription() const { return imageDescription; }
   const std::string& autosave() const { return autosaveName; }
 
  private:
@@ -113,6 +117,7 @@ class StatusItemLinux : public StatusItem {
       kLeftMouseUpMask;  // a button acts on left mouse-up unless told otherwise
   std::optional<IconImage> buttonImage;
   std::string buttonToolTip;
+  std::string imageDescription;
   std::optional<Menu> menu;
 };
 

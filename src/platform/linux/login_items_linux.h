@@ -31,6 +31,8 @@ class AutostartLoginItems : public LoginItemService {
   std::int64_t status() override;
   std::optional<LoginItemError> registerApp() override;
   std::optional<LoginItemError> unregisterApp() override;
+  // The desktop has no approval pane: an entry switched off is edited by hand.
+  void openSystemSettingsLoginItems() override {}
 
   std::filesystem::path entryPath() const { return entry; }
   // The entry's text, as registerApp() writes it.

@@ -101,9 +101,10 @@ class FaultableAppleScriptFactory : public AppleScriptFactory {
     Script(std::unique_ptr<AppleScript> inner, const fs::path& faultFile)
         : inner(std::move(inner)), faultFile(faultFile) {}
     void compile() override { inner->compile(); }
-    bool executeReportsError() override {
+    std::optional<std::int64_t> executeReportsError() override {
+      constexpr std::int64_t kTimedOut = -1712;  // errAETimeout
       std::error_code ec;
-      if (fs::exists(faultFile, ec)) return true;
+      if (fs::exists(faultFile, ec)) return kTimedOut;
       return inner->executeReportsError();
     }
 

@@ -12,11 +12,15 @@ class MacAppleScript : public AppleScript {
   // Compile errors surface again, and are reported, when the script runs.
   void compile() override { [script compileAndReturnError:nil]; }
 
-  bool executeReportsError() override {
+  std::optional<std::int64_t> executeReportsError() override {
     @autoreleasepool {
-      NSDictionary* error = nil;
-      NSAppleEventDescriptor* result = [script executeAndReturnError:&error];
-      return result == nil || error != nil;
+      NSDictionary<NSString*, id>* error = nil;
+      // Declared non-null, but nil when the script fails.
+      NSAppleEventDescriptor* _Nullable result = [script executeAndReturnError:&error];
+      if (result != nil && error == nil) return std::nullopt;
+      constexpr std::int64_t kGeneralError = -2700;  // errOSAGeneralError: no number given
+      id number = error[NSAppleScriptErrorNumber];
+      return [number isKindOfClass:[NSNumber class]] ? [number longLongValue] : kGeneralError;
     }
   }
 

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "platform/macos/path_translation.h"
+#include "platform/macos/scoped_cf_type_ref.h"
 
 namespace velmoryn {
 namespace {
@@ -21,24 +22,20 @@ class CoreGraphicsContext : public DrawingContext {
   }
 
   void fillPathEvenOdd(const Path& path) override {
-    CGMutablePathRef mutablePath = CGPathCreateMutable();
-    if (mutablePath == nullptr) return;
+    const mac::ScopedCFTypeRef<CGMutablePathRef> mutablePath(CGPathCreateMutable());
     for (const PathElement& element : path.elements) {
-      std::visit([mutablePath](const auto& e) { add(mutablePath, e); }, element);
+      std::visit([&mutablePath](const auto& e) { add(mutablePath.get(), e); }, element);
     }
-    CGContextAddPath(context, mutablePath);
+    CGContextAddPath(context, mutablePath.get());
     CGContextEOFillPath(context);
-    CGPathRelease(mutablePath);
   }
 
  private:
   static void add(CGMutablePathRef path, const RoundedRectElement& e) {
     const mac::CornerRadii radii = mac::clampedCornerRadii(e.rect, e.cornerWidth, e.cornerHeight);
-    CGPathRef rounded =
-        CGPathCreateWithRoundedRect(cgRect(e.rect), radii.width, radii.height, nullptr);
-    if (rounded == nullptr) return;
-    CGPathAddPath(path, nullptr, rounded);
-    CGPathRelease(rounded);
+    const mac::ScopedCFTypeRef<CGPathRef> rounded(
+        CGPathCreateWithRoundedRect(cgRect(e.rect), radii.width, radii.height, nullptr));
+    CGPathAddPath(path, nullptr, rounded.get());
   }
   static void add(CGMutablePathRef path, const RectElement& e) {
     CGPathAddRect(path, nullptr, cgRect(e.rect));

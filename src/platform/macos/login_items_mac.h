@@ -10,6 +10,7 @@ class MacLoginItems : public LoginItemService {
   std::int64_t status() override;
   std::optional<LoginItemError> registerApp() override;
   std::optional<LoginItemError> unregisterApp() override;
+  void openSystemSettingsLoginItems() override;
 };
 
 }  // namespace velmoryn

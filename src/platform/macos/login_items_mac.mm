@@ -17,7 +17,8 @@ std::string fromNSString(NSString* text) {
 LoginItemError errorFrom(NSError* error) {
   // A failure without an error object still needs a line for a person.
   if (error == nil) return LoginItemError{"不明なエラー", "不明なエラー（エラー情報なし）"};
-  return LoginItemError{fromNSString(error.localizedDescription), fromNSString(error.description)};
+  return LoginItemError{fromNSString(error.localizedDescription), fromNSString(error.description),
+                        static_cast<std::int64_t>(error.code)};
 }
 
 }  // namespace
@@ -43,5 +44,7 @@ std::optional<LoginItemError> MacLoginItems::unregisterApp() {
     return errorFrom(error);
   }
 }
+
+void MacLoginItems::openSystemSettingsLoginItems() { [SMAppService openSystemSettingsLoginItems]; }
 
 }  // namespace velmoryn

@@ -115,7 +115,13 @@ class MacStatusItem : public StatusItem {
                                return drawIconInCurrentContext(captured);
                              }];
     [drawn setTemplate:image.isTemplate];
+    drawn.accessibilityDescription = imageDescription;
     button.image = drawn;
+  }
+
+  void setButtonImageDescription(const std::string& description) override {
+    imageDescription = toNSString(description);
+    item.button.image.accessibilityDescription = imageDescription;
   }
 
   void setButtonToolTip(const std::string& toolTip) override {
@@ -129,6 +135,7 @@ class MacStatusItem : public StatusItem {
  private:
   NSStatusItem* item;
   VelmorynActionTarget* buttonTarget = nil;
+  NSString* _Nullable imageDescription = nil;
 };
 
 }  // namespace

@@ -25,20 +25,22 @@ enum NSEventType : NSUInteger {
 };
 typedef enum NSEventType NSEventType;
 
-enum NSEventMask : unsigned long long {
+// NS_OPTIONS in C++: a plain integer type and loose constants, so masks
+// combine with | and need no cast.
+typedef unsigned long long NSEventMask;
+enum : NSEventMask {
   NSEventMaskLeftMouseUp = 1ULL << NSEventTypeLeftMouseUp,
   NSEventMaskRightMouseUp = 1ULL << NSEventTypeRightMouseUp,
   NSEventMaskScrollWheel = 1ULL << NSEventTypeScrollWheel,
 };
-typedef enum NSEventMask NSEventMask;
 
-enum NSEventModifierFlags : NSUInteger {
+typedef NSUInteger NSEventModifierFlags;
+enum : NSEventModifierFlags {
   NSEventModifierFlagShift = 1 << 17,
   NSEventModifierFlagControl = 1 << 18,
   NSEventModifierFlagOption = 1 << 19,
   NSEventModifierFlagCommand = 1 << 20,
 };
-typedef enum NSEventModifierFlags NSEventModifierFlags;
 
 @interface NSEvent : NSObject
 @property(readonly) NSEventType type;
@@ -93,6 +95,7 @@ extern __kindof NSApplication* _Null_unspecified NSApp;
 // through its accessors only.
 - (BOOL)isTemplate;
 - (void)setTemplate:(BOOL)isTemplate;
+@property(nullable, copy) NSString* accessibilityDescription;
 @property NSSize size;
 @end
 

@@ -7,6 +7,8 @@
 extern "C" {
 #endif
 
+#pragma clang assume_nonnull begin
+
 typedef const void* CFTypeRef;
 typedef const void* CFPropertyListRef;
 typedef unsigned long CFTypeID;
@@ -25,32 +27,38 @@ CFTypeID CFGetTypeID(CFTypeRef cf);
 typedef UInt32 CFStringEncoding;
 enum { kCFStringEncodingUTF8 = 0x08000100 };
 CFTypeID CFStringGetTypeID(void);
-CFStringRef CFStringCreateWithBytes(CFAllocatorRef alloc, const UInt8* bytes, CFIndex numBytes,
-                                    CFStringEncoding encoding, Boolean isExternalRepresentation);
+CFStringRef _Nullable CFStringCreateWithBytes(CFAllocatorRef _Nullable alloc, const UInt8* bytes,
+                                              CFIndex numBytes, CFStringEncoding encoding,
+                                              Boolean isExternalRepresentation);
 
 extern const CFBooleanRef kCFBooleanTrue;
 extern const CFBooleanRef kCFBooleanFalse;
 CFTypeID CFBooleanGetTypeID(void);
 Boolean CFBooleanGetValue(CFBooleanRef boolean);
 
-typedef CFIndex CFNumberType;
-enum {
+// A typed enumeration, as CF_ENUM makes it: a raw integer is not a CFNumberType.
+enum CFNumberType : CFIndex {
   kCFNumberSInt32Type = 3,
   kCFNumberSInt64Type = 4,
   kCFNumberFloat64Type = 6,
   kCFNumberDoubleType = 13,
 };
+typedef enum CFNumberType CFNumberType;
 CFTypeID CFNumberGetTypeID(void);
-CFNumberRef CFNumberCreate(CFAllocatorRef allocator, CFNumberType theType, const void* valuePtr);
+CFNumberRef _Nullable CFNumberCreate(CFAllocatorRef _Nullable allocator, CFNumberType theType,
+                                     const void* valuePtr);
 Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePtr);
 Boolean CFNumberIsFloatType(CFNumberRef number);
 
 extern const CFStringRef kCFPreferencesCurrentApplication;
-CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID);
-void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID);
+CFPropertyListRef _Nullable CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID);
+void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef _Nullable value,
+                              CFStringRef applicationID);
 Boolean CFPreferencesAppSynchronize(CFStringRef applicationID);
 
 CFAbsoluteTime CFAbsoluteTimeGetCurrent(void);
+
+#pragma clang assume_nonnull end
 
 #ifdef __cplusplus
 }

@@ -35,24 +35,32 @@ static inline CGRect CGRectMake(CGFloat x, CGFloat y, CGFloat width, CGFloat hei
   return rect;
 }
 
+#pragma clang assume_nonnull begin
+
 typedef struct CGContext* CGContextRef;
 typedef const struct CGPath* CGPathRef;
 typedef struct CGPath* CGMutablePathRef;
 
 CGPathRef CGPathCreateWithRoundedRect(CGRect rect, CGFloat cornerWidth, CGFloat cornerHeight,
-                                      const CGAffineTransform* transform);
+                                      const CGAffineTransform* _Nullable transform);
 CGMutablePathRef CGPathCreateMutable(void);
-void CGPathAddPath(CGMutablePathRef path1, const CGAffineTransform* m, CGPathRef path2);
-void CGPathAddRect(CGMutablePathRef path, const CGAffineTransform* m, CGRect rect);
-void CGPathMoveToPoint(CGMutablePathRef path, const CGAffineTransform* m, CGFloat x, CGFloat y);
-void CGPathAddLineToPoint(CGMutablePathRef path, const CGAffineTransform* m, CGFloat x, CGFloat y);
-void CGPathCloseSubpath(CGMutablePathRef path);
-void CGPathRelease(CGPathRef path);
+void CGPathAddPath(CGMutablePathRef _Nullable path1, const CGAffineTransform* _Nullable m,
+                   CGPathRef _Nullable path2);
+void CGPathAddRect(CGMutablePathRef _Nullable path, const CGAffineTransform* _Nullable m,
+                   CGRect rect);
+void CGPathMoveToPoint(CGMutablePathRef _Nullable path, const CGAffineTransform* _Nullable m,
+                       CGFloat x, CGFloat y);
+void CGPathAddLineToPoint(CGMutablePathRef _Nullable path, const CGAffineTransform* _Nullable m,
+                          CGFloat x, CGFloat y);
+void CGPathCloseSubpath(CGMutablePathRef _Nullable path);
+void CGPathRelease(CGPathRef _Nullable path);
 
-void CGContextSetRGBFillColor(CGContextRef c, CGFloat red, CGFloat green, CGFloat blue,
+void CGContextSetRGBFillColor(CGContextRef _Nullable c, CGFloat red, CGFloat green, CGFloat blue,
                               CGFloat alpha);
-void CGContextAddPath(CGContextRef c, CGPathRef path);
-void CGContextEOFillPath(CGContextRef c);
+void CGContextAddPath(CGContextRef _Nullable c, CGPathRef _Nullable path);
+void CGContextEOFillPath(CGContextRef _Nullable c);
+
+#pragma clang assume_nonnull end
 
 #ifdef __cplusplus
 }

@@ -44,10 +44,12 @@ enum { NSUTF8StringEncoding = 4 };
 @interface NSDictionary<__covariant KeyType, __covariant ObjectType> : NSObject
 @property(readonly) NSUInteger count;
 - (nullable ObjectType)objectForKey:(KeyType)aKey;
+- (nullable ObjectType)objectForKeyedSubscript:(KeyType)key;
 @end
 
 @interface NSNumber : NSObject
 @property(readonly) NSInteger integerValue;
+@property(readonly) long long longLongValue;
 @end
 
 @interface NSError : NSObject
@@ -81,8 +83,8 @@ extern NSString* const NSAppleScriptErrorNumber;
 @interface NSAppleScript : NSObject
 - (nullable instancetype)initWithSource:(NSString*)source;
 - (BOOL)compileAndReturnError:(NSDictionary<NSString*, id>* _Nullable* _Nullable)errorInfo;
-// Documented to give nil when the script reports an error.
-- (nullable NSAppleEventDescriptor*)executeAndReturnError:
+// Declared non-null, yet nil when the script reports an error.
+- (NSAppleEventDescriptor*)executeAndReturnError:
     (NSDictionary<NSString*, id>* _Nullable* _Nullable)errorInfo;
 @end
 

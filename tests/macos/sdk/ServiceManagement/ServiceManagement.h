@@ -2,6 +2,7 @@
 #pragma once
 
 #include <Foundation/Foundation.h>
+#include <os/availability.h>
 
 #pragma clang assume_nonnull begin
 
@@ -13,11 +14,13 @@ enum SMAppServiceStatus : NSInteger {
 };
 typedef enum SMAppServiceStatus SMAppServiceStatus;
 
+API_AVAILABLE(macos(13.0))
 @interface SMAppService : NSObject
 @property(class, readonly) SMAppService* mainAppService;
 @property(readonly) SMAppServiceStatus status;
 - (BOOL)registerAndReturnError:(NSError* _Nullable* _Nullable)error;
 - (BOOL)unregisterAndReturnError:(NSError* _Nullable* _Nullable)error;
++ (void)openSystemSettingsLoginItems;
 @end
 
 #pragma clang assume_nonnull end
