@@ -101,8 +101,9 @@ const char* const kCandidateKeys[] = {"originalDock.saved",
                                       "a",
                                       ""};
 
-// What the store should answer for a key: the three value types with their
-// value, every other type as absent; a key named twice has its last entry.
+// What the store should answer for a key: Booleans, numbers and texts with
+// their value, every other type as present without one; a key named twice has
+// its last entry.
 std::optional<std::optional<SettingsValue>> expectedEntry(plist_t dict, const char* name) {
   plist_t found = nullptr;
   plist_dict_iter iter = nullptr;
@@ -135,7 +136,14 @@ std::optional<std::optional<SettingsValue>> expectedEntry(plist_t dict, const ch
       expected = SettingsValue{d};
       break;
     }
+    case PLIST_STRING: {
+      std::uint64_t length = 0;
+      const char* text = plist_get_string_ptr(found, &length);
+      expected = SettingsValue{std::string(text ? text : "", text ? length : 0)};
+      break;
+    }
     default:
+      expected = SettingsValue{velmoryn::OtherValue{}};
       break;
   }
   return expected;

@@ -73,9 +73,9 @@ class RecordingSettings : public SettingsStore {
     timeline.push_back("remove " + key);
     inner.remove(key);
   }
-  void synchronize() override {
+  bool synchronize() override {
     timeline.push_back("synchronize");
-    inner.synchronize();
+    return inner.synchronize();
   }
 
  private:
