@@ -29,8 +29,13 @@ std::optional<double> finiteDelay(std::optional<double> delay) {
 DockSettingsBackup::DockSettingsBackup(SettingsStore& store, Prefs prefs, double appDelay)
     : store(store), prefs(std::move(prefs)), appDelay(appDelay) {}
 
+// Only the Boolean the program writes marks a record. A hand-edited text such
+// as "yes" reads as true by the platform's rules, yet a record it marked would
+// hold no usable values, and its restore would delete the user's own.
 bool DockSettingsBackup::hasSaved() const {
-  return store.boolForKey(savedKey);
+  const auto marker = store.object(savedKey);
+  const auto* saved = marker ? std::get_if<bool>(&*marker) : nullptr;
+  return saved && *saved;
 }
 
 void DockSettingsBackup::saveIfNeeded() {

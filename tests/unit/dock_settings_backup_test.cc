@@ -87,11 +87,19 @@ TEST_F(DockSettingsBackupTest, RecordsDelayThenAutohideThenTheMarkerLast) {
 }
 
 TEST_F(DockSettingsBackupTest, AnExistingRecordIsNeverOverwrittenOrEvenRead) {
-  store.values = {{"originalDock.saved", true}, {"originalDock.autohideDelay", 0.25}};
-  dock.domain = {{"autohide-delay", "1000"}, {"autohide", "1"}};
-  make().saveIfNeeded();
-  EXPECT_THAT(dock.calls, IsEmpty());
-  EXPECT_THAT(store.operations, IsEmpty());
+  // Only the program's own Boolean marks a record; a hand-edited "yes" or 1 does not.
+  for (const SettingsValue& marker : {SettingsValue(true), SettingsValue(std::string("yes")),
+                                      SettingsValue(std::int64_t{1})}) {
+    store = {};
+    dock.calls.clear();
+    store.values = {{"originalDock.saved", marker}, {"originalDock.autohideDelay", 0.25}};
+    dock.domain = {{"autohide-delay", "0.5"}, {"autohide", "1"}};
+    make().saveIfNeeded();
+    const bool recorded = std::holds_alternative<bool>(marker);
+    EXPECT_EQ(dock.calls.empty(), recorded) << marker.index();
+    EXPECT_EQ(std::get<double>(store.values.at("originalDock.autohideDelay")),
+              recorded ? 0.25 : 0.5);
+  }
 }
 
 TEST_F(DockSettingsBackupTest, MissingKeysLeaveOnlyTheMarker) {
