@@ -178,9 +178,8 @@ DockSettingsBackup& Dock::backup() {
               if (deleted != PrefOutcome::failed) return deleted;
               // defaults also fails to delete a key that is not there; that is done too.
               const PrefRead check = readPreference(k);
-              if (check.outcome == PrefOutcome::done && !check.value) return PrefOutcome::done;
-              return check.outcome == PrefOutcome::timedOut ? PrefOutcome::timedOut
-                                                            : PrefOutcome::failed;
+              if (check.outcome != PrefOutcome::done) return check.outcome;
+              return check.value ? PrefOutcome::failed : PrefOutcome::done;
             },
         .reload = [] { restartDock(); },
     };
