@@ -88,8 +88,8 @@ TEST_F(DockSettingsBackupTest, RecordsDelayThenAutohideThenTheMarkerLast) {
 
 TEST_F(DockSettingsBackupTest, AnExistingRecordIsNeverOverwrittenOrEvenRead) {
   // Only the program's own Boolean marks a record; a hand-edited "yes" or 1 does not.
-  for (const SettingsValue& marker : {SettingsValue(true), SettingsValue(std::string("yes")),
-                                      SettingsValue(std::int64_t{1})}) {
+  for (const SettingsValue& marker :
+       {SettingsValue(true), SettingsValue(std::string("yes")), SettingsValue(std::int64_t{1})}) {
     store = {};
     dock.calls.clear();
     store.values = {{"originalDock.saved", marker}, {"originalDock.autohideDelay", 0.25}};
