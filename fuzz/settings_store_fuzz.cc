@@ -80,6 +80,16 @@ Plist parse(const std::string& bytes) {
   return Plist(node);
 }
 
+Plist viaXml(plist_t node) {
+  char* xml = nullptr;
+  std::uint32_t length = 0;
+  plist_to_xml(node, &xml, &length);
+  if (!xml) return nullptr;
+  Plist again = parse(std::string(xml, length));
+  plist_to_xml_free(xml);
+  return again;
+}
+
 // Keys worth asking about: the program's own and those of the seed files.
 // The entries are found by walking the values and comparing their key nodes,
 // because asking the library for a key's text asserts on a NUL inside it.
@@ -101,9 +111,10 @@ const char* const kCandidateKeys[] = {"originalDock.saved",
                                       "a",
                                       ""};
 
-// What the store should answer for a key: the three value types with their
-// value, every other type as absent; a key named twice has its last entry.
-std::optional<std::optional<SettingsValue>> expectedEntry(plist_t dict, const char* name) {
+// What the store should answer for a key: Booleans, numbers and texts with
+// their value, every other type as present without one; a key named twice has
+// its last entry.
+plist_t lastEntry(plist_t dict, const char* name) {
   plist_t found = nullptr;
   plist_dict_iter iter = nullptr;
   plist_dict_new_iter(dict, &iter);
@@ -114,6 +125,14 @@ std::optional<std::optional<SettingsValue>> expectedEntry(plist_t dict, const ch
     if (plist_key_val_compare(plist_dict_item_get_key(value), name) == 0) found = value;
   }
   std::free(iter);
+  return found;
+}
+
+// `asText` is the dictionary as the XML reader gives it back: a text in a
+// binary file (UTF-16 there) reads as it will after the store's next write.
+std::optional<std::optional<SettingsValue>> expectedEntry(plist_t dict, plist_t asText,
+                                                          const char* name) {
+  plist_t found = lastEntry(dict, name);
   if (!found) return std::nullopt;  // not in the file
   std::optional<SettingsValue> expected;
   switch (plist_get_node_type(found)) {
@@ -135,7 +154,15 @@ std::optional<std::optional<SettingsValue>> expectedEntry(plist_t dict, const ch
       expected = SettingsValue{d};
       break;
     }
+    case PLIST_STRING: {
+      plist_t written = asText ? lastEntry(asText, name) : found;
+      std::uint64_t length = 0;
+      const char* text = written ? plist_get_string_ptr(written, &length) : nullptr;
+      expected = SettingsValue{std::string(text ? text : "", text ? length : 0)};
+      break;
+    }
     default:
+      expected = SettingsValue{velmoryn::OtherValue{}};
       break;
   }
   return expected;
@@ -198,8 +225,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(asideFiles(file).empty() && contentsOf(file) == bytes,
              "loading must leave a readable file as it was");
   std::map<std::string, std::optional<SettingsValue>> answers;
+  const Plist asText = bytes.starts_with("bplist") ? viaXml(parsed.get()) : nullptr;
   for (const char* key : kCandidateKeys) {
-    const auto expected = expectedEntry(parsed.get(), key);
+    const auto expected = expectedEntry(parsed.get(), asText.get(), key);
     if (!expected) continue;
     answers[key] = store.object(key);
     FUZZ_CHECK(sameValue(answers[key], *expected),

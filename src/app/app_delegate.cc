@@ -20,6 +20,10 @@ constexpr const char* kSwipeToolTip =
 constexpr const char* kLoginTitle = "ログイン時に起動";
 constexpr const char* kQuitTitle = "Velmoryn を終了";
 
+constexpr const char* kNotRecordedLine =
+    "Velmoryn: "
+    "Dockの設定を読み取れなかったため、何も変更しませんでした。次回の起動時にもう一度記録します";
+
 // The signals after which the user's Dock settings are put back.
 constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
@@ -49,7 +53,12 @@ void AppDelegate::applicationDidFinishLaunching() {
   // The user's own settings go on record before anything below may change them.
   Dock::backup().saveIfNeeded();
   installSignalHandlers();
-  Dock::setupHiddenDelay();
+  if (Dock::backup().hasSaved()) {
+    Dock::setupHiddenDelay();
+  } else {
+    // Without a record a restore could not undo the delay: leave the Dock be.
+    platform().log->write(kNotRecordedLine);
+  }
   Dock::primeEdge();
   // Adopt the Dock's mode as it is; launch neither hides nor shows it.
   hiddenState = Dock::isHidden();

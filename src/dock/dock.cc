@@ -2,6 +2,7 @@
 // refresh also calls on the utility queue.
 #include "dock/dock.h"
 
+#include <cmath>
 #include <memory>
 #include <mutex>
 
@@ -56,8 +57,26 @@ AppleScript* script(bool hidden) {
 }
 
 ProcessResult runTool(std::string_view path, std::vector<std::string> args) {
-  ProcessRequest request{std::string(path), std::move(args), /*captureStdout=*/false};
+  ProcessRequest request{std::string(path), std::move(args), /*captureStdout=*/false,
+                         Dock::toolTimeLimit};
   return platform().processes->run(request);
+}
+
+PrefOutcome outcomeOf(const ProcessResult& result) {
+  if (result.timedOut) return PrefOutcome::timedOut;
+  return result.succeeded() ? PrefOutcome::done : PrefOutcome::failed;
+}
+
+// defaults ends with status 1 and prints nothing for a key that does not
+// exist; anything else but success means the read told nothing.
+PrefRead readPreference(const std::string& key) {
+  const ProcessResult result = Dock::runDefaults({"read", std::string(Dock::domain), key});
+  if (result.succeeded()) {
+    if (result.out.empty()) return {};
+    return {PrefOutcome::done, result.out};
+  }
+  if (result.started && !result.timedOut && result.exitStatus == 1 && result.out.empty()) return {};
+  return {outcomeOf(result), std::nullopt};
 }
 
 DockEdge readOrientation() {
@@ -67,7 +86,7 @@ DockEdge readOrientation() {
 }  // namespace
 
 ProcessResult Dock::runDefaults(const std::vector<std::string>& args) {
-  ProcessRequest request{std::string(defaultsPath), args, /*captureStdout=*/true};
+  ProcessRequest request{std::string(defaultsPath), args, /*captureStdout=*/true, toolTimeLimit};
   ProcessResult result = platform().processes->run(request);
   result.out = trimToolOutput(result.out);
   return result;
@@ -92,8 +111,9 @@ void Dock::restartDock() {
 }
 
 void Dock::setupHiddenDelay() {
+  // Infinity and not-a-number are no delay: they are replaced like any text.
   const auto delay = parseWholeNumber(defaults({"read", std::string(domain), "autohide-delay"}));
-  if (delay && !(*delay < kHiddenDelayThreshold)) return;
+  if (delay && std::isfinite(*delay) && *delay >= kHiddenDelayThreshold) return;
   defaults({"write", std::string(domain), "autohide-delay", "-float", std::string(hiddenDelay)});
   restartDock();
 }
@@ -143,28 +163,26 @@ DockSettingsBackup& Dock::backup() {
   std::lock_guard lock(s.backupMutex);
   if (!s.backup) {
     Prefs prefs{
-        .read = [](const std::string& k) -> std::optional<std::string> {
-          std::string text = defaults({"read", std::string(domain), k});
-          if (text.empty()) return std::nullopt;
-          return text;
-        },
+        .read = [](const std::string& k) { return readPreference(k); },
         .writeFloat =
             [](const std::string& k, double value) {
-              return runDefaults({"write", std::string(domain), k, "-float", formatFloat(value)})
-                  .succeeded();
+              return outcomeOf(
+                  runDefaults({"write", std::string(domain), k, "-float", formatFloat(value)}));
             },
         .writeBool =
             [](const std::string& k, bool value) {
-              return runDefaults(
-                         {"write", std::string(domain), k, "-bool", value ? "true" : "false"})
-                  .succeeded();
+              return outcomeOf(runDefaults(
+                  {"write", std::string(domain), k, "-bool", value ? "true" : "false"}));
             },
         .delete_ =
             [](const std::string& k) {
-              if (runDefaults({"delete", std::string(domain), k}).succeeded()) return true;
+              const PrefOutcome deleted =
+                  outcomeOf(runDefaults({"delete", std::string(domain), k}));
+              if (deleted != PrefOutcome::failed) return deleted;
               // defaults also fails to delete a key that is not there; that is done too.
-              const ProcessResult check = runDefaults({"read", std::string(domain), k});
-              return check.started && !check.timedOut && check.exitStatus == 1 && check.out.empty();
+              const PrefRead check = readPreference(k);
+              if (check.outcome != PrefOutcome::done) return check.outcome;
+              return check.value ? PrefOutcome::failed : PrefOutcome::done;
             },
         .reload = [] { restartDock(); },
     };

@@ -19,6 +19,8 @@ struct Dock {
 
   static constexpr std::string_view domain = "com.apple.dock";
   static constexpr std::string_view hiddenDelay = "1000";
+  // Every tool run is killed after this many seconds and counts as failed.
+  static constexpr double toolTimeLimit = 10.0;
 
   static constexpr std::string_view defaultsPath = "/usr/bin/defaults";
   static constexpr std::string_view osascriptPath = "/usr/bin/osascript";

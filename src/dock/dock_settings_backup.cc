@@ -1,32 +1,63 @@
 #include "dock/dock_settings_backup.h"
 
+#include <cmath>
+
 #include "dock/tool_output.h"
 
 namespace velmoryn {
+namespace {
+
+// A read for the record that failed is tried once more; nothing when it
+// failed both times.
+std::optional<std::optional<std::string>> readTwice(const Prefs& prefs, const char* key) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    PrefRead read = prefs.read(key);
+    if (read.outcome == PrefOutcome::done) return std::move(read.value);
+  }
+  return std::nullopt;
+}
+
+// Infinity and not-a-number are not delays: they read as text that does not
+// parse, and one left in an old record is treated as absent.
+std::optional<double> finiteDelay(std::optional<double> delay) {
+  if (delay && !std::isfinite(*delay)) return std::nullopt;
+  return delay;
+}
+
+}  // namespace
 
 DockSettingsBackup::DockSettingsBackup(SettingsStore& store, Prefs prefs, double appDelay)
     : store(store), prefs(std::move(prefs)), appDelay(appDelay) {}
 
+// Only the Boolean the program writes marks a record. A hand-edited text such
+// as "yes" reads as true by the platform's rules, yet a record it marked would
+// hold no usable values, and its restore would delete the user's own.
 bool DockSettingsBackup::hasSaved() const {
-  return store.boolForKey(savedKey);
+  const auto marker = store.object(savedKey);
+  const auto* saved = marker ? std::get_if<bool>(&*marker) : nullptr;
+  return saved && *saved;
 }
 
 void DockSettingsBackup::saveIfNeeded() {
   if (hasSaved()) return;
 
+  const auto delayText = readTwice(prefs, delayKey);
+  if (!delayText) return;
+  const auto autohide = readTwice(prefs, autohideKey);
+  if (!autohide) return;
+
   // The program's own delay is never taken for the user's: restore then deletes it.
   std::optional<double> delay;
-  if (auto text = prefs.read(delayKey)) delay = parseWholeNumber(*text);
+  if (*delayText) delay = finiteDelay(parseWholeNumber(**delayText));
   if (delay && *delay != appDelay) {
     store.setDouble(savedDelayKey, *delay);
   } else {
     store.remove(savedDelayKey);
   }
 
-  const auto autohide = prefs.read(autohideKey);
-  if (autohide == "1" || autohide == "true") {
+  if (*autohide == "1" || *autohide == "true") {
     store.setBool(savedAutohideKey, true);
-  } else if (autohide == "0" || autohide == "false") {
+  } else if (*autohide == "0" || *autohide == "false") {
     store.setBool(savedAutohideKey, false);
   } else {
     store.remove(savedAutohideKey);
@@ -39,32 +70,50 @@ void DockSettingsBackup::saveIfNeeded() {
 void DockSettingsBackup::restore() {
   if (!hasSaved()) return;
 
-  bool written = true;
-  const auto delay = store.object(savedDelayKey);
-  if (delay && std::holds_alternative<double>(*delay)) {
-    written &= prefs.writeFloat(delayKey, std::get<double>(*delay));
-  } else if (delay && std::holds_alternative<std::int64_t>(*delay)) {
-    written &= prefs.writeFloat(delayKey, static_cast<double>(std::get<std::int64_t>(*delay)));
-  } else {
-    written &= prefs.delete_(delayKey);
+  const auto stored = store.object(savedDelayKey);
+  std::optional<double> delay;
+  if (const auto* real = stored ? std::get_if<double>(&*stored) : nullptr) {
+    delay = finiteDelay(*real);
+  } else if (const auto* whole = stored ? std::get_if<std::int64_t>(&*stored) : nullptr) {
+    delay = static_cast<double>(*whole);
   }
+  const PrefOutcome delayDone =
+      delay ? prefs.writeFloat(delayKey, *delay) : prefs.delete_(delayKey);
 
-  const auto autohide = store.object(savedAutohideKey);
-  if (autohide && std::holds_alternative<bool>(*autohide)) {
-    written &= prefs.writeBool(autohideKey, std::get<bool>(*autohide));
-  } else {
-    written &= prefs.delete_(autohideKey);
+  // After a tool was killed at its limit the next one would most likely hang
+  // as well, and a logout does not wait for several limits.
+  const auto storedAutohide = store.object(savedAutohideKey);
+  const auto* autohide = storedAutohide ? std::get_if<bool>(&*storedAutohide) : nullptr;
+  PrefOutcome autohideDone = PrefOutcome::timedOut;
+  if (delayDone != PrefOutcome::timedOut) {
+    autohideDone = autohide ? prefs.writeBool(autohideKey, *autohide) : prefs.delete_(autohideKey);
   }
 
   prefs.reload();
 
   // A value that could not be written back stays on record, so that the next
   // orderly end tries again instead of losing the user's settings for good.
-  if (!written) return;
+  if (delayDone != PrefOutcome::done || autohideDone != PrefOutcome::done) return;
   store.remove(savedKey);
   store.remove(savedDelayKey);
   store.remove(savedAutohideKey);
-  store.synchronize();
+  if (store.synchronize()) return;
+
+  // The cleared record may never reach the disk; kept in full, it is at
+  // worst written back once more at the next orderly end.
+  if (stored) restoreEntry(savedDelayKey, *stored);
+  if (storedAutohide) restoreEntry(savedAutohideKey, *storedAutohide);
+  store.setBool(savedKey, true);
+}
+
+void DockSettingsBackup::restoreEntry(const char* key, const SettingsValue& value) {
+  if (const auto* b = std::get_if<bool>(&value)) {
+    store.setBool(key, *b);
+  } else if (const auto* i = std::get_if<std::int64_t>(&value)) {
+    store.setInteger(key, *i);
+  } else if (const auto* d = std::get_if<double>(&value)) {
+    store.setDouble(key, *d);
+  }
 }
 
 }  // namespace velmoryn

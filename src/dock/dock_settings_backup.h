@@ -11,13 +11,23 @@
 
 namespace velmoryn {
 
-// The five operations on the Dock's preference domain. The writes and the
-// delete answer true when the tool ran and succeeded.
+// How one operation on the Dock's preferences ended: it did its work, or the
+// tool failed, or the tool was killed at its time limit.
+enum class PrefOutcome { done, failed, timedOut };
+
+// A read that is done holds the value's text, or nothing when the key does not
+// exist; one that failed or timed out tells nothing about the key.
+struct PrefRead {
+  PrefOutcome outcome = PrefOutcome::done;
+  std::optional<std::string> value;
+};
+
+// The five operations on the Dock's preference domain.
 struct Prefs {
-  std::function<std::optional<std::string>(const std::string& key)> read;
-  std::function<bool(const std::string& key, double value)> writeFloat;
-  std::function<bool(const std::string& key, bool value)> writeBool;
-  std::function<bool(const std::string& key)> delete_;  // "delete" is taken by the language
+  std::function<PrefRead(const std::string& key)> read;
+  std::function<PrefOutcome(const std::string& key, double value)> writeFloat;
+  std::function<PrefOutcome(const std::string& key, bool value)> writeBool;
+  std::function<PrefOutcome(const std::string& key)> delete_;  // "delete" is a keyword
   std::function<void()> reload;
 };
 
@@ -33,10 +43,16 @@ class DockSettingsBackup {
   DockSettingsBackup(SettingsStore& store, Prefs prefs, double appDelay);
 
   bool hasSaved() const;
+  // Takes no record when a read fails twice: without a trustworthy record the
+  // program must change nothing that a restore would have to undo.
   void saveIfNeeded();
+  // Once a tool has been killed at its time limit the remaining writes are
+  // skipped, so a hung tool costs one limit; the record then stays.
   void restore();
 
  private:
+  void restoreEntry(const char* key, const SettingsValue& value);
+
   SettingsStore& store;  // safe because the store lives until the process ends
   Prefs prefs;
   double appDelay;

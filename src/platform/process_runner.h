@@ -2,6 +2,7 @@
 // search path. Blocks the calling thread until the tool has ended.
 #pragma once
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,14 @@ struct ProcessRequest {
   std::string path;               // absolute, e.g. "/usr/bin/defaults"
   std::vector<std::string> args;  // argv[1...]; argv[0] is the path
   bool captureStdout = true;      // false: the tool writes to our own standard output
+  // Seconds after which the tool is killed; the caller sets it.
+  double timeLimit = std::numeric_limits<double>::infinity();
 };
 
 struct ProcessResult {
   bool started = false;   // the tool could be launched
   bool timedOut = false;  // killed at the time limit
-  int exitStatus = -1;    // exit code when it exited normally, else -1
+  int exitStatus = -1;    // exit code when it exited normally; -1 after a signal or a time-out
   std::string out;        // what reached standard output (empty after a time-out)
 
   // The tool ran to its end and reported success.

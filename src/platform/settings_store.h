@@ -5,30 +5,29 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <variant>
+
+#include "platform/stored_value.h"
 
 namespace velmoryn {
-
-using SettingsValue = std::variant<bool, std::int64_t, double>;
 
 class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
 
+  // Whatever is stored, of any type; nothing when the key is absent.
   virtual std::optional<SettingsValue> object(const std::string& key) const = 0;
   virtual void setBool(const std::string& key, bool value) = 0;
   virtual void setInteger(const std::string& key, std::int64_t value) = 0;
   virtual void setDouble(const std::string& key, double value) = 0;
   virtual void remove(const std::string& key) = 0;
-  virtual void synchronize() = 0;
+  // Writes the store out now; false when that failed and the changes may be
+  // lost at the end of the process.
+  virtual bool synchronize() = 0;
 
-  // The stored Boolean; a number reads as true when non-zero; false when absent.
+  // The stored value read as the platform reads a Boolean; false when absent.
   bool boolForKey(const std::string& key) const {
-    auto value = object(key);
-    if (!value) return false;
-    if (auto* b = std::get_if<bool>(&*value)) return *b;
-    if (auto* i = std::get_if<std::int64_t>(&*value)) return *i != 0;
-    return std::get<double>(*value) != 0.0;
+    const auto value = object(key);
+    return value && readsAsTrue(*value);
   }
 };
 

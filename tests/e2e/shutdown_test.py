@@ -73,6 +73,29 @@ class ShutdownTest(DesktopTestCase):
         lines = self.check_exit(program, 0)
         self.assert_restored_once(lines, before)
 
+    def test_a_dock_that_cannot_be_read_at_launch_is_left_exactly_as_it_was(self):
+        # Every `defaults read` crashes while the program starts: it records
+        # nothing, so it changes nothing and, once the tool works again, its
+        # quit has nothing to put back and deletes nothing.
+        self.desktop.seed_dock(ORIGINAL)
+        faults = os.path.join(self.desktop.root, "faults")
+        os.makedirs(faults)
+        with open(os.path.join(faults, "defaults"), "w", encoding="utf-8") as fault:
+            fault.write("crash when read\n")
+        program, launch = self.launch()
+        self.assertEqual(dock_lines(launch), [])
+        os.unlink(os.path.join(faults, "defaults"))
+        program.menu()
+        lines = program.choose(MENU_QUIT) + self.check_exit(program, 0)
+        self.assertEqual(dock_lines(lines), [])
+        self.assertEqual(self.desktop.dock(), ORIGINAL)
+        self.assertEqual(self.desktop.restarts(), 0)
+        self.assertEqual([key for key in RECORD_KEYS if key in self.desktop.settings()], [])
+        logged = [line for line in program.stderr if "Dockの設定" in line]
+        self.assertEqual(len(logged), 1, program.transcript())
+        self.assertTrue(logged[0].endswith("Velmoryn: Dockの設定を読み取れなかったため、"
+                                           "何も変更しませんでした。次回の起動時にもう一度記録します"))
+
     def test_after_a_forced_kill_the_next_orderly_end_brings_back_the_first_settings(self):
         program = self.start_hidden()
         program.signal(signal.SIGKILL)

@@ -47,9 +47,13 @@ class FakeSettingsStore : public SettingsStore {
   void setInteger(const std::string& key, std::int64_t value) override;
   void setDouble(const std::string& key, double value) override;
   void remove(const std::string& key) override;
-  void synchronize() override { operations.push_back("synchronize"); }
+  bool synchronize() override {
+    operations.push_back("synchronize");
+    return synchronizeSucceeds;
+  }
 
   std::map<std::string, SettingsValue> values;
+  bool synchronizeSucceeds = true;
   // "set KEY", "remove KEY", "synchronize", in order.
   std::vector<std::string> operations;
 };

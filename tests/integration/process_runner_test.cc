@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -142,34 +143,31 @@ TEST(PosixProcessRunner, DrainsBothStreamsOfAChattyToolAndReturnsAllOfItsOutput)
   EXPECT_EQ(result.out.find_first_not_of('x'), std::string::npos);
 }
 
-TEST(PosixProcessRunner, KillsAToolThatNeverEndsAtTheLimitAndReapsIt) {
-  const int before = openDescriptorCount();
-  PosixProcessRunner runner(1.0);
-
-  const ProcessResult result = runner.run({kProbe, {"hang"}, true});
-
-  EXPECT_TRUE(result.started);
-  EXPECT_TRUE(result.timedOut);
-  EXPECT_EQ(result.exitStatus, -1);
-  EXPECT_FALSE(result.succeeded());
-  EXPECT_TRUE(noChildrenLeft());
-  EXPECT_EQ(openDescriptorCount(), before);
-}
-
-TEST(PosixProcessRunner, KillsAToolThatClosedItsStreamsButKeepsRunning) {
-  PosixProcessRunner runner(1.0);
-  const ProcessResult result = runner.run({kProbe, {"quiet-hang"}, true});
-  EXPECT_TRUE(result.timedOut);
-  EXPECT_FALSE(result.succeeded());
-  EXPECT_TRUE(noChildrenLeft());
-}
-
-TEST(PosixProcessRunner, DropsWhatATimedOutToolPrinted) {
-  PosixProcessRunner runner(1.0);
-  const ProcessResult result = runner.run({"/bin/sh", {"-c", "echo partial; exec sleep 60"}, true});
-  EXPECT_TRUE(result.timedOut);
-  EXPECT_EQ(result.out, "");
-  EXPECT_TRUE(noChildrenLeft());
+TEST(PosixProcessRunner, KillsAToolAtTheEarlierOfTheRequestsLimitAndTheCeilingAndReapsIt) {
+  const double never = std::numeric_limits<double>::infinity();
+  struct Row {
+    double ceiling;
+    double requested;
+    std::string path;
+    std::vector<std::string> args;
+  };
+  const std::vector<Row> rows = {
+      {never, 0.5, kProbe, {"hang"}},
+      {0.5, 30.0, kProbe, {"quiet-hang"}},  // closed its streams but keeps running
+      {never, 0.5, "/bin/sh", {"-c", "echo partial; exec sleep 60"}},  // its output is dropped
+  };
+  for (const auto& row : rows) {
+    const int before = openDescriptorCount();
+    PosixProcessRunner runner(row.ceiling);
+    const ProcessResult result = runner.run({row.path, row.args, true, row.requested});
+    EXPECT_TRUE(result.started) << row.args[0];
+    EXPECT_TRUE(result.timedOut) << row.args[0];
+    EXPECT_EQ(result.exitStatus, -1) << row.args[0];
+    EXPECT_EQ(result.out, "") << row.args[0];
+    EXPECT_FALSE(result.succeeded()) << row.args[0];
+    EXPECT_TRUE(noChildrenLeft()) << row.args[0];
+    EXPECT_EQ(openDescriptorCount(), before) << row.args[0];
+  }
 }
 
 TEST(PosixProcessRunner, LeavesTheToolNoDescriptorBeyondTheStandardThree) {

@@ -204,7 +204,79 @@ TEST(PlistSettingsStore, ReadingAndRemovingNothingCreatesNoFileOrFolder) {
   EXPECT_TRUE(log.lines.empty());
 }
 
-TEST(PlistSettingsStore, EntriesOfOtherTypesReadAsAbsentButAreKeptOnEveryWrite) {
+// The platform's type rules, one table for both stores: the Linux store reads
+// the value from its file, the macOS adapter describes it as CoreFoundation
+// hands it over; both must see the same typed value and the same Boolean.
+struct TypeRule {
+  std::string xml;
+  StoredValue mac;
+  SettingsValue expected;
+  bool readsAsTrue;
+};
+
+// The macOS adapter's description of a value of each kind.
+StoredValue macValue(StoredValue::Kind kind, double number = 0, std::string_view text = {}) {
+  StoredValue value;
+  value.kind = kind;
+  value.boolean = number != 0;
+  value.integer = static_cast<std::int64_t>(number);
+  value.real = number;
+  value.text = text;
+  return value;
+}
+
+const std::vector<TypeRule>& typeRules() {
+  using Kind = StoredValue::Kind;
+  const auto text = [](const char* t) { return macValue(Kind::text, 0, t); };
+  const StoredValue other = macValue(Kind::other);
+  static const std::vector<TypeRule> rules = {
+      {"<true/>", macValue(Kind::boolean, 1), true, true},
+      {"<false/>", macValue(Kind::boolean, 0), false, false},
+      {"<integer>0</integer>", macValue(Kind::integerNumber, 0), std::int64_t{0}, false},
+      {"<integer>-5</integer>", macValue(Kind::integerNumber, -5), std::int64_t{-5}, true},
+      {"<real>0.0</real>", macValue(Kind::floatNumber, 0), 0.0, false},
+      {"<real>1000.0</real>", macValue(Kind::floatNumber, 1000), 1000.0, true},
+      // Text stays text: presence tests see it, and it reads as a Boolean the
+      // platform's way, never as a number.
+      {"<string>NO</string>", text("NO"), std::string("NO"), false},
+      {"<string>YES</string>", text("YES"), std::string("YES"), true},
+      {"<string>y</string>", text("y"), std::string("y"), true},
+      {"<string>True</string>", text("True"), std::string("True"), true},
+      {"<string> +007</string>", text(" +007"), std::string(" +007"), true},
+      {"<string>300</string>", text("300"), std::string("300"), true},
+      {"<string>0</string>", text("0"), std::string("0"), false},
+      {"<string>false</string>", text("false"), std::string("false"), false},
+      {"<string></string>", text(""), std::string(), false},
+      {"<data>AAECAwQF</data>", other, OtherValue{}, false},
+      {"<date>2026-12-06T07:33:31Z</date>", other, OtherValue{}, false},
+      {"<array><integer>1</integer></array>", other, OtherValue{}, false},
+      {"<dict><key>x</key><real>1.5</real></dict>", other, OtherValue{}, false},
+  };
+  return rules;
+}
+
+TEST(SettingsTypeRules, TheLinuxStoreAndTheMacTranslationReadEveryTypeAlike) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "preferences.plist";
+  std::string entries;
+  for (std::size_t i = 0; i < typeRules().size(); ++i) {
+    entries += "<key>k" + std::to_string(i) + "</key>" + typeRules()[i].xml;
+  }
+  writeFile(file, std::string(kPlistHeader) + "<dict>" + entries + "</dict></plist>\n");
+  FakeLog log;
+  PlistSettingsStore store(file, log);
+  for (std::size_t i = 0; i < typeRules().size(); ++i) {
+    const TypeRule& rule = typeRules()[i];
+    const std::string key = "k" + std::to_string(i);
+    EXPECT_EQ(store.object(key), rule.expected) << "Linux: " << rule.xml;
+    EXPECT_EQ(store.boolForKey(key), rule.readsAsTrue) << "Linux: " << rule.xml;
+    EXPECT_EQ(settingsValueFrom(rule.mac), rule.expected) << "macOS: " << rule.xml;
+    EXPECT_EQ(readsAsTrue(settingsValueFrom(rule.mac)), rule.readsAsTrue) << "macOS: " << rule.xml;
+  }
+  EXPECT_TRUE(log.lines.empty());
+}
+
+TEST(PlistSettingsStore, EntriesOfEveryTypeAreKeptOnEveryWrite) {
   TemporaryFolder folder;
   fs::path file = folder.path / "preferences.plist";
   const std::string others =
@@ -222,12 +294,7 @@ TEST(PlistSettingsStore, EntriesOfOtherTypesReadAsAbsentButAreKeptOnEveryWrite) 
   FakeLog log;
   {
     PlistSettingsStore store(file, log);
-    for (const char* key : {"name", "when", "blob", "list", "NSWindow Frame"}) {
-      EXPECT_FALSE(store.object(key).has_value()) << key;
-    }
-    // A value of the wrong type reads as absent; the store never guesses a number from text.
-    EXPECT_FALSE(store.object("originalDock.autohideDelay").has_value());
-    EXPECT_EQ(store.object("swipeRevealEnabled"), SettingsValue{false});
+    EXPECT_EQ(store.object("name"), SettingsValue{std::string("Velmoryn & co")});
     store.setBool("swipeRevealEnabled", true);
     store.setInteger("NSStatusItem Preferred Position Velmoryn", 300);
     // Removing an entry of another type takes it out: the caller wants it gone.
@@ -241,10 +308,56 @@ TEST(PlistSettingsStore, EntriesOfOtherTypesReadAsAbsentButAreKeptOnEveryWrite) 
     EXPECT_EQ(xmlOf(after.item(key)), xmlOf(before.item(key))) << key;
   }
   EXPECT_EQ(after.item("originalDock.autohideDelay"), nullptr);
-  char* name = nullptr;
-  plist_get_string_val(after.item("name"), &name);
-  EXPECT_STREQ(name, "Velmoryn & co");
-  free(name);
+  EXPECT_TRUE(log.lines.empty());
+}
+
+// A "--login off" run beside the running program: each writer applies only
+// what it changed to the file as it is now, so neither loses the other's keys.
+TEST(PlistSettingsStore, TwoWritersMergeTheirChangesInsteadOfWritingBackStaleCopies) {
+  TemporaryFolder folder;
+  fs::path file = folder.path / "preferences.plist";
+  FakeLog log;
+  {
+    PlistSettingsStore running(file, log);
+    running.setBool("originalDock.saved", true);
+    PlistSettingsStore commandLine(file, log);
+    commandLine.setBool("menuBarBoot.loginRegistered", false);
+    commandLine.remove("originalDock.saved");
+    running.setBool("swipeRevealEnabled", false);
+    EXPECT_EQ(running.object("menuBarBoot.loginRegistered"), SettingsValue{false});
+  }
+  PlistSettingsStore reopened(file, log);
+  EXPECT_EQ(reopened.object("menuBarBoot.loginRegistered"), SettingsValue{false});
+  EXPECT_EQ(reopened.object("swipeRevealEnabled"), SettingsValue{false});
+  EXPECT_FALSE(reopened.object("originalDock.saved").has_value());
+
+  // Two processes writing at the same time, each from its own early copy.
+  constexpr int kKeysEach = 40;
+  pid_t writers[2];
+  for (int w = 0; w < 2; ++w) {
+    writers[w] = ::fork();
+    ASSERT_GE(writers[w], 0);
+    if (writers[w] == 0) {
+      FakeLog childLog;
+      PlistSettingsStore store(file, childLog);
+      for (int k = 0; k < kKeysEach; ++k)
+        store.setInteger("w" + std::to_string(w) + "." + std::to_string(k), k);
+      ::_exit(store.synchronize() ? 0 : 1);
+    }
+  }
+  for (pid_t writer : writers) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  PlistSettingsStore merged(file, log);
+  for (int w = 0; w < 2; ++w) {
+    for (int k = 0; k < kKeysEach; ++k) {
+      const std::string key = "w" + std::to_string(w) + "." + std::to_string(k);
+      EXPECT_EQ(merged.object(key), SettingsValue{std::int64_t{k}}) << key;
+    }
+  }
+  EXPECT_EQ(merged.object("menuBarBoot.loginRegistered"), SettingsValue{false});
   EXPECT_TRUE(log.lines.empty());
 }
 
@@ -438,7 +551,7 @@ TEST(PlistSettingsStore, WritesThatFailKeepValuesInMemoryLogOnceAndSynchronizeCa
     store.setBool("originalDock.saved", true);
     store.setDouble("originalDock.autohideDelay", 0.5);
     store.remove("NSStatusItem Preferred Position Velmoryn");
-    store.synchronize();
+    EXPECT_FALSE(store.synchronize());
   }
   EXPECT_EQ(store.object("originalDock.saved"), SettingsValue{true});
   EXPECT_EQ(store.object("originalDock.autohideDelay"), SettingsValue{0.5});
@@ -455,7 +568,7 @@ TEST(PlistSettingsStore, WritesThatFailKeepValuesInMemoryLogOnceAndSynchronizeCa
       << "a failed write leaves no temporary file behind";
 
   ::chmod(configFolder.c_str(), 0700);
-  store.synchronize();
+  EXPECT_TRUE(store.synchronize());
   EXPECT_EQ(log.lines.size(), 2u);  // and one line saying it is saved again
   FakeLog other;
   PlistSettingsStore onDisk(file, other);

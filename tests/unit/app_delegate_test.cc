@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "dock/dock_testing.h"
 #include "fakes/fake_platform.h"
 
 namespace velmoryn {
@@ -74,9 +75,9 @@ class RecordingSettings : public SettingsStore {
     timeline.push_back("remove " + key);
     inner.remove(key);
   }
-  void synchronize() override {
+  bool synchronize() override {
     timeline.push_back("synchronize");
-    inner.synchronize();
+    return inner.synchronize();
   }
 
  private:
@@ -424,13 +425,37 @@ TEST_F(AppDelegateTest, LaunchRunsItsSeventeenStepsInOrder) {
   EXPECT_EQ(Peer::signalSources(*delegate), 3u);
 }
 
-TEST_F(AppDelegateTest, LaunchWithALongDelayWritesNothingAndDoesNotRestartTheDock) {
-  answers[kReadDelay] = "150";
-  launch();
-
-  const auto lines = fake.processes.commandLines();
-  EXPECT_THAT(lines,
-              ElementsAre(kReadDelay, kReadAutohide, kReadDelay, kReadOrientation, kReadAutohide));
+TEST_F(AppDelegateTest, LaunchChangesNothingWhenTheDelayIsLongOrTheRecordCouldNotBeTaken) {
+  struct Case {
+    const char* delay;
+    bool readFails;  // every read of the delay ends with status 1 and an error text
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {"150", false, {kReadDelay, kReadAutohide, kReadDelay, kReadOrientation, kReadAutohide}},
+      // Read twice for the record, then no delay check: a restore could not undo it.
+      {"0.5", true, {kReadDelay, kReadDelay, kReadOrientation, kReadAutohide}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.delay);
+    fake.settings.values.clear();
+    fake.log.lines.clear();
+    fake.processes.clear();
+    resetDockStateForTesting();
+    answers[kReadDelay] = c.delay;
+    if (c.readFails) failing.insert(kReadDelay);
+    launch();
+    EXPECT_EQ(fake.processes.commandLines(), c.lines);
+    EXPECT_EQ(fake.settings.boolForKey("originalDock.saved"), !c.readFails);
+    EXPECT_EQ(fake.log.lines.size(), c.readFails ? 1u : 0u);
+  }
+  // The quit that follows has nothing to put back and deletes nothing.
+  fake.processes.clear();
+  EXPECT_EQ(exitStatusOf([this] { delegate->quit(); }), 0);
+  EXPECT_THAT(fake.processes.commandLines(), IsEmpty());
+  EXPECT_THAT(fake.log.lines,
+              ElementsAre("Velmoryn: Dockの設定を読み取れなかったため、何も変更しませんでした。"
+                          "次回の起動時にもう一度記録します"));
 }
 
 TEST_F(AppDelegateTest, LaunchAdoptsAutohideOnlyWhenItReadsOne) {

@@ -97,7 +97,7 @@ TEST_F(DockTest, RestartDockKillsTheDockAndWritesNothing) {
 }
 
 TEST_F(DockTest, ALongEnoughDelayIsLeftAlone) {
-  for (const char* delay : {"1000", "100", "150", "1e3", "nan", "inf"}) {
+  for (const char* delay : {"1000", "100", "150", "1e3"}) {
     fake.processes.clear();
     answer({{"autohide-delay", delay}});
     Dock::setupHiddenDelay();
@@ -108,7 +108,8 @@ TEST_F(DockTest, ALongEnoughDelayIsLeftAlone) {
 }
 
 TEST_F(DockTest, AShortMissingOrUnreadableDelayBecomes1000AndTheDockRestarts) {
-  for (const char* delay : {"99.9", "0.5", "0", "-5", "abc", "1000 s"}) {
+  // Infinity and not-a-number are no delay either.
+  for (const char* delay : {"99.9", "0.5", "0", "-5", "abc", "1000 s", "nan", "inf", "-inf"}) {
     fake.processes.clear();
     answer({{"autohide-delay", delay}});
     Dock::setupHiddenDelay();

@@ -1,5 +1,6 @@
 // The plain C++ translations behind the macOS adapters: what the core sees of
-// an AppKit event, of a stored preference, and of a rounded rectangle.
+// an AppKit event and of a rounded rectangle. (Stored preferences follow the
+// rules both settings stores share, tested with the Linux store.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +8,6 @@
 
 #include "platform/macos/event_translation.h"
 #include "platform/macos/path_translation.h"
-#include "platform/macos/stored_value_translation.h"
 
 namespace velmoryn::mac {
 namespace {
@@ -28,62 +28,6 @@ TEST(MacEventTranslation, ModifierFlagsReachTheCoreUnchangedSoControlClickIsSeen
   EXPECT_EQ(event.modifierFlags, flags);
   EXPECT_NE(event.modifierFlags & kControlModifierFlag, 0u);
   EXPECT_EQ(currentEventFrom(2, 0x100000).modifierFlags & kControlModifierFlag, 0u);
-}
-
-StoredValue stored(StoredValue::Kind kind) {
-  StoredValue value;
-  value.kind = kind;
-  return value;
-}
-
-TEST(MacStoredValueTranslation, ABooleanStaysABooleanAndIsNeverReadAsTheNumberZero) {
-  StoredValue value = stored(StoredValue::Kind::boolean);
-  value.boolean = false;
-  value.integer = 7;  // must be ignored for a Boolean
-  const SettingsValue read = settingsValueFrom(value);
-  ASSERT_TRUE(std::holds_alternative<bool>(read));
-  EXPECT_FALSE(std::get<bool>(read));
-}
-
-TEST(MacStoredValueTranslation, NumbersKeepTheirIntegerOrFloatingPointType) {
-  StoredValue integer = stored(StoredValue::Kind::integerNumber);
-  integer.integer = 300;
-  ASSERT_TRUE(std::holds_alternative<std::int64_t>(settingsValueFrom(integer)));
-  EXPECT_EQ(std::get<std::int64_t>(settingsValueFrom(integer)), 300);
-
-  // A whole-numbered delay written as a float must come back as a float.
-  StoredValue real = stored(StoredValue::Kind::floatNumber);
-  real.real = 1000.0;
-  real.integer = 1;
-  ASSERT_TRUE(std::holds_alternative<double>(settingsValueFrom(real)));
-  EXPECT_EQ(std::get<double>(settingsValueFrom(real)), 1000.0);
-
-  StoredValue large = stored(StoredValue::Kind::integerNumber);
-  large.integer = std::numeric_limits<std::int64_t>::min();
-  EXPECT_EQ(std::get<std::int64_t>(settingsValueFrom(large)),
-            std::numeric_limits<std::int64_t>::min());
-}
-
-TEST(MacStoredValueTranslation, HandEditedTextIsPresentAndReadsAsFoundationReadsIt) {
-  const auto readText = [](std::string_view text) {
-    StoredValue value = stored(StoredValue::Kind::text);
-    value.text = text;
-    const SettingsValue read = settingsValueFrom(value);
-    EXPECT_TRUE(std::holds_alternative<bool>(read)) << text;
-    return std::get<bool>(read);
-  };
-  EXPECT_TRUE(readText("YES"));
-  EXPECT_TRUE(readText("1"));
-  for (std::string_view text : {"NO", "0", "", "true", "2", "YES "}) {
-    EXPECT_FALSE(readText(text)) << '"' << text << '"';
-  }
-}
-
-TEST(MacStoredValueTranslation, AValueOfAnotherKindIsStillPresent) {
-  // Presence is what the position seed and the swipe setting test for.
-  const SettingsValue read = settingsValueFrom(stored(StoredValue::Kind::other));
-  ASSERT_TRUE(std::holds_alternative<bool>(read));
-  EXPECT_FALSE(std::get<bool>(read));
 }
 
 TEST(MacPathTranslation, CornersWithinHalfTheSidesPassUnchanged) {

@@ -5,6 +5,7 @@
 #include <plist/plist.h>
 #include <pwd.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,6 +102,30 @@ plist_t asReadBackFromXml(plist_t dict) {
   return again;
 }
 
+// An advisory lock on the settings folder, held while a writer reads the file
+// again and replaces it, so that writers in different processes take turns.
+// Without the folder (it cannot be created) there is nothing to lock, and the
+// write that follows reports why.
+class FolderLock {
+ public:
+  explicit FolderLock(const fs::path& file) {
+    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+    createFolders(folder);
+    fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~FolderLock() {
+    if (fd >= 0) ::close(fd);  // releases the lock
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd = -1;
+};
+
 }  // namespace
 
 fs::path userConfigHome() {
@@ -180,18 +205,20 @@ void PlistSettingsStore::PlistFree::operator()(void* node) const {
 
 PlistSettingsStore::PlistSettingsStore(fs::path file, Log& log)
     : file(std::move(file)), log(log), root(plist_new_dict()) {
-  load();
+  if (Dictionary loaded = readFile(/*beforeWrite=*/false)) root = std::move(loaded);
   removeStaleTemporaryFiles();
 }
 
 PlistSettingsStore::~PlistSettingsStore() = default;
 
-void PlistSettingsStore::load() {
+PlistSettingsStore::Dictionary PlistSettingsStore::readFile(bool beforeWrite) {
   int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    if (errno == ENOENT) return;  // first run: nothing stored yet
-    moveAside(errnoText(errno));
-    return;
+    if (errno == ENOENT) return Dictionary(plist_new_dict());  // nothing stored yet
+    // Before a write, a file that cannot be opened is no sign of damage; the
+    // write meets the same trouble and reports it.
+    if (!beforeWrite) moveAside(errnoText(errno));
+    return nullptr;
   }
   std::string contents;
   struct stat info {};
@@ -222,30 +249,27 @@ void PlistSettingsStore::load() {
   closeKeepingErrno(fd);
   if (!reason.empty()) {
     moveAside(reason);
-    return;
+    return nullptr;
   }
   if (contents.empty()) {
     moveAside("空のファイルです");
-    return;
+    return nullptr;
   }
   plist_t parsed = nullptr;
   plist_from_memory(contents.data(), static_cast<std::uint32_t>(contents.size()), &parsed);
   if (!parsed) {
     moveAside("プロパティリストとして読めません");
-    return;
+    return nullptr;
   }
   Dictionary loaded(parsed);
   if (plist_get_node_type(parsed) != PLIST_DICT) {
     moveAside("最上位が辞書ではありません");
-    return;
+    return nullptr;
   }
   // Only a binary file can name a key twice; XML files are read as they are.
   plist_t again = contents.starts_with("bplist") ? asReadBackFromXml(parsed) : nullptr;
-  if (again) {
-    root.reset(again);
-  } else {
-    root = std::move(loaded);
-  }
+  if (again) loaded.reset(again);
+  return loaded;
 }
 
 void PlistSettingsStore::removeStaleTemporaryFiles() {
@@ -290,27 +314,39 @@ bool PlistSettingsStore::moveAside(const std::string& reason) {
 std::optional<SettingsValue> PlistSettingsStore::object(const std::string& key) const {
   plist_t node = plist_dict_get_item(root.get(), key.c_str());
   if (!node) return std::nullopt;
+  StoredValue stored;
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       std::uint8_t value = 0;
       plist_get_bool_val(node, &value);
-      return SettingsValue{value != 0};
+      stored.kind = StoredValue::Kind::boolean;
+      stored.boolean = value != 0;
+      break;
     }
     case PLIST_UINT: {
       // The library keeps every integer in 64 bits; a negative one comes
       // back as its two's complement.
       std::uint64_t value = 0;
       plist_get_uint_val(node, &value);
-      return SettingsValue{static_cast<std::int64_t>(value)};
+      stored.kind = StoredValue::Kind::integerNumber;
+      stored.integer = static_cast<std::int64_t>(value);
+      break;
     }
-    case PLIST_REAL: {
-      double value = 0;
-      plist_get_real_val(node, &value);
-      return SettingsValue{value};
+    case PLIST_REAL:
+      stored.kind = StoredValue::Kind::floatNumber;
+      plist_get_real_val(node, &stored.real);
+      break;
+    case PLIST_STRING: {
+      std::uint64_t length = 0;
+      const char* text = plist_get_string_ptr(node, &length);
+      stored.kind = StoredValue::Kind::text;
+      if (text) stored.text = std::string_view(text, static_cast<std::size_t>(length));
+      break;
     }
     default:
-      return std::nullopt;
+      break;  // data, date, array, dictionary: present all the same
   }
+  return settingsValueFrom(stored);
 }
 
 void PlistSettingsStore::setBool(const std::string& key, bool value) {
@@ -334,6 +370,7 @@ void PlistSettingsStore::store(const std::string& key, void* node) {
     if (dirty) persist();
     return;
   }
+  changes[key] = Node(plist_copy(node));
   plist_dict_set_item(root.get(), key.c_str(), node);  // takes ownership
   dirty = true;
   persist();
@@ -342,17 +379,33 @@ void PlistSettingsStore::store(const std::string& key, void* node) {
 void PlistSettingsStore::remove(const std::string& key) {
   if (plist_dict_get_item(root.get(), key.c_str())) {
     plist_dict_remove_item(root.get(), key.c_str());
+    changes[key] = nullptr;
     dirty = true;
   }
   if (dirty) persist();
 }
 
-void PlistSettingsStore::synchronize() {
+bool PlistSettingsStore::synchronize() {
   if (dirty) persist();
+  return !dirty;
 }
 
+// Another process (a "--login" run beside the running program) may have
+// written the file since it was loaded: under the folder's lock, the file is
+// read again and only the keys this process changed are applied to it.
 void PlistSettingsStore::persist() {
   if (fileInTheWay && !moveAside(unreadableReason)) return;
+  FolderLock lock(file);
+  if (Dictionary current = readFile(/*beforeWrite=*/true)) {
+    for (const auto& [key, node] : changes) {
+      if (node) {
+        plist_dict_set_item(current.get(), key.c_str(), plist_copy(node.get()));
+      } else if (plist_dict_get_item(current.get(), key.c_str())) {
+        plist_dict_remove_item(current.get(), key.c_str());
+      }
+    }
+    root = std::move(current);
+  }
   char* xml = nullptr;
   std::uint32_t length = 0;
   plist_to_xml(root.get(), &xml, &length);
@@ -371,6 +424,7 @@ void PlistSettingsStore::persist() {
                   "）。値はメモリ上に保ち、次の変更か同期のときにもう一度保存します");
     return;
   }
+  changes.clear();
   dirty = false;
   if (!lastFailure.empty()) {
     lastFailure.clear();

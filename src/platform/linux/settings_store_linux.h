@@ -1,8 +1,11 @@
 // The program's per-user settings store on Linux: one XML property list per
-// user, written through atomically on every change. Main thread only.
+// user, written through atomically on every change. Writers in several
+// processes merge: each write applies only the keys its process changed to the
+// file as it is now. Main thread only.
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,23 +47,27 @@ class PlistSettingsStore : public SettingsStore {
   PlistSettingsStore(const PlistSettingsStore&) = delete;
   PlistSettingsStore& operator=(const PlistSettingsStore&) = delete;
 
-  // Entries of other types in the file read as absent, yet are kept.
+  // Every property-list type is kept and reads as present.
   std::optional<SettingsValue> object(const std::string& key) const override;
   void setBool(const std::string& key, bool value) override;
   void setInteger(const std::string& key, std::int64_t value) override;
   void setDouble(const std::string& key, double value) override;
   // Removes the entry whatever its type.
   void remove(const std::string& key) override;
-  // Writes again when an earlier write failed; otherwise the file is current.
-  void synchronize() override;
+  // Writes again when an earlier write failed; false while the file is behind.
+  bool synchronize() override;
 
  private:
   struct PlistFree {
     void operator()(void* node) const;
   };
   using Dictionary = std::unique_ptr<void, PlistFree>;
+  using Node = std::unique_ptr<void, PlistFree>;
 
-  void load();
+  // The file's dictionary; empty when there is no file, null when it cannot
+  // be read. A damaged file is moved aside; one that cannot be opened only at
+  // load, not before a write.
+  Dictionary readFile(bool beforeWrite);
   void removeStaleTemporaryFiles();
   bool moveAside(const std::string& reason);
   // Replaces the entry with `node` (owned) unless it already holds the same value.
@@ -71,8 +78,9 @@ class PlistSettingsStore : public SettingsStore {
   std::filesystem::path file;
   Log& log;
   Dictionary root;
-  bool dirty = false;         // memory holds changes the file does not
-  bool fileInTheWay = false;  // an unreadable file could not be moved aside yet
+  std::map<std::string, Node> changes;  // set or removed (null) since the last write
+  bool dirty = false;                   // memory holds changes the file does not
+  bool fileInTheWay = false;            // an unreadable file could not be moved aside yet
   std::string unreadableReason;
   std::string lastFailure;  // repeated identical failures are logged once
 };

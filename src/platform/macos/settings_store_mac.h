@@ -14,7 +14,8 @@ class MacSettingsStore : public SettingsStore {
   void setInteger(const std::string& key, std::int64_t value) override;
   void setDouble(const std::string& key, double value) override;
   void remove(const std::string& key) override;
-  void synchronize() override;
+  // CFPreferencesAppSynchronize's answer.
+  bool synchronize() override;
 };
 
 }  // namespace velmoryn

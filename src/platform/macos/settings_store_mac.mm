@@ -2,7 +2,7 @@
 
 #import <Foundation/Foundation.h>
 
-#include "platform/macos/stored_value_translation.h"
+#include "platform/stored_value.h"
 
 namespace velmoryn {
 namespace {
@@ -35,23 +35,23 @@ void store(const std::string& key, CFPropertyListRef value) {
                            kCFPreferencesCurrentApplication);
 }
 
-mac::StoredValue describe(CFTypeRef value) {
-  mac::StoredValue stored;
+StoredValue describe(CFTypeRef value) {
+  StoredValue stored;
   const CFTypeID type = CFGetTypeID(value);
   if (type == CFBooleanGetTypeID()) {
-    stored.kind = mac::StoredValue::Kind::boolean;
+    stored.kind = StoredValue::Kind::boolean;
     stored.boolean = CFBooleanGetValue(static_cast<CFBooleanRef>(value));
   } else if (type == CFNumberGetTypeID()) {
     CFNumberRef number = static_cast<CFNumberRef>(value);
     if (CFNumberIsFloatType(number)) {
-      stored.kind = mac::StoredValue::Kind::floatNumber;
+      stored.kind = StoredValue::Kind::floatNumber;
       CFNumberGetValue(number, kCFNumberDoubleType, &stored.real);
     } else {
-      stored.kind = mac::StoredValue::Kind::integerNumber;
+      stored.kind = StoredValue::Kind::integerNumber;
       CFNumberGetValue(number, kCFNumberSInt64Type, &stored.integer);
     }
   } else if (type == CFStringGetTypeID()) {
-    stored.kind = mac::StoredValue::Kind::text;
+    stored.kind = StoredValue::Kind::text;
     // Points into the string, which the caller keeps alive while it is read.
     const char* utf8 = ((__bridge NSString*)value).UTF8String;
     stored.text = utf8 ? utf8 : "";
@@ -68,7 +68,7 @@ std::optional<SettingsValue> MacSettingsStore::object(const std::string& key) co
     ScopedCFType value(CFPreferencesCopyAppValue(static_cast<CFStringRef>(name.get()),
                                                  kCFPreferencesCurrentApplication));
     if (value.get() == nullptr) return std::nullopt;
-    return mac::settingsValueFrom(describe(value.get()));
+    return settingsValueFrom(describe(value.get()));
   }
 }
 
@@ -89,8 +89,8 @@ void MacSettingsStore::setDouble(const std::string& key, double value) {
 // Setting no value removes the key.
 void MacSettingsStore::remove(const std::string& key) { store(key, nullptr); }
 
-void MacSettingsStore::synchronize() {
-  CFPreferencesAppSynchronize(kCFPreferencesCurrentApplication);
+bool MacSettingsStore::synchronize() {
+  return CFPreferencesAppSynchronize(kCFPreferencesCurrentApplication);
 }
 
 }  // namespace velmoryn

@@ -158,12 +158,12 @@ int millisecondsUntil(SteadyClock::time_point deadline) {
   return ms > 1'000'000 ? 1'000'000 : static_cast<int>(ms);
 }
 
-// A limit that is not a sensible number of seconds falls back to the default
-// rather than killing every tool at once or never.
-SteadyClock::duration limitOf(double seconds) {
-  constexpr double kDefault = 10.0;
+// The earlier of the two limits. Nothing waits longer than a day, and a limit
+// that is not a number of seconds kills the tool at once rather than never.
+SteadyClock::duration limitOf(double requested, double ceiling) {
   constexpr double kLongest = 24 * 60 * 60.0;
-  if (!std::isfinite(seconds) || seconds <= 0) seconds = kDefault;
+  double seconds = requested < ceiling ? requested : ceiling;
+  if (std::isnan(requested) || std::isnan(ceiling) || seconds < 0) seconds = 0;
   if (seconds > kLongest) seconds = kLongest;
   return std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(seconds));
 }
@@ -255,7 +255,7 @@ ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
   for (const auto& arg : request.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
-  const auto deadline = SteadyClock::now() + limitOf(timeLimit);
+  const auto deadline = SteadyClock::now() + limitOf(request.timeLimit, ceiling);
 
   pid_t pid = -1;
   // posix_spawn, never posix_spawnp: the path is taken as it is.
