@@ -8,6 +8,7 @@
 #include "dock/dock_settings_backup.h"
 #include "dock/dock_testing.h"
 #include "dock/tool_output.h"
+#include "platform/autohide_script.h"
 #include "platform/platform.h"
 
 namespace velmoryn {
@@ -36,10 +37,6 @@ DockState& state() {
   return *dockState;
 }
 
-std::string autohideSource(bool hidden) {
-  return std::string(Dock::autohideLine) + (hidden ? "true" : "false");
-}
-
 // The script for a direction, created and compiled on first use; null when
 // creation failed, for the rest of the run.
 AppleScript* script(bool hidden) {
@@ -49,7 +46,7 @@ AppleScript* script(bool hidden) {
   auto& slot = hidden ? s.hideScript : s.showScript;
   if (!built) {
     built = true;
-    slot = platform().appleScript->create(autohideSource(hidden));
+    slot = platform().appleScript->create(autohideScript(hidden));
     if (slot) slot->compile();
   }
   return slot.get();
@@ -81,7 +78,7 @@ void Dock::setAutoHide(bool hidden) {
   AppleScript* compiled = script(hidden);
   if (compiled == nullptr) return;
   if (!compiled->executeReportsError()) return;
-  runTool(osascriptPath, {"-e", autohideSource(hidden)});
+  runTool(osascriptPath, {"-e", autohideScript(hidden)});
 }
 
 void Dock::restartDock() {

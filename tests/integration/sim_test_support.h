@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/linux/dock_domain_linux.h"
-#include "platform/linux/simulated_dock_linux.h"
 #include "platform/posix/posix_process_runner.h"
+#include "sim/dock_domain.h"
+#include "sim/simulated_dock.h"
 
 namespace velmoryn::simtest {
 

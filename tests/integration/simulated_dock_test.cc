@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "dock/dock.h"
-#include "platform/linux/apple_script_linux.h"
-#include "platform/linux/simulated_tool_runner_linux.h"
+#include "platform/autohide_script.h"
+#include "sim/apple_script_linux.h"
+#include "sim/simulated_tool_runner.h"
 #include "sim_test_support.h"
 
 namespace velmoryn {
@@ -21,7 +21,7 @@ using simtest::SimRoot;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const std::string kLine(Dock::autohideLine);
+const std::string kLine(kAutohideScriptLine);
 
 struct Lines {
   void attach(SimulatedDock& dock) {

@@ -26,15 +26,13 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/linux/dock_domain_linux.h"
+#include "platform/autohide_script.h"
+#include "sim/dock_domain.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 namespace dd = velmoryn::dockdomain;
-
-constexpr std::string_view kAutohideLine =
-    "tell application \"System Events\" to tell dock preferences to set autohide to ";
 
 void out(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -234,9 +232,7 @@ int osascriptMain(const fs::path& root, const std::vector<std::string>& args) {
         "usage: osascript [-l language] [-e script] [-i] [-s {ehso}] [programfile] "
         "[argument ...]\n");
   }
-  std::optional<bool> autohide;
-  if (script == std::string(kAutohideLine) + "true") autohide = true;
-  if (script == std::string(kAutohideLine) + "false") autohide = false;
+  const std::optional<bool> autohide = velmoryn::autohideOfScript(script);
   if (!autohide) {
     return failWith("0:" + std::to_string(script.size()) +
                     ": execution error: System Events got an error: the simulated desktop "

@@ -12,18 +12,20 @@
 #include <string>
 #include <system_error>
 
-#include "platform/linux/apple_script_linux.h"
-#include "platform/linux/control_channel_linux.h"
-#include "platform/linux/desktop_linux.h"
 #include "platform/linux/icon_renderer_linux.h"
 #include "platform/linux/log_linux.h"
 #include "platform/linux/login_items_linux.h"
 #include "platform/linux/run_loop_linux.h"
 #include "platform/linux/settings_store_linux.h"
-#include "platform/linux/simulated_dock_linux.h"
-#include "platform/linux/simulated_tool_runner_linux.h"
 #include "platform/platform_factory.h"
 #include "platform/posix/posix_process_runner.h"
+#include "sim/apple_script_linux.h"
+#include "sim/application_linux.h"
+#include "sim/control_channel.h"
+#include "sim/number_format.h"
+#include "sim/simulated_desktop.h"
+#include "sim/simulated_dock.h"
+#include "sim/simulated_tool_runner.h"
 
 namespace velmoryn {
 namespace {

@@ -1,5 +1,5 @@
 // Any thread: every call opens its own files; writers meet at the lock file.
-#include "platform/linux/dock_domain_linux.h"
+#include "sim/dock_domain.h"
 
 #include <fcntl.h>
 #include <plist/plist.h>
@@ -14,6 +14,8 @@
 #include <cstring>
 #include <ctime>
 #include <system_error>
+
+#include "sim/number_format.h"
 
 namespace velmoryn::dockdomain {
 namespace {
@@ -183,7 +185,7 @@ std::string format(plist_t node, int depth, bool nested) {
     case PLIST_REAL: {
       double d = 0;
       plist_get_real_val(node, &d);
-      return formatReal(d);
+      return formatNumber(d);
     }
     case PLIST_STRING: {
       std::string text = stringOf(node);
@@ -418,13 +420,6 @@ Loaded load(const fs::path& root) {
   loaded.status = LoadStatus::ok;
   loaded.domain = std::move(*domain);
   return loaded;
-}
-
-std::string formatReal(double value) {
-  char buffer[64];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  if (ec != std::errc()) return "";
-  return std::string(buffer, end);
 }
 
 bool writeAtomically(const fs::path& file, const std::string& bytes, std::string& error) {

@@ -69,10 +69,6 @@ struct Loaded {
 
 Loaded load(const std::filesystem::path& root);
 
-// Formats a number as `defaults read` prints a float: the shortest text that
-// reads back as the same number ("1000", "0.5").
-std::string formatReal(double value);
-
 enum class EditOutcome { changed, unchanged, failed };
 
 // Under the domain's lock: loads the domain (a missing one starts empty,

@@ -1,10 +1,10 @@
 // Main thread only.
-#include "platform/linux/apple_script_linux.h"
+#include "sim/apple_script_linux.h"
 
 #include <optional>
 #include <string>
 
-#include "dock/dock.h"
+#include "platform/autohide_script.h"
 
 namespace velmoryn {
 namespace {
@@ -13,7 +13,7 @@ class LinuxAppleScript : public AppleScript {
  public:
   LinuxAppleScript(SimulatedDock& dock, std::shared_ptr<std::atomic<bool>> failing,
                    const std::string& source)
-      : dock(dock), failing(std::move(failing)), autohide(autohideOf(source)) {}
+      : dock(dock), failing(std::move(failing)), autohide(autohideOfScript(source)) {}
 
   void compile() override {}
 
@@ -25,13 +25,6 @@ class LinuxAppleScript : public AppleScript {
   }
 
  private:
-  static std::optional<bool> autohideOf(const std::string& source) {
-    const std::string line(Dock::autohideLine);
-    if (source == line + "true") return true;
-    if (source == line + "false") return false;
-    return std::nullopt;
-  }
-
   SimulatedDock& dock;  // safe because the Dock lives for the whole run
   std::shared_ptr<std::atomic<bool>> failing;
   std::optional<bool> autohide;

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "platform/apple_script.h"
-#include "platform/linux/simulated_dock_linux.h"
+#include "sim/simulated_dock.h"
 
 namespace velmoryn {
 

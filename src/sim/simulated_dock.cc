@@ -1,11 +1,12 @@
 // Any thread: the domain files carry their own lock; `mutex` guards only the
 // view last reported and the listener.
-#include "platform/linux/simulated_dock_linux.h"
+#include "sim/simulated_dock.h"
 
 #include <system_error>
 #include <vector>
 
-#include "platform/linux/dock_domain_linux.h"
+#include "sim/dock_domain.h"
+#include "sim/number_format.h"
 
 namespace velmoryn {
 namespace {
@@ -39,7 +40,7 @@ std::vector<std::string> differences(const SimulatedDock::View& before,
   }
   if (before.autohideDelay != after.autohideDelay) {
     lines.push_back(after.autohideDelay
-                        ? "dock: autohide-delay " + dockdomain::formatReal(*after.autohideDelay)
+                        ? "dock: autohide-delay " + formatNumber(*after.autohideDelay)
                         : "dock: autohide-delay removed");
   }
   if (before.orientation != after.orientation) {

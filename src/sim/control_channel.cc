@@ -1,5 +1,5 @@
 // Main thread, except the reader thread of readFrom() and Console's listener.
-#include "platform/linux/control_channel_linux.h"
+#include "sim/control_channel.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>
