@@ -5,8 +5,10 @@
 #      of a debug build it configures in build/tidy (clang); the macOS stub SDK
 #      and the .mm adapters are not compiled on Linux and so are not in it;
 #   2. cppcheck over src/, suppressions only inline, each with its reason;
-#   3. clang-format --dry-run --Werror over every C++ and Objective-C++ file.
-# Runs all three and exits non-zero if any of them found something.
+#   3. clang-format --dry-run --Werror over every C++ and Objective-C++ file;
+#   4. the include rules (tools/check_includes.py), and that they reject each
+#      fault in tools/include_faults.
+# Runs all four and exits non-zero if any of them found something.
 #
 #   tools/static_checks.sh
 set -uo pipefail
@@ -68,6 +70,11 @@ echo "== clang-format"
 mapfile -t formatted < <(git ls-files '*.cc' '*.h' '*.mm' '*.cpp' '*.hpp')
 if ! clang-format --dry-run --Werror "${formatted[@]}"; then
   failed+=(clang-format)
+fi
+
+echo "== includes"
+if ! python3 -B tools/check_includes.py || ! python3 -B tools/check_includes.py --faults; then
+  failed+=(includes)
 fi
 
 if ((${#failed[@]})); then
