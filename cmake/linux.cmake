@@ -7,8 +7,10 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0)
 
 add_library(velmoryn_linux STATIC
+  src/platform/linux/files_linux.cc
   src/platform/linux/icon_renderer_linux.cc
   src/platform/linux/log_linux.cc
   src/platform/linux/login_items_linux.cc
@@ -16,7 +18,8 @@ add_library(velmoryn_linux STATIC
   src/platform/linux/settings_store_linux.cc)
 target_include_directories(velmoryn_linux PUBLIC src)
 target_compile_definitions(velmoryn_linux PUBLIC ASIO_STANDALONE ASIO_NO_DEPRECATED)
-target_link_libraries(velmoryn_linux PUBLIC PkgConfig::PLIST PkgConfig::CAIRO Threads::Threads)
+target_link_libraries(velmoryn_linux PUBLIC PkgConfig::PLIST PkgConfig::CAIRO PkgConfig::GLIB
+                      Threads::Threads)
 
 add_library(velmoryn_sim STATIC
   src/sim/apple_script_linux.cc

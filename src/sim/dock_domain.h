@@ -22,9 +22,6 @@ std::filesystem::path domainFile(const std::filesystem::path& root);
 // <root>/Library/Dock/restarts: how often the Dock was restarted, as decimal text.
 std::filesystem::path restartsFile(const std::filesystem::path& root);
 
-// The whole file; none when it cannot be read, with errno telling why.
-std::optional<std::string> readBytes(const std::filesystem::path& file);
-
 using Value = std::variant<bool, std::int64_t, double, std::string>;
 
 // A whole domain, owned. Keys of types other than the four above are kept
@@ -82,11 +79,6 @@ EditOutcome edit(
 
 // Removes the whole domain file under the lock: `unchanged` when there was none.
 EditOutcome removeDomain(const std::filesystem::path& root, std::string& error);
-
-// Writes bytes to the file atomically: a temporary file in the same
-// directory, fsync, rename, then fsync of the directory.
-bool writeAtomically(const std::filesystem::path& file, const std::string& bytes,
-                     std::string& error);
 
 // Adds one Dock restart to the counter, under the domain's lock.
 bool countRestart(const std::filesystem::path& root, std::string& error);

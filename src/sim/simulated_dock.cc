@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/linux/files_linux.h"
 #include "sim/dock_domain.h"
 #include "sim/number_format.h"
 
@@ -92,8 +93,8 @@ std::string SimulatedDock::mapToolPath(const std::string& path) const {
 }
 
 SimulatedDock::Files SimulatedDock::readFiles() const {
-  return {dockdomain::readBytes(dockdomain::domainFile(root)),
-          dockdomain::readBytes(dockdomain::restartsFile(root))};
+  return {files::readAll(dockdomain::domainFile(root)),
+          files::readAll(dockdomain::restartsFile(root))};
 }
 
 SimulatedDock::View SimulatedDock::viewOf(const Files& files) {

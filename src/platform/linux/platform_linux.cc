@@ -12,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/linux/files_linux.h"
 #include "platform/linux/icon_renderer_linux.h"
 #include "platform/linux/log_linux.h"
 #include "platform/linux/login_items_linux.h"
@@ -31,15 +32,6 @@ namespace velmoryn {
 namespace {
 
 namespace fs = std::filesystem;
-
-// $XDG_DATA_HOME/velmoryn, else $HOME/.local/share/velmoryn.
-fs::path dataFolder() {
-  const char* dataHome = std::getenv("XDG_DATA_HOME");
-  if (dataHome && *dataHome == '/') return fs::path(dataHome) / "velmoryn";
-  const char* home = std::getenv("HOME");
-  if (home && *home == '/') return fs::path(home) / ".local" / "share" / "velmoryn";
-  return fs::path("/tmp") / ("velmoryn-" + std::to_string(::geteuid()));
-}
 
 fs::path ownExecutable() {
   std::error_code error;
@@ -125,7 +117,7 @@ class LinuxServices : public PlatformServices {
     // has put the user's Dock settings back.
     ::signal(SIGPIPE, SIG_IGN);
 
-    const fs::path data = dataFolder();
+    const fs::path data = files::userDataDir() / "velmoryn";
     const fs::path toolsDir = ownExecutable().parent_path();
 
     auto* console = new Console;
