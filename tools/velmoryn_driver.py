@@ -96,17 +96,19 @@ class Folders:
         return subprocess.run([tool, *args], capture_output=True, text=True, env=self.env,
                               timeout=timeout, check=False)
 
-    def launch(self, binary, *args, extra_env=None, cwd=None, new_session=False):
+    def launch(self, binary, *args, timeout, extra_env=None, cwd=None, new_session=False):
+        """Starts the program here; `timeout` bounds each wait that names none."""
         env = dict(self.env)
         env.update(extra_env or {})
-        return Program(binary, list(args), env, cwd if cwd is not None else self.base,
+        return Program(binary, list(args), env, cwd if cwd is not None else self.base, timeout,
                        new_session)
 
 
 class Program:
     """One run of velmoryn: its input, every line it prints, its end."""
 
-    def __init__(self, binary, args, env, cwd, new_session=False):
+    def __init__(self, binary, args, env, cwd, timeout, new_session=False):
+        self.timeout = timeout
         self.started = time.perf_counter()
         self.process = subprocess.Popen(
             [binary, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
@@ -146,10 +148,10 @@ class Program:
     def output_ended(self):
         return not self.readers[0].is_alive()
 
-    def wait_for(self, predicate, timeout, start=0):
+    def wait_for(self, predicate, timeout=None, start=0):
         """The index of the first line from `start` on that satisfies the
         predicate; None when none came in time or the output ended without it."""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + (self.timeout if timeout is None else timeout)
         with self.changed:
             while True:
                 for i in range(start, len(self.lines)):
@@ -161,14 +163,14 @@ class Program:
                     return None
                 self.changed.wait(min(left, 0.05))
 
-    def wait_line(self, text, timeout, start=0):
+    def wait_line(self, text, timeout=None, start=0):
         return self.wait_for(lambda line: line == text, timeout, start)
 
-    def wait_exit(self, timeout):
+    def wait_exit(self, timeout=None):
         """The exit status once the process has ended and its output drained;
         None when it did not end in time."""
         try:
-            status = self.process.wait(timeout=timeout)
+            status = self.process.wait(timeout=self.timeout if timeout is None else timeout)
         except subprocess.TimeoutExpired:
             return None
         self._close()

@@ -30,7 +30,7 @@ class Program:
     """The running program, read line by line; an error line fails the run."""
 
     def __init__(self, binary, folders):
-        self.run = folders.launch(binary)
+        self.run = folders.launch(binary, timeout=TIMEOUT)
         self.process = self.run.process
         self.stderr = self.run.stderr
         self.cursor = 0

@@ -50,7 +50,7 @@ class Program:
 
     def __init__(self, desktop, args):
         self.desktop = desktop
-        self.run = desktop.launch(BINARY, *args)
+        self.run = desktop.launch(BINARY, *args, timeout=TIMEOUT)
         self.process = self.run.process
         self.stderr = self.run.stderr
         self.cursor = 0  # the lines before it have been taken
@@ -140,7 +140,7 @@ class Program:
     def wait_exit(self):
         """Waits for the process to end and its output to drain; returns the
         exit status and leaves the remaining lines in `rest()`."""
-        status = self.run.wait_exit(TIMEOUT)
+        status = self.run.wait_exit()
         if status is None:
             self.fail("the program did not end")
         return status
