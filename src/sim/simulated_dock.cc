@@ -156,6 +156,11 @@ void SimulatedDock::noteChange() {
   for (const auto& line : lines) report(line);
 }
 
+bool SimulatedDock::faulty(const std::string& name) const {
+  std::error_code ec;
+  return fs::exists(root / "faults" / name, ec);
+}
+
 bool SimulatedDock::visible() const {
   return view().autohide != true;
 }

@@ -22,7 +22,8 @@ class StatusItemLinux : public StatusItem {
   StatusItemLinux(StatusBarLinux& bar) : bar(bar) {}
   ~StatusItemLinux() override;
 
-  void setAutosaveName(const std::string& name) override { autosaveName = name; }
+  // The simulated bar keeps no item positions between runs.
+  void setAutosaveName(const std::string&) override {}
   bool hasButton() const override { return true; }
   void setButtonAction(Action newAction) override { action = std::move(newAction); }
   void sendActionOn(std::uint64_t mask) override { actionMask = mask; }
@@ -37,13 +38,11 @@ class StatusItemLinux : public StatusItem {
 
   const std::optional<IconImage>& image() const { return buttonImage; }
   const std::string& toolTip() const { return buttonToolTip; }
-  const std::string& autosave() const { return autosaveName; }
 
  private:
   void openMenu(const Menu& shown);
 
   StatusBarLinux& bar;  // safe because the bar outlives its items: both live for the whole run
-  std::string autosaveName;
   std::optional<Action> action;
   std::uint64_t actionMask =
       kLeftMouseUpMask;  // a button acts on left mouse-up unless told otherwise

@@ -85,7 +85,7 @@ TEST_F(DockRoundTrip, MissingKeysAreDeletedAgainEvenAfterTheOsascriptFallback) {
 
   Dock::saveOriginalIfNeeded();
   Dock::setupHiddenDelay();
-  scripts.setReportError(true);  // the in-process script fails; osascript does the work
+  sim.failAppleScript(true);  // the in-process script fails; osascript does the work
   Dock::toggle();
   EXPECT_TRUE(Dock::isHidden());
   Dock::restoreOriginal();

@@ -79,6 +79,19 @@ class SimRoot {
     return runner.run({tool(name), args, true});
   }
 
+  // While on, the in-process AppleScript reports an error, as when System
+  // Events does not answer.
+  void failAppleScript(bool failing) const {
+    const std::filesystem::path file = root / "faults" / "applescript";
+    std::error_code ec;
+    if (!failing) {
+      std::filesystem::remove(file, ec);
+      return;
+    }
+    std::filesystem::create_directories(file.parent_path(), ec);
+    std::ofstream(file).close();
+  }
+
   std::filesystem::path domainFile() const { return dockdomain::domainFile(root); }
   std::string domainBytes() const { return readBytes(domainFile()); }
 

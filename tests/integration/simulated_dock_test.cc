@@ -190,11 +190,11 @@ TEST(LinuxAppleScript, ReportingErrorsOnDemandFailsEvenTheAutohideLine) {
   LinuxAppleScriptFactory factory(sim.dock);
   auto hide = factory.create(kLine + "true");  // made before the switch: it still obeys it
 
-  factory.setReportError(true);
+  sim.failAppleScript(true);
   EXPECT_TRUE(hide->executeReportsError());
   EXPECT_EQ(sim.dock.view().autohide, false);
 
-  factory.setReportError(false);
+  sim.failAppleScript(false);
   EXPECT_FALSE(hide->executeReportsError());
   EXPECT_EQ(sim.dock.view().autohide, true);
 }

@@ -32,7 +32,6 @@ class AutostartLoginItems : public LoginItemService {
   std::optional<LoginItemError> registerApp() override;
   std::optional<LoginItemError> unregisterApp() override;
 
-  std::filesystem::path entryPath() const { return entry; }
   // The entry's text, as registerApp() writes it.
   std::string entryContents() const;
 

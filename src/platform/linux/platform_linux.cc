@@ -75,41 +75,6 @@ double toolTimeLimit() {
   return seconds;
 }
 
-// Tests only: while <root>/faults/applescript exists, the in-process
-// AppleScript reports an error without touching the Dock, as when System
-// Events does not answer, so that the osascript fallback runs.
-class FaultableAppleScriptFactory : public AppleScriptFactory {
- public:
-  FaultableAppleScriptFactory(AppleScriptFactory& inner, fs::path faultFile)
-      : inner(inner), faultFile(std::move(faultFile)) {}
-
-  std::unique_ptr<AppleScript> create(const std::string& source) override {
-    auto script = inner.create(source);
-    if (!script) return nullptr;
-    return std::make_unique<Script>(std::move(script), faultFile);
-  }
-
- private:
-  class Script : public AppleScript {
-   public:
-    Script(std::unique_ptr<AppleScript> inner, const fs::path& faultFile)
-        : inner(std::move(inner)), faultFile(faultFile) {}
-    void compile() override { inner->compile(); }
-    bool executeReportsError() override {
-      std::error_code ec;
-      if (fs::exists(faultFile, ec)) return true;
-      return inner->executeReportsError();
-    }
-
-   private:
-    std::unique_ptr<AppleScript> inner;
-    const fs::path& faultFile;  // safe because the factory lives for the whole run
-  };
-
-  AppleScriptFactory& inner;  // safe because both live for the whole run
-  const fs::path faultFile;
-};
-
 class LinuxServices : public PlatformServices {
  public:
   LinuxServices(int argc, char** argv) {
@@ -162,8 +127,7 @@ class LinuxServices : public PlatformServices {
     installed.processes = tools;
     installed.settings = new PlistSettingsStore(defaultSettingsPath(), *log);
     installed.loginItems = new AutostartLoginItems(defaultAutostartDir(), ownExecutable());
-    installed.appleScript = new FaultableAppleScriptFactory(
-        *new LinuxAppleScriptFactory(*dock), data / "root" / "faults" / "applescript");
+    installed.appleScript = new LinuxAppleScriptFactory(*dock);
     installed.clock = new SystemClockLinux;
     installed.mainQueue = new MainQueueLinux(*loop);
     installed.utilityQueue = new UtilityQueueLinux;
