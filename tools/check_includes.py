@@ -30,7 +30,7 @@ RULES = {
     "src/platform/linux": [PORTS, "src/platform/posix"],
     "src/platform/macos": [PORTS, "src/platform/posix"],
     "src/sim": [PORTS, "src/platform/linux"],
-    "tools/sim": [PORTS, "src/sim"],
+    "tools/sim": [PORTS, "src/platform/linux", "src/sim"],
 }
 
 # Single files with a wider view, as Chromium's specific_include_rules.

@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/linux/files_linux.h"
 #include "platform/posix/posix_process_runner.h"
 #include "sim/dock_domain.h"
 #include "sim/simulated_dock.h"
@@ -24,10 +24,7 @@ inline std::filesystem::path makeTemporaryDirectory() {
 }
 
 inline std::string readBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  return files::readAll(file).value_or("");
 }
 
 inline void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
