@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "dock/dock.h"
-#include "platform/linux/simulated_dock_linux.h"
-#include "platform/linux/simulated_tool_runner_linux.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_process_runner.h"
+#include "sim/simulated_dock.h"
+#include "sim/simulated_tool_runner.h"
 
 extern char** environ;
 

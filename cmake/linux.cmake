@@ -1,17 +1,46 @@
 # The Linux build: the whole program on a simulated desktop, with stand-ins for
-# the Dock's preference tools.
+# the Dock's preference tools. Three libraries, each linking only what its
+# folder may include (tools/check_includes.py checks the includes):
+#   velmoryn_linux     the real Linux adapters: run loop, files, log, icon
+#   velmoryn_sim       the simulated desktop and Dock, built on the run loop
+#   velmoryn_platform  the composition of both behind the platform factory
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0)
 
-file(GLOB VELMORYN_LINUX_SOURCES CONFIGURE_DEPENDS src/platform/linux/*.cc)
-add_library(velmoryn_linux STATIC ${VELMORYN_LINUX_SOURCES})
+add_library(velmoryn_linux STATIC
+  src/platform/linux/files_linux.cc
+  src/platform/linux/icon_renderer_linux.cc
+  src/platform/linux/log_linux.cc
+  src/platform/linux/login_items_linux.cc
+  src/platform/linux/run_loop_linux.cc
+  src/platform/linux/settings_store_linux.cc)
 target_include_directories(velmoryn_linux PUBLIC src)
 target_compile_definitions(velmoryn_linux PUBLIC ASIO_STANDALONE ASIO_NO_DEPRECATED)
-target_link_libraries(velmoryn_linux PUBLIC velmoryn_core velmoryn_posix PkgConfig::PLIST
-                      PkgConfig::CAIRO Threads::Threads)
+target_link_libraries(velmoryn_linux PUBLIC PkgConfig::PLIST PkgConfig::CAIRO PkgConfig::GLIB
+                      Threads::Threads)
+
+add_library(velmoryn_sim STATIC
+  src/sim/apple_script_linux.cc
+  src/sim/application_linux.cc
+  src/sim/console.cc
+  src/sim/control_channel.cc
+  src/sim/control_command.cc
+  src/sim/dock_domain.cc
+  src/sim/hot_key_service_linux.cc
+  src/sim/number_format.cc
+  src/sim/scroll_monitor_linux.cc
+  src/sim/simulated_desktop.cc
+  src/sim/simulated_dock.cc
+  src/sim/simulated_tool_runner.cc
+  src/sim/status_bar_linux.cc)
+target_link_libraries(velmoryn_sim PUBLIC velmoryn_linux)
+
+add_library(velmoryn_platform STATIC src/platform/linux/platform_linux.cc)
+target_link_libraries(velmoryn_platform PUBLIC velmoryn_linux velmoryn_sim velmoryn_posix)
 
 add_executable(velmoryn src/app/main.cc)
-target_link_libraries(velmoryn PRIVATE velmoryn_core velmoryn_linux)
+target_link_libraries(velmoryn PRIVATE velmoryn_core velmoryn_platform)
 
 add_subdirectory(tools)

@@ -10,7 +10,7 @@
 #include <variant>
 
 #include "fuzz_check.h"
-#include "platform/linux/control_command_linux.h"
+#include "sim/control_command.h"
 
 namespace {
 

@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git python3
   clang clang-16 clang-format clang-tidy cppcheck libclang-rt-14-dev nodejs
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libasio-dev libplist-dev libcairo2-dev
+  libasio-dev libplist-dev libcairo2-dev libglib2.0-dev
 )
 
 missing=()

@@ -15,14 +15,12 @@ FOLDER/icon-hidden.png.
 
 import argparse
 import os
-import plistlib
-import queue
 import shutil
 import struct
-import subprocess
 import sys
-import threading
 import time
+
+import velmoryn_driver
 
 TIMEOUT = 30.0
 
@@ -41,48 +39,28 @@ class DemoFailure(Exception):
 
 
 class Program:
-    """The running program: its input, and its output line by line."""
+    """The running program: its input, and its output printed as it is read."""
 
-    def __init__(self, binary, env, cwd):
-        self.process = subprocess.Popen([binary], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE, env=env, cwd=cwd)
-        self.lines = queue.Queue()
-        self.stderr = []
-        self.readers = [
-            threading.Thread(target=self._pump, args=(self.process.stdout, self.lines.put),
-                             daemon=True),
-            threading.Thread(target=self._pump, args=(self.process.stderr, self.stderr.append),
-                             daemon=True),
-        ]
-        for reader in self.readers:
-            reader.start()
-
-    @staticmethod
-    def _pump(stream, sink):
-        for raw in stream:
-            sink(raw.decode("utf-8", "replace").rstrip("\n"))
-        sink(None)
+    def __init__(self, binary, folders):
+        self.run = folders.launch(binary, timeout=TIMEOUT)
+        self.stderr = self.run.stderr
+        self.cursor = 0
 
     def send(self, *commands):
         for command in commands:
             print(paint("36", f"    > {command}"))
-        data = "".join(command + "\n" for command in commands).encode("utf-8")
-        try:
-            self.process.stdin.write(data)
-            self.process.stdin.flush()
-        except BrokenPipeError as error:
-            raise DemoFailure("the program has gone away") from error
+        if not self.run.send(*commands):
+            raise DemoFailure("the program has gone away")
 
     def next_line(self, deadline, waiting_for):
-        left = deadline - time.monotonic()
-        try:
-            line = self.lines.get(timeout=max(left, 0.01))
-        except queue.Empty as error:
-            raise DemoFailure(f"the program did not print {waiting_for} "
-                              f"within {TIMEOUT:g} s") from error
-        if line is None:
-            self.lines.put(None)
-            raise DemoFailure(f"the program ended before it printed {waiting_for}")
+        found = self.run.wait_for(lambda line: True, max(deadline - time.monotonic(), 0.01),
+                                  self.cursor)
+        if found is None:
+            if self.run.output_ended():
+                raise DemoFailure(f"the program ended before it printed {waiting_for}")
+            raise DemoFailure(f"the program did not print {waiting_for} within {TIMEOUT:g} s")
+        self.cursor = found + 1
+        line = self.run.lines[found]
         print(f"      {line}")
         return line
 
@@ -107,24 +85,16 @@ class Program:
         return seen
 
     def wait_exit(self):
-        try:
-            status = self.process.wait(timeout=TIMEOUT)
-        except subprocess.TimeoutExpired as error:
-            raise DemoFailure("the program did not end") from error
-        while True:
-            try:
-                line = self.lines.get(timeout=TIMEOUT)
-            except queue.Empty:
-                break
-            if line is None:
-                break
+        status = self.run.wait_exit()
+        if status is None:
+            raise DemoFailure("the program did not end")
+        for line in self.run.lines[self.cursor:]:
             print(f"      {line}")
+        self.cursor = len(self.run.lines)
         return status
 
     def kill(self):
-        if self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
+        self.run.kill()
 
 
 def narrate(text):
@@ -160,19 +130,6 @@ def png_size(path):
     return struct.unpack(">II", head[16:24])
 
 
-def folders(base):
-    """HOME and the XDG folders inside `base`, as an environment."""
-    env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
-    env["HOME"] = os.path.join(base, "home")
-    env["XDG_CONFIG_HOME"] = os.path.join(base, "config")
-    env["XDG_DATA_HOME"] = os.path.join(base, "data")
-    env["XDG_RUNTIME_DIR"] = os.path.join(base, "run")
-    for name in ("HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"):
-        os.makedirs(env[name], exist_ok=True)
-    os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
-    return env
-
-
 MARKER = ".velmoryn-demo"
 
 
@@ -189,16 +146,8 @@ def fresh_folder(path, default):
 def guided(binary, out, default_out):
     started = time.monotonic()
     fresh_folder(out, default_out)
-    env = folders(out)
-    domain_file = os.path.join(env["XDG_DATA_HOME"], "velmoryn", "root", "Library",
-                               "Preferences", "com.apple.dock.plist")
-
-    def dock():
-        try:
-            with open(domain_file, "rb") as file:
-                return plistlib.load(file)
-        except FileNotFoundError:
-            return None
+    folders = velmoryn_driver.Folders(out)
+    dock = folders.dock
 
     print(paint("1", "Velmoryn, a guided tour") + " - the real program on a simulated Mac: one "
           "1440 x 900 screen,\nthe Dock at the bottom (70 points high), a menu bar with "
@@ -207,9 +156,7 @@ def guided(binary, out, default_out):
           "Velmoryn prints.")
 
     narrate("Your Dock, as a typical user has it: shown (autohide off), no autohide delay.")
-    os.makedirs(os.path.dirname(domain_file))
-    with open(domain_file, "wb") as file:
-        plistlib.dump(TYPICAL_DOCK, file, sort_keys=False)
+    folders.seed_dock(TYPICAL_DOCK)
     before = dock()
     note("com.apple.dock: " + describe(before))
 
@@ -217,7 +164,7 @@ def guided(binary, out, default_out):
             "that\n    an auto-hidden Dock cannot slide in by itself) and restarts the Dock once "
             "to apply it.\n    It leaves the Dock as it found it: shown, with the icon of three "
             "squares.")
-    program = Program(binary, env, out)
+    program = Program(binary, folders)
     try:
         launch = program.expect("dock: autohide-delay 1000", "dock: restarted",
                                 "icon: shown (three squares)", "tooltip: Velmoryn / Dock表示中",
@@ -347,7 +294,7 @@ def interactive(binary, fresh, out):
     if fresh:
         os.makedirs(out, exist_ok=True)
         fresh_folder(fresh, os.path.join(out, "interactive"))
-        env = folders(fresh)
+        env = velmoryn_driver.Folders(fresh).env
         where = f"kept in {os.path.relpath(fresh)}/"
     else:
         env = dict(os.environ)

@@ -34,15 +34,14 @@ import argparse
 import copy
 import datetime
 import os
-import plistlib
 import random
 import shutil
 import signal
-import subprocess
 import sys
 import tempfile
-import threading
 import time
+
+import velmoryn_driver
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
@@ -123,137 +122,12 @@ def describe_difference(expected, actual):
     return "; ".join(parts)
 
 
-class Program:
-    """One run of velmoryn: its input, every line it prints, its end."""
-
-    def __init__(self, binary, env):
-        self.started = time.monotonic()
-        self.process = subprocess.Popen(
-            [binary], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE, env=env, start_new_session=True)
-        self.lines = []
-        self.stderr = []
-        self.changed = threading.Condition()
-        self.readers = [
-            threading.Thread(target=self._pump, args=(self.process.stdout, self.lines),
-                             daemon=True),
-            threading.Thread(target=self._pump, args=(self.process.stderr, self.stderr),
-                             daemon=True),
-        ]
-        for reader in self.readers:
-            reader.start()
-
-    def _pump(self, stream, sink):
-        for raw in stream:
-            with self.changed:
-                sink.append(raw.decode("utf-8", "replace").rstrip("\n"))
-                self.changed.notify_all()
-        with self.changed:
-            self.changed.notify_all()
-
-    def send(self, *lines):
-        """Sends command lines; false when the program no longer reads them."""
-        try:
-            self.process.stdin.write("".join(line + "\n" for line in lines).encode("utf-8"))
-            self.process.stdin.flush()
-            return True
-        except (BrokenPipeError, ValueError):
-            return False
-
-    def wait_for(self, predicate, timeout=TIMEOUT, start=0):
-        """The index of the first line from `start` on that satisfies the predicate."""
-        deadline = time.monotonic() + timeout
-        with self.changed:
-            while True:
-                for i in range(start, len(self.lines)):
-                    if predicate(self.lines[i]):
-                        return i
-                left = deadline - time.monotonic()
-                if left <= 0 or (self.process.poll() is not None
-                                 and not any(r.is_alive() for r in self.readers[:1])):
-                    return None
-                self.changed.wait(min(left, 0.05))
-
-    def wait_line(self, text, timeout=TIMEOUT, start=0):
-        return self.wait_for(lambda line: line == text, timeout, start)
-
-    def wait_exit(self, timeout=TIMEOUT):
-        try:
-            status = self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            return None
-        self._close()
-        return status
-
-    def _close(self):
-        for reader in self.readers:
-            reader.join(timeout=5)
-        for stream in (self.process.stdin, self.process.stdout, self.process.stderr):
-            try:
-                stream.close()
-            except OSError:
-                pass
-
-    def kill(self):
-        if self.process.poll() is None:
-            self.process.kill()
-        self.process.wait()
-        self._close()
-
-    def transcript(self):
-        with self.changed:
-            return ("--- standard output:\n" + "\n".join(self.lines) +
-                    "\n--- standard error:\n" + "\n".join(self.stderr))
-
-
-class Desktop:
-    """A simulated desktop in a folder of its own: the user's Dock, settings and sockets."""
+class Desktop(velmoryn_driver.Folders):
+    """A simulated desktop in a folder of its own, with faults to inject and checks."""
 
     def __init__(self, binary, folder):
+        super().__init__(folder)
         self.binary = binary
-        self.folder = folder
-        self.env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
-        self.env["HOME"] = os.path.join(folder, "home")
-        self.env["XDG_CONFIG_HOME"] = os.path.join(folder, "config")
-        self.env["XDG_DATA_HOME"] = os.path.join(folder, "data")
-        self.env["XDG_RUNTIME_DIR"] = os.path.join(folder, "run")
-        for key in ("HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"):
-            os.makedirs(self.env[key], exist_ok=True)
-        os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
-        self.root = os.path.join(self.env["XDG_DATA_HOME"], "velmoryn", "root")
-        self.faults = os.path.join(self.root, "faults")
-        self.domain_file = os.path.join(self.root, "Library", "Preferences",
-                                        "com.apple.dock.plist")
-        self.restarts_file = os.path.join(self.root, "Library", "Dock", "restarts")
-        self.settings_file = os.path.join(self.env["XDG_CONFIG_HOME"], "velmoryn",
-                                          "preferences.plist")
-        self.socket = os.path.join(self.env["XDG_RUNTIME_DIR"], "velmoryn", "control.sock")
-
-    def seed_domain(self, domain):
-        os.makedirs(os.path.dirname(self.domain_file), exist_ok=True)
-        with open(self.domain_file, "wb") as out:
-            plistlib.dump(domain, out, fmt=plistlib.FMT_XML, sort_keys=False)
-
-    def domain(self):
-        try:
-            with open(self.domain_file, "rb") as source:
-                return plistlib.load(source)
-        except FileNotFoundError:
-            return None
-
-    def restarts(self):
-        try:
-            with open(self.restarts_file, encoding="utf-8") as source:
-                return int(source.read().strip() or "0")
-        except FileNotFoundError:
-            return 0
-
-    def settings(self):
-        try:
-            with open(self.settings_file, "rb") as source:
-                return plistlib.load(source)
-        except FileNotFoundError:
-            return {}
 
     def record(self):
         """The program's record of the user's Dock, as it stands in the settings file."""
@@ -292,9 +166,8 @@ class Desktop:
             return []
 
     def launch(self, extra_env=None):
-        env = dict(self.env)
-        env.update(extra_env or {})
-        return Program(self.binary, env)
+        return super().launch(self.binary, timeout=TIMEOUT, extra_env=extra_env,
+                              new_session=True)
 
     def temporary_files(self):
         """Half-written files a killed writer left beside the settings or the domain."""
@@ -435,14 +308,14 @@ class Trial:
 
     def check_restored(self, program):
         """After an orderly end: the user's domain and no record left."""
-        domain = self.desktop.domain()
+        domain = self.desktop.dock()
         if not same(self.expected, domain):
             return self.failure("the Dock's domain is not the user's: " +
                                 describe_difference(self.expected, domain), program)
         record = self.desktop.record()
         if record:
             return self.failure(f"the record outlived the restore: {record}", program)
-        if os.path.exists(self.desktop.socket):
+        if os.path.exists(self.desktop.socket_path):
             return self.failure("the control socket outlived the program", program)
         return None
 
@@ -480,7 +353,7 @@ def kill_trial(trial, stats):
         program.kill()
         stats["kills"] += 1
         stats["kills at " + where] += 1
-        if not same(desktop.domain(), trial.original):
+        if not same(desktop.dock(), trial.original):
             stats["kills with the Dock changed"] += 1
         if desktop.record():
             stats["kills with a record on file"] += 1
@@ -568,7 +441,7 @@ def signal_trial(trial, stats):
         # Before its handlers exist the signal ends the program at once; it
         # has changed nothing yet, and the next orderly end still restores.
         stats["signals before the handlers"] += 1
-        if not same(desktop.domain(), trial.original) or desktop.restarts() != restarts_before:
+        if not same(desktop.dock(), trial.original) or desktop.restarts() != restarts_before:
             return trial.failure(f"{sig.name} ended the launch after the Dock was changed",
                                  program)
         program = trial.launch()
@@ -605,7 +478,7 @@ def run_trials(kind, count, binary, seed, verbose, keep):
         folder = tempfile.mkdtemp(prefix=f"velmoryn-soak-{kind}-")
         desktop = Desktop(binary, folder)
         trial = Trial(number, rng, desktop, names[(number - 1) % len(names)])
-        desktop.seed_domain(trial.original)
+        desktop.seed_dock(trial.original)
         error = None
         try:
             error = (kill_trial if kind == "kill" else signal_trial)(trial, stats)

@@ -5,8 +5,10 @@
 #      of a debug build it configures in build/tidy (clang); the macOS stub SDK
 #      and the .mm adapters are not compiled on Linux and so are not in it;
 #   2. cppcheck over src/, suppressions only inline, each with its reason;
-#   3. clang-format --dry-run --Werror over every C++ and Objective-C++ file.
-# Runs all three and exits non-zero if any of them found something.
+#   3. clang-format --dry-run --Werror over every C++ and Objective-C++ file;
+#   4. the include rules (tools/check_includes.py), and that they reject each
+#      fault in tools/include_faults.
+# Runs all four and exits non-zero if any of them found something.
 #
 #   tools/static_checks.sh
 set -uo pipefail
@@ -27,29 +29,11 @@ if ! cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER
   cat "$build/configure.log"
   failed+=(configure)
 else
-  mapfile -t sources < <(python3 - "$root" "$build/compile_commands.json" <<'EOF'
-import json, os, sys
-root, database = sys.argv[1], sys.argv[2]
-seen = set()
-for entry in json.load(open(database)):
-    path = os.path.normpath(os.path.join(entry["directory"], entry["file"]))
-    relative = os.path.relpath(path, root)
-    # The test files are left out to keep the run within a few minutes on two
-    # cores: the gtest macros make each one several times slower to analyse.
-    if relative.startswith(("build/", "tests/macos/", "tests/unit/", "tests/integration/", "..")):
-        continue
-    if relative.endswith(".mm"):
-        continue
-    if relative not in seen:
-        seen.add(relative)
-        print(relative)
-EOF
-  )
-  echo "${#sources[@]} files"
+  # The test files are left out to keep the run within a few minutes on two
+  # cores: the gtest macros make each one several times slower to analyse.
   log=$(mktemp)
-  # One clang-tidy per file, as many at once as there are cores.
-  if printf '%s\n' "${sources[@]}" |
-    xargs -P "$jobs" -n 1 clang-tidy -p "$build" --quiet >"$log" 2>&1; then
+  if run-clang-tidy -p "$build" -j "$jobs" -quiet \
+    "^$root/(src|tools|bench|fuzz|tests/fakes)/.*\.cc\$" >"$log" 2>&1; then
     grep -E '(warning|error):' "$log" || true
   else
     grep -E '(warning|error):' -A3 "$log" || cat "$log"
@@ -68,6 +52,11 @@ echo "== clang-format"
 mapfile -t formatted < <(git ls-files '*.cc' '*.h' '*.mm' '*.cpp' '*.hpp')
 if ! clang-format --dry-run --Werror "${formatted[@]}"; then
   failed+=(clang-format)
+fi
+
+echo "== includes"
+if ! python3 -B tools/check_includes.py || ! python3 -B tools/check_includes.py --faults; then
+  failed+=(includes)
 fi
 
 if ((${#failed[@]})); then

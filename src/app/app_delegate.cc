@@ -216,9 +216,7 @@ Menu AppDelegate::buildMenu() {
   MenuItem quitItem;
   quitItem.title = kQuitTitle;
   quitItem.action = action("quit", &AppDelegate::quit);
-  // Built from a char: assigning the one-letter literal trips a false
-  // -Werror=restrict in GCC 12 optimised builds.
-  quitItem.keyEquivalent = std::string(1, 'q');
+  quitItem.keyEquivalent = "q";
   menu.items.push_back(quitItem);
 
   return menu;

@@ -9,6 +9,7 @@
 #include "dock/dock_settings_backup.h"
 #include "dock/dock_testing.h"
 #include "dock/tool_output.h"
+#include "platform/autohide_script.h"
 #include "platform/platform.h"
 
 namespace velmoryn {
@@ -37,10 +38,6 @@ DockState& state() {
   return *dockState;
 }
 
-std::string autohideSource(bool hidden) {
-  return std::string(Dock::autohideLine) + (hidden ? "true" : "false");
-}
-
 // The script for a direction, created and compiled on first use; null when
 // creation failed, for the rest of the run.
 AppleScript* script(bool hidden) {
@@ -50,7 +47,7 @@ AppleScript* script(bool hidden) {
   auto& slot = hidden ? s.hideScript : s.showScript;
   if (!built) {
     built = true;
-    slot = platform().appleScript->create(autohideSource(hidden));
+    slot = platform().appleScript->create(autohideScript(hidden));
     if (slot) slot->compile();
   }
   return slot.get();
@@ -102,7 +99,7 @@ Dock::AutoHideResult Dock::setAutoHide(bool hidden) {
   const std::optional<std::int64_t> error = compiled->executeReportsError();
   if (!error) return {};
   // osascript meets the same Automation permission; its exit status tells.
-  const bool switched = runTool(osascriptPath, {"-e", autohideSource(hidden)}).succeeded();
+  const bool switched = runTool(osascriptPath, {"-e", autohideScript(hidden)}).succeeded();
   return {.switched = switched, .scriptError = *error};
 }
 

@@ -25,9 +25,6 @@ struct Dock {
   static constexpr std::string_view defaultsPath = "/usr/bin/defaults";
   static constexpr std::string_view osascriptPath = "/usr/bin/osascript";
   static constexpr std::string_view killallPath = "/usr/bin/killall";
-  // Followed directly by "true" or "false".
-  static constexpr std::string_view autohideLine =
-      "tell application \"System Events\" to tell dock preferences to set autohide to ";
 
   // Runs /usr/bin/defaults with exactly these arguments; the trimmed standard
   // output, or the empty text. Thread-safe; never fails towards the caller.

@@ -23,10 +23,3 @@ class DockEdge {
 };
 
 }  // namespace velmoryn
-
-template <>
-struct std::hash<velmoryn::DockEdge> {
-  std::size_t operator()(velmoryn::DockEdge edge) const noexcept {
-    return static_cast<std::size_t>(static_cast<velmoryn::DockEdge::Value>(edge));
-  }
-};

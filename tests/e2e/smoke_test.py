@@ -15,68 +15,54 @@ which ends nothing, and ends through SIGTERM instead of the menu.
 """
 
 import os
-import queue
 import signal
-import socket
-import subprocess
 import sys
 import tempfile
-import threading
 import time
+
+import velmoryn_driver
+from velmoryn_e2e import ask_socket
 
 TIMEOUT = 20.0
 
 
 class Program:
-    """The running program, its standard input and every line it prints."""
+    """The running program, read line by line; an error line fails the run."""
 
-    def __init__(self, binary, env):
-        self.process = subprocess.Popen(
-            [binary], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE, env=env)
-        self.lines = queue.Queue()
-        self.seen = []
-        self.stderr = []
-        threading.Thread(target=self._pump, args=(self.process.stdout, self.lines.put),
-                         daemon=True).start()
-        threading.Thread(target=self._pump, args=(self.process.stderr, self.stderr.append),
-                         daemon=True).start()
+    def __init__(self, binary, folders):
+        self.run = folders.launch(binary, timeout=TIMEOUT)
+        self.process = self.run.process
+        self.stderr = self.run.stderr
+        self.cursor = 0
 
-    @staticmethod
-    def _pump(stream, sink):
-        for raw in stream:
-            sink(raw.decode("utf-8").rstrip("\n"))
+    @property
+    def seen(self):
+        return self.run.lines[:self.cursor]
 
     def send(self, line):
-        self.process.stdin.write((line + "\n").encode("utf-8"))
-        self.process.stdin.flush()
+        self.run.send(line)
 
     def expect(self, predicate, what):
         """Waits for a line that satisfies the predicate; returns it."""
-        deadline = time.monotonic() + TIMEOUT
-        while True:
-            left = deadline - time.monotonic()
-            if left <= 0:
-                fail(f"no line {what} within {TIMEOUT} s", self)
-            try:
-                line = self.lines.get(timeout=left)
-            except queue.Empty:
-                continue
-            self.seen.append(line)
-            if line.startswith("error:"):
-                fail(f"unexpected error line while waiting for {what}: {line}", self)
-            if predicate(line):
-                return line
+        found = self.run.wait_for(lambda line: line.startswith("error:") or predicate(line),
+                                  TIMEOUT, self.cursor)
+        if found is None:
+            fail(f"no line {what} within {TIMEOUT} s", self)
+        self.cursor = found + 1
+        line = self.run.lines[found]
+        if not predicate(line):
+            fail(f"unexpected error line while waiting for {what}: {line}", self)
+        return line
 
     def expect_line(self, text):
         return self.expect(lambda line: line == text, repr(text))
 
     def wait_exit(self):
-        try:
-            return self.process.wait(timeout=TIMEOUT)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
+        status = self.run.wait_exit(TIMEOUT)
+        if status is None:
+            self.run.kill()
             fail("the program did not end", self)
+        return status
 
 
 def fail(message, program=None):
@@ -94,11 +80,6 @@ def check(condition, message, program=None):
         fail(message, program)
 
 
-def defaults(root, *args):
-    return subprocess.run([os.path.join(root, "usr", "bin", "defaults"), *args],
-                          capture_output=True, text=True, check=False)
-
-
 def voluntary_switches(pid):
     """Voluntary context switches of every thread of the process so far."""
     total = 0
@@ -110,22 +91,6 @@ def voluntary_switches(pid):
     return total
 
 
-def ask_over_socket(path, command):
-    """Sends one command and returns the reply lines until the server closes."""
-    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as client:
-        client.settimeout(TIMEOUT)
-        client.connect(path)
-        client.sendall((command + "\n").encode("utf-8"))
-        client.shutdown(socket.SHUT_WR)
-        data = b""
-        while True:
-            chunk = client.recv(4096)
-            if not chunk:
-                break
-            data += chunk
-    return data.decode("utf-8").splitlines()
-
-
 def main():
     args = [a for a in sys.argv[1:] if a != "--skip-idle-check"]
     idle_check = len(args) == len(sys.argv) - 1
@@ -135,25 +100,25 @@ def main():
     binary, simtool = args
 
     with tempfile.TemporaryDirectory(prefix="velmoryn-e2e-") as folder:
-        env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
-        env["HOME"] = os.path.join(folder, "home")
-        env["XDG_RUNTIME_DIR"] = os.path.join(folder, "run")
-        os.makedirs(env["HOME"])
-        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
-        root = os.path.join(env["HOME"], ".local", "share", "velmoryn", "root")
-        socket_path = os.path.join(env["XDG_RUNTIME_DIR"], "velmoryn", "control.sock")
+        # Only HOME and XDG_RUNTIME_DIR: the program finds its folders under HOME.
+        folders = velmoryn_driver.Folders(folder, xdg=False)
+        root = folders.root
+        socket_path = folders.socket_path
+
+        def defaults(*args):
+            return folders.defaults(*args, timeout=TIMEOUT)
 
         # The user's own Dock: shown, with a short delay of their own.
         os.makedirs(os.path.join(root, "usr", "bin"))
         os.symlink(os.path.abspath(simtool), os.path.join(root, "usr", "bin", "defaults"))
-        check(defaults(root, "write", "com.apple.dock", "autohide", "-bool", "false").returncode
+        check(defaults("write", "com.apple.dock", "autohide", "-bool", "false").returncode
               == 0, "could not seed autohide")
-        check(defaults(root, "write", "com.apple.dock", "autohide-delay", "-float", "0.5")
+        check(defaults("write", "com.apple.dock", "autohide-delay", "-float", "0.5")
               .returncode == 0, "could not seed autohide-delay")
-        original = defaults(root, "read", "com.apple.dock").stdout
+        original = defaults("read", "com.apple.dock").stdout
 
         # Quit through the menu.
-        program = Program(binary, env)
+        program = Program(binary, folders)
         program.expect_line("dock: autohide-delay 1000")
         program.expect_line("control: listening on " + socket_path)
         program.expect_line("ready")
@@ -172,7 +137,7 @@ def main():
         program.expect_line("dock: autohide on")
         program.expect_line("tooltip: Velmoryn / Dock非表示中")
 
-        reply = ask_over_socket(socket_path, "show")
+        reply = ask_socket(socket_path, "show")
         shows = [line for line in reply if line.startswith("show:")]
         check(len(shows) == 1, f"no show line over the socket: {reply}", program)
         check("autohide=on" in shows[0] and "autohide-delay=1000" in shows[0]
@@ -188,23 +153,23 @@ def main():
         status = program.wait_exit()
         check(status == 0, f"quit ended with status {status}", program)
         check(not os.path.exists(socket_path), "the socket outlived the program", program)
-        after = defaults(root, "read", "com.apple.dock").stdout
+        after = defaults("read", "com.apple.dock").stdout
         check(after == original, f"the Dock's settings were not restored:\n{original}\n---\n{after}")
 
         # End through SIGTERM while the Dock is hidden.
-        program = Program(binary, env)
+        program = Program(binary, folders)
         program.expect_line("ready")
         program.send("click left")
         program.expect_line("tooltip: Velmoryn / Dock非表示中")
         # The end of standard input ends nothing: the socket still answers.
         program.process.stdin.close()
-        reply = ask_over_socket(socket_path, "pointer 3 4")
+        reply = ask_socket(socket_path, "pointer 3 4")
         check("pointer: 3 4" in reply, f"no answer after the end of input: {reply}", program)
         program.process.send_signal(signal.SIGTERM)
         status = program.wait_exit()
         check(status == 0, f"SIGTERM ended with status {status}", program)
         check(not os.path.exists(socket_path), "the socket outlived SIGTERM", program)
-        after = defaults(root, "read", "com.apple.dock").stdout
+        after = defaults("read", "com.apple.dock").stdout
         check(after == original, f"SIGTERM did not restore the Dock:\n{original}\n---\n{after}")
 
     print("e2e smoke: ok")

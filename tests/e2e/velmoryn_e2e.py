@@ -13,17 +13,16 @@ and velmoryn-simtool, the rest go to unittest.
 """
 
 import os
-import plistlib
-import queue
 import re
 import shutil
 import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import unittest
+
+import velmoryn_driver
 
 # Seconds a single wait may take. Sanitizer builds and a busy machine are slow;
 # a wait ends as soon as its line comes, so a large bound costs nothing.
@@ -47,58 +46,33 @@ class E2EFailure(AssertionError):
 
 
 class Program:
-    """One running velmoryn process, its input and every line it printed."""
+    """One running velmoryn process, read line by line from where the test is."""
 
     def __init__(self, desktop, args):
         self.desktop = desktop
-        self.process = subprocess.Popen(
-            [BINARY, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE, env=desktop.env, cwd=desktop.folder)
-        self.pending = queue.Queue()
-        self.seen = []        # every line taken from `pending`, in order
-        self.stderr = []
-        self.ended = threading.Event()
-        self._readers = [
-            threading.Thread(target=self._pump, args=(self.process.stdout, self.pending.put,
-                                                      True), daemon=True),
-            threading.Thread(target=self._pump, args=(self.process.stderr, self.stderr.append,
-                                                      False), daemon=True),
-        ]
-        for reader in self._readers:
-            reader.start()
-
-    def _pump(self, stream, sink, is_stdout):
-        for raw in stream:
-            sink(raw.decode("utf-8", "replace").rstrip("\n"))
-        if is_stdout:
-            self.ended.set()
+        self.run = desktop.launch(BINARY, *args, timeout=TIMEOUT)
+        self.process = self.run.process
+        self.stderr = self.run.stderr
+        self.cursor = 0  # the lines before it have been taken
 
     # Input.
 
     def send(self, *lines):
         """Writes the lines in one go, so they reach the program together."""
-        data = "".join(line + "\n" for line in lines).encode("utf-8")
-        try:
-            self.process.stdin.write(data)
-            self.process.stdin.flush()
-        except BrokenPipeError:
+        if not self.run.send(*lines):
             self.fail(f"the program is gone; could not send {lines!r}")
 
     # Output.
 
     def next_line(self, deadline, what):
-        while True:
-            left = deadline - time.monotonic()
-            if left <= 0:
-                self.fail(f"no {what} within {TIMEOUT:g} s")
-            try:
-                line = self.pending.get(timeout=min(left, 0.25))
-            except queue.Empty:
-                if self.ended.is_set() and self.pending.empty():
-                    self.fail(f"the program ended its output before {what}")
-                continue
-            self.seen.append(line)
-            return line
+        found = self.run.wait_for(lambda line: True, max(0, deadline - time.monotonic()),
+                                  self.cursor)
+        if found is None:
+            if self.run.output_ended():
+                self.fail(f"the program ended its output before {what}")
+            self.fail(f"no {what} within {TIMEOUT:g} s")
+        self.cursor = found + 1
+        return self.run.lines[found]
 
     def until(self, wanted, what=None, allow_errors=False):
         """Reads lines up to the first that equals `wanted` (or satisfies it,
@@ -166,67 +140,36 @@ class Program:
     def wait_exit(self):
         """Waits for the process to end and its output to drain; returns the
         exit status and leaves the remaining lines in `rest()`."""
-        try:
-            status = self.process.wait(timeout=TIMEOUT)
-        except subprocess.TimeoutExpired:
+        status = self.run.wait_exit()
+        if status is None:
             self.fail("the program did not end")
-        for reader in self._readers:
-            reader.join(timeout=TIMEOUT)
         return status
 
     def rest(self):
         """Lines printed but not yet read; after wait_exit(), all of them."""
-        lines = []
-        while True:
-            try:
-                line = self.pending.get_nowait()
-            except queue.Empty:
-                return lines
-            self.seen.append(line)
-            lines.append(line)
+        with self.run.changed:
+            lines = self.run.lines[self.cursor:]
+            self.cursor += len(lines)
+        return lines
 
     def kill(self):
-        if self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
-        for stream in (self.process.stdin, self.process.stdout, self.process.stderr):
-            try:
-                stream.close()
-            except OSError:
-                pass
+        self.run.kill()
 
     def transcript(self):
         self.rest()
-        return ("--- standard output:\n" + "\n".join(self.seen) +
-                "\n--- standard error:\n" + "\n".join(self.stderr))
+        return self.run.transcript()
 
     def fail(self, message):
         self.kill()
         raise E2EFailure(message + "\n" + self.transcript())
 
 
-class Desktop:
-    """One user's folders: HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_RUNTIME_DIR."""
+class Desktop(velmoryn_driver.Folders):
+    """One user's fresh folders in a temporary directory, removed afterwards."""
 
     def __init__(self):
-        self.folder = tempfile.mkdtemp(prefix="velmoryn-e2e-")
-        self.home = os.path.join(self.folder, "home")
-        self.config = os.path.join(self.folder, "config")
-        self.data = os.path.join(self.folder, "data")
-        self.runtime = os.path.join(self.folder, "run")
-        for path in (self.home, self.config, self.data):
-            os.makedirs(path)
-        os.makedirs(self.runtime, mode=0o700)
-        self.env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
-        self.env.update(HOME=self.home, XDG_CONFIG_HOME=self.config, XDG_DATA_HOME=self.data,
-                        XDG_RUNTIME_DIR=self.runtime)
-        self.root = os.path.join(self.data, "velmoryn", "root")
-        self.domain_file = os.path.join(self.root, "Library", "Preferences",
-                                        "com.apple.dock.plist")
-        self.restarts_file = os.path.join(self.root, "Library", "Dock", "restarts")
-        self.settings_file = os.path.join(self.config, "velmoryn", "preferences.plist")
-        self.autostart_entry = os.path.join(self.config, "autostart", "velmoryn.desktop")
-        self.socket_path = os.path.join(self.runtime, "velmoryn", "control.sock")
+        super().__init__(tempfile.mkdtemp(prefix="velmoryn-e2e-"))
+        self.folder = self.base
         self.programs = []
 
     def cleanup(self):
@@ -246,69 +189,31 @@ class Desktop:
                               env=self.env, cwd=self.folder, timeout=TIMEOUT, check=False)
         return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8")
 
-    # The simulated Dock.
-
-    def seed_dock(self, domain):
-        """Gives the user a Dock domain of their own before the first launch."""
-        os.makedirs(os.path.dirname(self.domain_file), exist_ok=True)
-        with open(self.domain_file, "wb") as file:
-            plistlib.dump(domain, file, sort_keys=False)
-
-    def dock(self):
-        """The Dock's preference domain, or None when there is none."""
-        try:
-            with open(self.domain_file, "rb") as file:
-                return plistlib.load(file)
-        except FileNotFoundError:
-            return None
-
     def defaults(self, *args):
-        """Runs the stand-in `defaults` tool, as another program would."""
-        tool = os.path.join(self.root, "usr", "bin", "defaults")
-        return subprocess.run([tool, *args], capture_output=True, text=True, env=self.env,
-                              timeout=TIMEOUT, check=False)
-
-    def restarts(self):
-        """How often the Dock was restarted (`killall Dock`)."""
-        try:
-            with open(self.restarts_file, encoding="utf-8") as file:
-                return int(file.read().strip() or "0")
-        except FileNotFoundError:
-            return 0
-
-    # The program's own files.
-
-    def settings(self):
-        try:
-            with open(self.settings_file, "rb") as file:
-                return plistlib.load(file)
-        except FileNotFoundError:
-            return {}
-
-    def login_entry(self):
-        """The autostart entry's text, or None when there is none."""
-        try:
-            with open(self.autostart_entry, encoding="utf-8") as file:
-                return file.read()
-        except FileNotFoundError:
-            return None
+        return super().defaults(*args, timeout=TIMEOUT)
 
     def ask_socket(self, *commands):
         """Sends commands over the control socket, shuts down the sending side
         and returns every line received until the program closes the
         connection."""
-        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as client:
-            client.settimeout(TIMEOUT)
-            client.connect(self.socket_path)
-            client.sendall("".join(c + "\n" for c in commands).encode("utf-8"))
-            client.shutdown(socket.SHUT_WR)
-            data = b""
-            while True:
-                chunk = client.recv(65536)
-                if not chunk:
-                    break
-                data += chunk
-        return data.decode("utf-8").splitlines()
+        return ask_socket(self.socket_path, *commands)
+
+
+def ask_socket(path, *commands):
+    """Sends commands over a control socket, shuts down the sending side and
+    returns every line received until the program closes the connection."""
+    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as client:
+        client.settimeout(TIMEOUT)
+        client.connect(path)
+        client.sendall("".join(c + "\n" for c in commands).encode("utf-8"))
+        client.shutdown(socket.SHUT_WR)
+        data = b""
+        while True:
+            chunk = client.recv(65536)
+            if not chunk:
+                break
+            data += chunk
+    return data.decode("utf-8").splitlines()
 
 
 _SHOW_FIELD = re.compile(r'([a-z-]+)=("(?:[^"\\]|\\.)*"|\S+)')
@@ -389,5 +294,5 @@ def main():
 
 
 __all__ = ["Desktop", "DesktopTestCase", "Program", "E2EFailure", "main", "parse_show",
-           "parse_menu", "dock_lines", "TYPICAL_DOCK", "HIDDEN_TOOLTIP", "SHOWN_TOOLTIP",
+           "parse_menu", "dock_lines", "ask_socket", "TYPICAL_DOCK", "HIDDEN_TOOLTIP", "SHOWN_TOOLTIP",
            "HIDDEN_ICON", "SHOWN_ICON", "MENU_QUIT", "TIMEOUT"]

@@ -1,7 +1,8 @@
 // The control channel on a real Unix socket and a real pipe: the socket's
 // folder and modes, stale and foreign files, per-source order and `wait`,
 // replies to a client that has finished sending, and line splitting.
-#include "platform/linux/control_channel_linux.h"
+#include "sim/control_channel.h"
+#include "sim/number_format.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

@@ -1,6 +1,6 @@
 // The control language's parser: pure, so every form and every bad form is a
 // row in a table.
-#include "platform/linux/control_command_linux.h"
+#include "sim/control_command.h"
 
 #include <gtest/gtest.h>
 

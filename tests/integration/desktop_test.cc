@@ -1,7 +1,8 @@
 // The simulated desktop driven through its control commands on the real run
 // loop: the nested menu loop, clicks and the current event, scroll monitors,
 // the hot key's bookkeeping and the screens.
-#include "platform/linux/desktop_linux.h"
+#include "sim/number_format.h"
+#include "sim/simulated_desktop.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,8 @@
 
 #include <asio/steady_timer.hpp>
 
-#include "platform/linux/control_channel_linux.h"
 #include "platform/linux/icon_renderer_linux.h"
+#include "sim/control_channel.h"
 
 namespace velmoryn {
 namespace {

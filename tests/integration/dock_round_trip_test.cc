@@ -10,8 +10,8 @@
 #include "dock/dock.h"
 #include "dock/dock_settings_backup.h"
 #include "fakes/fake_platform.h"
-#include "platform/linux/apple_script_linux.h"
-#include "platform/linux/simulated_tool_runner_linux.h"
+#include "sim/apple_script_linux.h"
+#include "sim/simulated_tool_runner.h"
 #include "sim_test_support.h"
 
 namespace velmoryn {
@@ -85,7 +85,7 @@ TEST_F(DockRoundTrip, MissingKeysAreDeletedAgainEvenAfterTheOsascriptFallback) {
 
   Dock::saveOriginalIfNeeded();
   Dock::setupHiddenDelay();
-  scripts.setReportError(true);  // the in-process script fails; osascript does the work
+  sim.failAppleScript(true);  // the in-process script fails; osascript does the work
   Dock::toggle();
   EXPECT_TRUE(Dock::isHidden());
   Dock::restoreOriginal();

@@ -8,8 +8,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+
+#include "platform/linux/files_linux.h"
 
 namespace velmoryn::testing {
 
@@ -60,10 +61,7 @@ class ActingAsOrdinaryUser {
 };
 
 inline std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return files::readAll(path).value_or("");
 }
 
 inline void writeFile(const std::filesystem::path& path, const std::string& contents) {

@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "platform/linux/dock_domain_linux.h"
-#include "platform/linux/simulated_dock_linux.h"
+#include "platform/linux/files_linux.h"
 #include "platform/posix/posix_process_runner.h"
+#include "sim/dock_domain.h"
+#include "sim/simulated_dock.h"
 
 namespace velmoryn::simtest {
 
@@ -24,10 +24,7 @@ inline std::filesystem::path makeTemporaryDirectory() {
 }
 
 inline std::string readBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  return files::readAll(file).value_or("");
 }
 
 inline void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
@@ -77,6 +74,19 @@ class SimRoot {
   // Changes the domain without leaving a trace in it: for setting the scene.
   ProcessResult quietly(const std::string& name, const std::vector<std::string>& args) {
     return runner.run({tool(name), args, true});
+  }
+
+  // While on, the in-process AppleScript reports an error, as when System
+  // Events does not answer.
+  void failAppleScript(bool failing) const {
+    const std::filesystem::path file = root / "faults" / "applescript";
+    std::error_code ec;
+    if (!failing) {
+      std::filesystem::remove(file, ec);
+      return;
+    }
+    std::filesystem::create_directories(file.parent_path(), ec);
+    std::ofstream(file).close();
   }
 
   std::filesystem::path domainFile() const { return dockdomain::domainFile(root); }

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "dock/dock.h"
-#include "platform/linux/apple_script_linux.h"
-#include "platform/linux/simulated_tool_runner_linux.h"
+#include "platform/autohide_script.h"
+#include "sim/apple_script_linux.h"
+#include "sim/simulated_tool_runner.h"
 #include "sim_test_support.h"
 
 namespace velmoryn {
@@ -21,7 +21,7 @@ using simtest::SimRoot;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const std::string kLine(Dock::autohideLine);
+const std::string kLine(kAutohideScriptLine);
 
 struct Lines {
   void attach(SimulatedDock& dock) {
@@ -190,11 +190,11 @@ TEST(LinuxAppleScript, ReportingErrorsOnDemandFailsEvenTheAutohideLine) {
   LinuxAppleScriptFactory factory(sim.dock);
   auto hide = factory.create(kLine + "true");  // made before the switch: it still obeys it
 
-  factory.setReportError(true);
+  sim.failAppleScript(true);
   EXPECT_TRUE(hide->executeReportsError());
   EXPECT_EQ(sim.dock.view().autohide, false);
 
-  factory.setReportError(false);
+  sim.failAppleScript(false);
   EXPECT_FALSE(hide->executeReportsError());
   EXPECT_EQ(sim.dock.view().autohide, true);
 }

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "dock/dock.h"
+#include "platform/autohide_script.h"
 #include "sim_test_support.h"
 
 namespace velmoryn {
@@ -18,7 +18,7 @@ using simtest::SimRoot;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-const std::string kLine(Dock::autohideLine);
+const std::string kLine(kAutohideScriptLine);
 
 std::string missingPair(const std::string& key) {
   return "\nThe domain/default pair of (com.apple.dock, " + key + ") does not exist\n";

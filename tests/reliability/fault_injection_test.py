@@ -23,9 +23,7 @@ import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
-                                "tools"))
-import soak  # noqa: E402  (the harness lives with the soak)
+import soak  # the harness lives with the soak, in tools/ (on PYTHONPATH)
 
 BINARY = None
 LIMIT = 0.5  # seconds per tool run, instead of 10
@@ -44,7 +42,7 @@ class FaultTest(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.mkdtemp(prefix="velmoryn-fault-")
         self.desktop = soak.Desktop(BINARY, self.folder)
-        self.desktop.seed_domain(USER)
+        self.desktop.seed_dock(USER)
         self.programs = []
 
     def tearDown(self):
@@ -83,7 +81,7 @@ class FaultTest(unittest.TestCase):
 
     def assert_user_dock(self, expected=None):
         expected = USER if expected is None else expected
-        domain = self.desktop.domain()
+        domain = self.desktop.dock()
         self.assertTrue(soak.same(expected, domain), soak.describe_difference(expected, domain))
 
     def assert_no_tool_left(self):
@@ -134,7 +132,7 @@ class ToolFaults(FaultTest):
     def test_crashing_tools_leave_the_program_running_and_the_record_for_the_next_end(self):
         for fault in ("crash", "abort"):
             with self.subTest(fault=fault):
-                self.desktop.seed_domain(USER)
+                self.desktop.seed_dock(USER)
                 program = self.launch()
                 self.command(program, "click left", reply="tooltip: Velmoryn / Dock非表示中")
                 self.desktop.set_fault("defaults", fault)
@@ -197,7 +195,7 @@ class ToolFaults(FaultTest):
         restarts = self.desktop.restarts()
         self.quit(program)
         self.assertEqual(self.desktop.restarts(), restarts + 1)
-        self.assertEqual(self.desktop.domain()["autohide"], True)
+        self.assertEqual(self.desktop.dock()["autohide"], True)
         self.assertEqual(self.desktop.record(), {"originalDock.saved": True,
                                                  "originalDock.autohideDelay": 0.5,
                                                  "originalDock.autohide": False})
@@ -211,7 +209,7 @@ class ToolFaults(FaultTest):
                 user = dict(USER)
                 if "delete" in fault:
                     del user["autohide-delay"]  # restored by deleting the program's delay
-                self.desktop.seed_domain(user)
+                self.desktop.seed_dock(user)
                 program = self.launch()
                 self.command(program, "click left", reply="tooltip: Velmoryn / Dock非表示中")
                 self.desktop.set_fault("defaults", fault)
@@ -231,7 +229,7 @@ class ToolFaults(FaultTest):
 
     def test_deleting_keys_the_user_never_had_counts_as_restored(self):
         user = {k: v for k, v in USER.items() if k not in ("autohide", "autohide-delay")}
-        self.desktop.seed_domain(user)
+        self.desktop.seed_dock(user)
         self.desktop.count_calls()
         program = self.launch()
         self.quit(program)
@@ -243,7 +241,7 @@ class ToolFaults(FaultTest):
     def test_a_missing_or_hanging_killall_does_not_stop_the_restore(self):
         for fault in ("missing", "hang"):
             with self.subTest(fault=fault):
-                self.desktop.seed_domain(USER)
+                self.desktop.seed_dock(USER)
                 program = self.launch()
                 self.command(program, "click left", reply="tooltip: Velmoryn / Dock非表示中")
                 if fault == "missing":
@@ -270,7 +268,7 @@ class AppleScriptFaults(FaultTest):
         self.desktop.count_calls()
         self.command(program, "click left", reply="tooltip: Velmoryn / Dock非表示中")
         self.assertEqual(self.osascript_calls(), ["osascript -e " + AUTOHIDE_LINE + "true"])
-        self.assertEqual(self.desktop.domain()["autohide"], True)
+        self.assertEqual(self.desktop.dock()["autohide"], True)
         self.command(program, "hotkey", reply="tooltip: Velmoryn / Dock表示中")
         self.command(program, "click right", reply="menu: 1 ")
         self.command(program, "choose 1", reply="tooltip: Velmoryn / Dock非表示中")
@@ -289,7 +287,7 @@ class AppleScriptFaults(FaultTest):
     def test_a_failing_fallback_is_not_retried_and_changes_nothing(self):
         for fault in ("fail", "crash", "hang"):
             with self.subTest(fault=fault):
-                self.desktop.seed_domain(USER)
+                self.desktop.seed_dock(USER)
                 program = self.launch()
                 self.desktop.fail_applescript()
                 self.desktop.set_fault("osascript", fault)
@@ -297,7 +295,7 @@ class AppleScriptFaults(FaultTest):
                 took = self.command(program, "click left", "show", reply="show: ")
                 self.assertLess(took, LIMIT + SLACK)
                 self.assertEqual(len(self.osascript_calls()), 1)
-                self.assertEqual(self.desktop.domain()["autohide"], False)
+                self.assertEqual(self.desktop.dock()["autohide"], False)
                 # The icon claims no switch the Dock did not make; the log says why.
                 self.assertNotIn("tooltip: Velmoryn / Dock非表示中", program.lines)
                 deadline = time.monotonic() + SLACK
@@ -413,7 +411,7 @@ class OutputFaults(FaultTest):
             process.stdin.write(b"click left\nshow\nclick right\ndismiss\n")
             process.stdin.flush()
             deadline = time.monotonic() + soak.TIMEOUT
-            while self.desktop.domain().get("autohide") is not True:
+            while self.desktop.dock().get("autohide") is not True:
                 self.assertLess(time.monotonic(), deadline, "the switch did not happen")
                 time.sleep(0.01)
             process.send_signal(signal.SIGHUP)
@@ -440,7 +438,7 @@ class DiskFaults(unittest.TestCase):
             os.rmdir(self.mount)
             self.skipTest("cannot mount a small file system here (needs root)")
         self.desktop = soak.Desktop(BINARY, os.path.join(self.mount, "desktop"))
-        self.desktop.seed_domain(USER)
+        self.desktop.seed_dock(USER)
         self.filler = os.path.join(self.mount, "filler")
         self.programs = []
 
@@ -478,7 +476,7 @@ class DiskFaults(unittest.TestCase):
         self.assertEqual(program.wait_exit(), 0, program.transcript())
         # Nothing could be written back: the Dock is as the program left it,
         # the record is still on file, and a person is told.
-        self.assertEqual(self.desktop.domain()["autohide"], True)
+        self.assertEqual(self.desktop.dock()["autohide"], True)
         self.assertTrue(self.desktop.record().get("originalDock.saved"))
         told = [line for line in program.stderr if RESTORE_FAILED in line]
         self.assertEqual(len(told), 1, program.transcript())
@@ -489,7 +487,7 @@ class DiskFaults(unittest.TestCase):
         self.assertIsNotNone(program.wait_for(lambda line: line.startswith("menu: 1 ")))
         program.send("choose 7")
         self.assertEqual(program.wait_exit(), 0, program.transcript())
-        domain = self.desktop.domain()
+        domain = self.desktop.dock()
         self.assertTrue(soak.same(USER, domain), soak.describe_difference(USER, domain))
         self.assertEqual(self.desktop.record(), {})
 
@@ -503,7 +501,7 @@ class DiskFaults(unittest.TestCase):
         self.assertIsNotNone(program.wait_for(lambda line: line.startswith("menu: 1 ")))
         program.send("choose 7")
         self.assertEqual(program.wait_exit(), 0, program.transcript())
-        domain = self.desktop.domain()
+        domain = self.desktop.dock()
         self.assertTrue(soak.same(USER, domain), soak.describe_difference(USER, domain))
         self.assertEqual(len([l for l in program.stderr if "保存できません" in l]), 1,
                          program.transcript())

@@ -26,15 +26,14 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/linux/dock_domain_linux.h"
+#include "platform/autohide_script.h"
+#include "platform/linux/files_linux.h"
+#include "sim/dock_domain.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 namespace dd = velmoryn::dockdomain;
-
-constexpr std::string_view kAutohideLine =
-    "tell application \"System Events\" to tell dock preferences to set autohide to ";
 
 void out(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -234,9 +233,7 @@ int osascriptMain(const fs::path& root, const std::vector<std::string>& args) {
         "usage: osascript [-l language] [-e script] [-i] [-s {ehso}] [programfile] "
         "[argument ...]\n");
   }
-  std::optional<bool> autohide;
-  if (script == std::string(kAutohideLine) + "true") autohide = true;
-  if (script == std::string(kAutohideLine) + "false") autohide = false;
+  const std::optional<bool> autohide = velmoryn::autohideOfScript(script);
   if (!autohide) {
     return failWith("0:" + std::to_string(script.size()) +
                     ": execution error: System Events got an error: the simulated desktop "
@@ -328,27 +325,16 @@ void sleepMilliseconds(double ms) {
   }
 }
 
-void writeAllTo(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    done += static_cast<std::size_t>(n);
-  }
-}
-
 // One line per run, appended in one write so that concurrent runs never mix.
 void noteCall(const fs::path& faults, const std::string& name,
               const std::vector<std::string>& args) {
   const fs::path log = faults / "calls.log";
-  const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) return;  // only counted when a test asked for it
+  const velmoryn::files::UniqueFd fd = velmoryn::files::open(log, O_WRONLY | O_APPEND);
+  if (!fd.valid()) return;  // only counted when a test asked for it
   std::string line = name;
   for (const auto& arg : args) line += " " + arg;
   line += "\n";
-  writeAllTo(fd, line);
-  ::close(fd);
+  velmoryn::files::writeAll(fd.get(), line);
 }
 
 // Acts on the fault, if any. Returns an exit status when the tool must end
@@ -377,14 +363,14 @@ std::optional<int> applyFault(const fs::path& root, const std::string& name,
   if (fault->kind == "abort") std::abort();
   if (fault->kind == "fail") return failWith(name + ": failing as the test asked\n");
   if (fault->kind == "garbage") {
-    writeAllTo(STDOUT_FILENO, "\xff\xfe\x80 not a value \xc3\x28\n");
-    writeAllTo(STDERR_FILENO, "\x01\x02 noise\n");
+    velmoryn::files::writeAll(STDOUT_FILENO, "\xff\xfe\x80 not a value \xc3\x28\n");
+    velmoryn::files::writeAll(STDERR_FILENO, "\x01\x02 noise\n");
     return 0;
   }
   if (fault->kind == "flood") {
     const std::string mebibyte(1 << 20, 'x');
-    writeAllTo(STDOUT_FILENO, mebibyte);
-    writeAllTo(STDERR_FILENO, mebibyte);
+    velmoryn::files::writeAll(STDOUT_FILENO, mebibyte);
+    velmoryn::files::writeAll(STDERR_FILENO, mebibyte);
     return std::nullopt;
   }
   if (fault->kind == "slow") sleepMilliseconds(fault->milliseconds);

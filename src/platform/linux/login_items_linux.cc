@@ -1,18 +1,15 @@
 // Main thread only.
 #include "platform/linux/login_items_linux.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <system_error>
 
-#include "platform/linux/settings_store_linux.h"
+#include "platform/linux/files_linux.h"
 
 namespace velmoryn {
 namespace fs = std::filesystem;
@@ -160,7 +157,7 @@ LoginItemError makeError(int code, const std::string& message, const fs::path& p
 }  // namespace
 
 fs::path defaultAutostartDir() {
-  return userConfigHome() / "autostart";
+  return files::userConfigDir() / "autostart";
 }
 
 std::string desktopExecFor(const fs::path& program) {
@@ -241,11 +238,9 @@ std::string AutostartLoginItems::entryContents() const {
 }
 
 std::int64_t AutostartLoginItems::status() {
-  std::ifstream in(entry, std::ios::binary);
-  if (!in) return kLoginItemNotRegistered;
-  std::ostringstream text;
-  text << in.rdbuf();
-  auto keys = readDesktopEntry(text.str());
+  const auto text = files::readAll(entry);
+  if (!text) return kLoginItemNotRegistered;
+  auto keys = readDesktopEntry(*text);
   if (isTrue(keys, "Hidden")) return kLoginItemNotRegistered;
   auto exec = keys.find("Exec");
   if (exec == keys.end()) return kLoginItemNotRegistered;
@@ -257,7 +252,7 @@ std::int64_t AutostartLoginItems::status() {
 
 std::optional<LoginItemError> AutostartLoginItems::registerApp() {
   // Readable by the session, like every other autostart entry.
-  auto error = writeFileAtomically(entry, entryContents(), 0644);
+  auto error = files::writeAtomically(entry, entryContents(), 0644);
   if (!error) return std::nullopt;
   return makeError(error->code,
                    "ログイン時に起動する設定を書き込めません（" + reasonFor(error->code) + "）",
@@ -274,11 +269,7 @@ std::optional<LoginItemError> AutostartLoginItems::unregisterApp() {
                      entry);
   }
   // Makes the removal durable, like the write.
-  int folder = ::open(entry.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
-  }
+  files::syncFolder(entry.parent_path());
   return std::nullopt;
 }
 

@@ -34,7 +34,6 @@ class AutostartLoginItems : public LoginItemService {
   // The desktop has no approval pane: an entry switched off is edited by hand.
   void openSystemSettingsLoginItems() override {}
 
-  std::filesystem::path entryPath() const { return entry; }
   // The entry's text, as registerApp() writes it.
   std::string entryContents() const;
 

@@ -12,32 +12,26 @@
 #include <string>
 #include <system_error>
 
-#include "platform/linux/apple_script_linux.h"
-#include "platform/linux/control_channel_linux.h"
-#include "platform/linux/desktop_linux.h"
+#include "platform/linux/files_linux.h"
 #include "platform/linux/icon_renderer_linux.h"
 #include "platform/linux/log_linux.h"
 #include "platform/linux/login_items_linux.h"
 #include "platform/linux/run_loop_linux.h"
 #include "platform/linux/settings_store_linux.h"
-#include "platform/linux/simulated_dock_linux.h"
-#include "platform/linux/simulated_tool_runner_linux.h"
 #include "platform/platform_factory.h"
 #include "platform/posix/posix_process_runner.h"
+#include "sim/apple_script_linux.h"
+#include "sim/application_linux.h"
+#include "sim/control_channel.h"
+#include "sim/number_format.h"
+#include "sim/simulated_desktop.h"
+#include "sim/simulated_dock.h"
+#include "sim/simulated_tool_runner.h"
 
 namespace velmoryn {
 namespace {
 
 namespace fs = std::filesystem;
-
-// $XDG_DATA_HOME/velmoryn, else $HOME/.local/share/velmoryn.
-fs::path dataFolder() {
-  const char* dataHome = std::getenv("XDG_DATA_HOME");
-  if (dataHome && *dataHome == '/') return fs::path(dataHome) / "velmoryn";
-  const char* home = std::getenv("HOME");
-  if (home && *home == '/') return fs::path(home) / ".local" / "share" / "velmoryn";
-  return fs::path("/tmp") / ("velmoryn-" + std::to_string(::geteuid()));
-}
 
 fs::path ownExecutable() {
   std::error_code error;
@@ -81,42 +75,6 @@ double toolTimeLimit() {
   return seconds;
 }
 
-// Tests only: while <root>/faults/applescript exists, the in-process
-// AppleScript reports an error without touching the Dock, as when System
-// Events does not answer, so that the osascript fallback runs.
-class FaultableAppleScriptFactory : public AppleScriptFactory {
- public:
-  FaultableAppleScriptFactory(AppleScriptFactory& inner, fs::path faultFile)
-      : inner(inner), faultFile(std::move(faultFile)) {}
-
-  std::unique_ptr<AppleScript> create(const std::string& source) override {
-    auto script = inner.create(source);
-    if (!script) return nullptr;
-    return std::make_unique<Script>(std::move(script), faultFile);
-  }
-
- private:
-  class Script : public AppleScript {
-   public:
-    Script(std::unique_ptr<AppleScript> inner, const fs::path& faultFile)
-        : inner(std::move(inner)), faultFile(faultFile) {}
-    void compile() override { inner->compile(); }
-    std::optional<std::int64_t> executeReportsError() override {
-      constexpr std::int64_t kTimedOut = -1712;  // errAETimeout
-      std::error_code ec;
-      if (fs::exists(faultFile, ec)) return kTimedOut;
-      return inner->executeReportsError();
-    }
-
-   private:
-    std::unique_ptr<AppleScript> inner;
-    const fs::path& faultFile;  // safe because the factory lives for the whole run
-  };
-
-  AppleScriptFactory& inner;  // safe because both live for the whole run
-  const fs::path faultFile;
-};
-
 class LinuxServices : public PlatformServices {
  public:
   LinuxServices(int argc, char** argv) {
@@ -124,7 +82,7 @@ class LinuxServices : public PlatformServices {
     // has put the user's Dock settings back.
     ::signal(SIGPIPE, SIG_IGN);
 
-    const fs::path data = dataFolder();
+    const fs::path data = files::userDataDir() / "velmoryn";
     const fs::path toolsDir = ownExecutable().parent_path();
 
     auto* console = new Console;
@@ -169,8 +127,7 @@ class LinuxServices : public PlatformServices {
     installed.processes = tools;
     installed.settings = new PlistSettingsStore(defaultSettingsPath(), *log);
     installed.loginItems = new AutostartLoginItems(defaultAutostartDir(), ownExecutable());
-    installed.appleScript = new FaultableAppleScriptFactory(
-        *new LinuxAppleScriptFactory(*dock), data / "root" / "faults" / "applescript");
+    installed.appleScript = new LinuxAppleScriptFactory(*dock);
     installed.clock = new SystemClockLinux;
     installed.mainQueue = new MainQueueLinux(*loop);
     installed.utilityQueue = new UtilityQueueLinux;

@@ -39,7 +39,6 @@ class RunLoop {
   void runUntil(const std::function<bool()>& done);
   // The same while a menu is open: default-mode work waits until it closes.
   void runModalUntil(const std::function<bool()>& done);
-  bool inModalLoop() const { return modalDepth > 0; }
 
   // Any thread: work that runs in every mode (main queue, signals, commands).
   void post(std::function<void()> work);

@@ -1,4 +1,4 @@
-#include "platform/linux/control_command_linux.h"
+#include "sim/control_command.h"
 
 #include <charconv>
 #include <cmath>

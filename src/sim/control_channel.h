@@ -19,9 +19,9 @@
 
 #include <asio/steady_timer.hpp>
 
-#include "platform/linux/control_command_linux.h"
-#include "platform/linux/desktop_linux.h"
 #include "platform/linux/run_loop_linux.h"
+#include "sim/control_command.h"
+#include "sim/simulated_desktop.h"
 
 namespace velmoryn {
 

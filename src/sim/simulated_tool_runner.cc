@@ -1,5 +1,5 @@
 // Any thread, as the wrapped runner.
-#include "platform/linux/simulated_tool_runner_linux.h"
+#include "sim/simulated_tool_runner.h"
 
 namespace velmoryn {
 

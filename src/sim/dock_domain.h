@@ -22,9 +22,6 @@ std::filesystem::path domainFile(const std::filesystem::path& root);
 // <root>/Library/Dock/restarts: how often the Dock was restarted, as decimal text.
 std::filesystem::path restartsFile(const std::filesystem::path& root);
 
-// The whole file; none when it cannot be read, with errno telling why.
-std::optional<std::string> readBytes(const std::filesystem::path& file);
-
 using Value = std::variant<bool, std::int64_t, double, std::string>;
 
 // A whole domain, owned. Keys of types other than the four above are kept
@@ -69,10 +66,6 @@ struct Loaded {
 
 Loaded load(const std::filesystem::path& root);
 
-// Formats a number as `defaults read` prints a float: the shortest text that
-// reads back as the same number ("1000", "0.5").
-std::string formatReal(double value);
-
 enum class EditOutcome { changed, unchanged, failed };
 
 // Under the domain's lock: loads the domain (a missing one starts empty,
@@ -86,11 +79,6 @@ EditOutcome edit(
 
 // Removes the whole domain file under the lock: `unchanged` when there was none.
 EditOutcome removeDomain(const std::filesystem::path& root, std::string& error);
-
-// Writes bytes to the file atomically: a temporary file in the same
-// directory, fsync, rename, then fsync of the directory.
-bool writeAtomically(const std::filesystem::path& file, const std::string& bytes,
-                     std::string& error);
 
 // Adds one Dock restart to the counter, under the domain's lock.
 bool countRestart(const std::filesystem::path& root, std::string& error);

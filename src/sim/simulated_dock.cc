@@ -1,11 +1,13 @@
 // Any thread: the domain files carry their own lock; `mutex` guards only the
 // view last reported and the listener.
-#include "platform/linux/simulated_dock_linux.h"
+#include "sim/simulated_dock.h"
 
 #include <system_error>
 #include <vector>
 
-#include "platform/linux/dock_domain_linux.h"
+#include "platform/linux/files_linux.h"
+#include "sim/dock_domain.h"
+#include "sim/number_format.h"
 
 namespace velmoryn {
 namespace {
@@ -39,7 +41,7 @@ std::vector<std::string> differences(const SimulatedDock::View& before,
   }
   if (before.autohideDelay != after.autohideDelay) {
     lines.push_back(after.autohideDelay
-                        ? "dock: autohide-delay " + dockdomain::formatReal(*after.autohideDelay)
+                        ? "dock: autohide-delay " + formatNumber(*after.autohideDelay)
                         : "dock: autohide-delay removed");
   }
   if (before.orientation != after.orientation) {
@@ -91,8 +93,8 @@ std::string SimulatedDock::mapToolPath(const std::string& path) const {
 }
 
 SimulatedDock::Files SimulatedDock::readFiles() const {
-  return {dockdomain::readBytes(dockdomain::domainFile(root)),
-          dockdomain::readBytes(dockdomain::restartsFile(root))};
+  return {files::readAll(dockdomain::domainFile(root)),
+          files::readAll(dockdomain::restartsFile(root))};
 }
 
 SimulatedDock::View SimulatedDock::viewOf(const Files& files) {
@@ -152,6 +154,11 @@ void SimulatedDock::noteChange() {
   // Outside the lock, so that a listener may ask the Dock again.
   if (!report) return;
   for (const auto& line : lines) report(line);
+}
+
+bool SimulatedDock::faulty(const std::string& name) const {
+  std::error_code ec;
+  return fs::exists(root / "faults" / name, ec);
 }
 
 bool SimulatedDock::visible() const {

@@ -4,8 +4,8 @@
 // Thread-safe as the runner it wraps.
 #pragma once
 
-#include "platform/linux/simulated_dock_linux.h"
 #include "platform/process_runner.h"
+#include "sim/simulated_dock.h"
 
 namespace velmoryn {
 

@@ -48,7 +48,8 @@ class SimulatedDock {
   // The simulated Dock stays on screen unless it hides itself.
   bool visible() const;
 
-  const std::filesystem::path& rootDir() const { return root; }
+  // Tests only: true while the fault file <root>/faults/<name> exists.
+  bool faulty(const std::string& name) const;
 
  private:
   const std::filesystem::path root;

@@ -1,5 +1,5 @@
 // Main thread, except the reader thread of readFrom() and Console's listener.
-#include "platform/linux/control_channel_linux.h"
+#include "sim/control_channel.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -17,6 +17,8 @@
 #include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
+
+#include "platform/linux/files_linux.h"
 
 namespace velmoryn {
 
@@ -112,8 +114,7 @@ void CommandSource::notifyIfDrained() {
 // The socket's place and its removal at exit.
 
 fs::path defaultControlSocketPath(const fs::path& dataFolder) {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && *runtime == '/') return fs::path(runtime) / "velmoryn" / "control.sock";
+  if (auto runtime = files::userRuntimeDir()) return *runtime / "velmoryn" / "control.sock";
   return dataFolder / "control.sock";
 }
 
@@ -140,24 +141,6 @@ void removeSocketAtExit() {
 
 std::string describeErrno(const std::string& what, const fs::path& path, int code) {
   return what + " " + path.string() + ": " + std::strerror(code);
-}
-
-// A folder that only we can enter: made with mode 0700 where missing; an
-// existing one must be a real folder of ours, and loses any access for others.
-std::optional<std::string> makePrivateFolder(const fs::path& folder) {
-  fs::path partial;
-  for (const auto& part : folder) {
-    partial /= part;
-    if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
-      return describeErrno("cannot create", partial, errno);
-  }
-  struct stat info {};
-  if (::lstat(folder.c_str(), &info) != 0) return describeErrno("cannot inspect", folder, errno);
-  if (!S_ISDIR(info.st_mode)) return folder.string() + " is not a folder";
-  if (info.st_uid != ::geteuid()) return folder.string() + " belongs to another user";
-  if ((info.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0)
-    return describeErrno("cannot make private", folder, errno);
-  return std::nullopt;
 }
 
 // True when a program accepts connections on the socket file.
@@ -377,7 +360,7 @@ std::optional<std::string> ControlChannel::listen(const fs::path& socketPath) {
   if (server) return "already listening";
   if (socketPath.string().size() >= sizeof(sockaddr_un{}.sun_path))
     return "the socket path is too long: " + socketPath.string();
-  if (auto failure = makePrivateFolder(socketPath.parent_path())) return failure;
+  if (auto failure = files::makePrivateFolder(socketPath.parent_path())) return failure;
 
   struct stat existing {};
   if (::lstat(socketPath.c_str(), &existing) == 0) {

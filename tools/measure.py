@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Resource figures of the release build of velmoryn on the simulated desktop.
 
-    bench/measure.py [--no-build] [--build-dir DIR] [--runs N] [--idle SECONDS]
+    tools/measure.py [--no-build] [--build-dir DIR] [--runs N] [--idle SECONDS]
 
 1. Idle: after a launch, a toggle and one reveal that has ended, the program
    must sleep. Counts the voluntary and involuntary context switches of every
@@ -28,6 +28,8 @@ import subprocess
 import sys
 import tempfile
 import time
+
+import velmoryn_driver
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build", "release")  # the linux-release preset's folder
@@ -83,37 +85,21 @@ def build_hello(folder):
     return binary, " ".join(command[:-3])
 
 
-def user_folders(base):
-    env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
-    env.update(HOME=os.path.join(base, "home"), XDG_CONFIG_HOME=os.path.join(base, "config"),
-               XDG_DATA_HOME=os.path.join(base, "data"), XDG_RUNTIME_DIR=os.path.join(base, "run"))
-    for key in ("HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"):
-        os.makedirs(env[key], exist_ok=True)
-    os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
-    return env
-
-
 class Started:
-    """A process started with pipes, read line by line with a deadline."""
+    """A launched program, read line by line with each line's time from exec."""
 
-    def __init__(self, binary, env, cwd):
-        self.began = time.perf_counter()
-        self.process = subprocess.Popen([binary], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL, env=env, cwd=cwd, bufsize=0)
-        self.buffer = b""
+    def __init__(self, binary, folders):
+        self.run = folders.launch(binary, timeout=TIMEOUT)
+        self.process = self.run.process
+        self.cursor = 0
 
     def line(self):
         """The next line and the seconds from exec to its arrival."""
-        deadline = time.monotonic() + TIMEOUT
-        while b"\n" not in self.buffer:
-            if time.monotonic() > deadline:
-                raise RuntimeError("no line in time")
-            chunk = os.read(self.process.stdout.fileno(), 65536)
-            if not chunk:
-                raise RuntimeError("the program ended")
-            self.buffer += chunk
-        raw, self.buffer = self.buffer.split(b"\n", 1)
-        return raw.decode("utf-8"), time.perf_counter() - self.began
+        found = self.run.wait_for(lambda line: True, start=self.cursor)
+        if found is None:
+            raise RuntimeError("no line in time, or the program ended")
+        self.cursor = found + 1
+        return self.run.lines[found], self.run.arrivals[found]
 
     def until(self, wanted):
         while True:
@@ -122,7 +108,7 @@ class Started:
                 return text, at
 
     def send(self, *lines):
-        self.process.stdin.write("".join(line + "\n" for line in lines).encode("utf-8"))
+        self.run.send(*lines)
 
     def status(self, field):
         with open(f"/proc/{self.process.pid}/status", encoding="utf-8") as status:
@@ -172,7 +158,7 @@ def thread_places(pid):
 
 def measure_idle(binary, seconds):
     with tempfile.TemporaryDirectory(prefix="velmoryn-measure-") as folder:
-        program = Started(binary, user_folders(folder), folder)
+        program = Started(binary, velmoryn_driver.Folders(folder))
         try:
             program.until(lambda line: line == "ready")
             # A little life first: a toggle and a reveal that has ended, so that
@@ -195,9 +181,9 @@ def measure_idle(binary, seconds):
     return rows
 
 
-def launch_figures(binary, env, cwd, is_velmoryn):
+def launch_figures(binary, folders, is_velmoryn):
     """Seconds from exec to the first icon line and to ready, and VmHWM in kB."""
-    program = Started(binary, env, cwd)
+    program = Started(binary, folders)
     try:
         if is_velmoryn:
             _, icon_at = program.until(lambda line: line.startswith("icon: "))
@@ -220,7 +206,7 @@ def launch_timeline(binary):
     """Each line of one first launch with its time from exec, to show where
     the start-up time goes."""
     with tempfile.TemporaryDirectory(prefix="velmoryn-measure-") as folder:
-        program = Started(binary, user_folders(folder), folder)
+        program = Started(binary, velmoryn_driver.Folders(folder))
         timeline = []
         try:
             while True:
@@ -286,10 +272,10 @@ def main():
         again = os.path.join(work, "again")
         for _ in range(options.runs):
             first = tempfile.mkdtemp(dir=work)
-            results["first"].append(launch_figures(binary, user_folders(first), first, True))
+            results["first"].append(launch_figures(binary, velmoryn_driver.Folders(first), True))
             shutil.rmtree(first)
-            results["again"].append(launch_figures(binary, user_folders(again), again, True))
-            results["hello"].append(launch_figures(hello, user_folders(again), again, False))
+            results["again"].append(launch_figures(binary, velmoryn_driver.Folders(again), True))
+            results["hello"].append(launch_figures(hello, velmoryn_driver.Folders(again), False))
         for label, kind in kinds:
             icon = [r[0] for r in results[kind]]
             ready = [r[1] for r in results[kind]]

@@ -1,5 +1,5 @@
 // Any thread: every call opens its own files; writers meet at the lock file.
-#include "platform/linux/dock_domain_linux.h"
+#include "sim/dock_domain.h"
 
 #include <fcntl.h>
 #include <plist/plist.h>
@@ -14,6 +14,9 @@
 #include <cstring>
 #include <ctime>
 #include <system_error>
+
+#include "platform/linux/files_linux.h"
+#include "sim/number_format.h"
 
 namespace velmoryn::dockdomain {
 namespace {
@@ -31,45 +34,6 @@ std::string errnoText(const std::string& what, int error) {
   return what + ": " + std::strerror(error);
 }
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-  int get() const { return fd; }
-  int release() {
-    const int f = fd;
-    fd = -1;
-    return f;
-  }
-
- private:
-  int fd;
-};
-
-int openInterruptible(const char* path, int flags, mode_t mode = 0) {
-  for (;;) {
-    const int fd = ::open(path, flags | O_CLOEXEC, mode);
-    if (fd >= 0 || errno != EINTR) return fd;
-  }
-}
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // Exclusive advisory lock on a file beside the domain, held for its scope.
 // flock locks belong to the open file description, so two threads of one
 // process exclude each other as two processes do.
@@ -77,33 +41,27 @@ class DomainLock {
  public:
   explicit DomainLock(const fs::path& root) {
     const fs::path dir = domainFile(root).parent_path();
-    std::error_code ec;
-    fs::create_directories(dir, ec);
+    files::makeFolders(dir);  // a failure shows when the lock file cannot be made
     const fs::path lockFile = dir / "com.apple.dock.plist.lock";
-    Fd fd(openInterruptible(lockFile.c_str(), O_RDWR | O_CREAT, 0644));
-    if (fd.get() < 0) {
+    fd = files::open(lockFile, O_RDWR | O_CREAT, 0644);
+    if (!fd.valid()) {
       error = errnoText("cannot open " + lockFile.string(), errno);
       return;
     }
     while (::flock(fd.get(), LOCK_EX) != 0) {
       if (errno != EINTR) {
         error = errnoText("cannot lock " + lockFile.string(), errno);
+        fd = files::UniqueFd();
         return;
       }
     }
-    this->fd = fd.release();
   }
-  ~DomainLock() {
-    if (fd >= 0) ::close(fd);  // closing releases the lock
-  }
-  DomainLock(const DomainLock&) = delete;
-  DomainLock& operator=(const DomainLock&) = delete;
 
-  bool held() const { return fd >= 0; }
+  bool held() const { return fd.valid(); }
   std::string error;
 
  private:
-  int fd = -1;
+  files::UniqueFd fd;  // closing releases the lock
 };
 
 bool isBareWord(const std::string& text) {
@@ -183,7 +141,7 @@ std::string format(plist_t node, int depth, bool nested) {
     case PLIST_REAL: {
       double d = 0;
       plist_get_real_val(node, &d);
-      return formatReal(d);
+      return formatNumber(d);
     }
     case PLIST_STRING: {
       std::string text = stringOf(node);
@@ -247,6 +205,24 @@ const char* typeNameOf(plist_t node) {
   }
 }
 
+// The domain's and the counter's files, replaced whole; the error in the
+// words the stand-in tools print.
+bool writeAtomically(const fs::path& file, const std::string& bytes, std::string& error) {
+  const auto failure = files::writeAtomically(file, bytes, 0644);
+  if (!failure) return true;
+  const std::string reason = std::strerror(failure->code);
+  if (failure->step == "create folder") {
+    error = "cannot create " + failure->path.string() + ": " + reason;
+  } else if (failure->step == "create temporary file") {
+    error = "cannot create a temporary file in " + failure->path.string() + ": " + reason;
+  } else if (failure->step == "rename") {
+    error = "cannot replace " + failure->path.string() + ": " + reason;
+  } else {
+    error = "cannot write " + failure->path.string() + ": " + reason;
+  }
+  return false;
+}
+
 }  // namespace
 
 fs::path domainFile(const fs::path& root) {
@@ -255,23 +231,6 @@ fs::path domainFile(const fs::path& root) {
 
 fs::path restartsFile(const fs::path& root) {
   return root / "Library" / "Dock" / "restarts";
-}
-
-std::optional<std::string> readBytes(const fs::path& file) {
-  Fd fd(openInterruptible(file.c_str(), O_RDONLY));
-  if (fd.get() < 0) return std::nullopt;
-  std::string bytes;
-  char buffer[16384];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n > 0) {
-      bytes.append(buffer, static_cast<std::size_t>(n));
-    } else if (n == 0) {
-      return bytes;
-    } else if (errno != EINTR) {
-      return std::nullopt;
-    }
-  }
 }
 
 Domain::Domain() : dict(plist_new_dict()) {}
@@ -402,7 +361,7 @@ std::optional<Domain> Domain::fromXml(const std::string& bytes) {
 Loaded load(const fs::path& root) {
   Loaded loaded;
   const fs::path file = domainFile(root);
-  auto bytes = readBytes(file);
+  auto bytes = files::readAll(file);
   if (!bytes) {
     const int error = errno;
     loaded.status = error == ENOENT ? LoadStatus::missing : LoadStatus::unreadable;
@@ -418,46 +377,6 @@ Loaded load(const fs::path& root) {
   loaded.status = LoadStatus::ok;
   loaded.domain = std::move(*domain);
   return loaded;
-}
-
-std::string formatReal(double value) {
-  char buffer[64];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  if (ec != std::errc()) return "";
-  return std::string(buffer, end);
-}
-
-bool writeAtomically(const fs::path& file, const std::string& bytes, std::string& error) {
-  const fs::path dir = file.parent_path();
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  if (ec) {
-    error = "cannot create " + dir.string() + ": " + ec.message();
-    return false;
-  }
-  std::string temporary = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
-  Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (fd.get() < 0) {
-    error = errnoText("cannot create a temporary file in " + dir.string(), errno);
-    return false;
-  }
-  const bool written = ::fchmod(fd.get(), 0644) == 0 &&
-                       writeAll(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
-  const int writeError = errno;
-  if (!written || ::close(fd.release()) != 0) {
-    error = errnoText("cannot write " + temporary, written ? errno : writeError);
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  if (::rename(temporary.c_str(), file.c_str()) != 0) {
-    error = errnoText("cannot replace " + file.string(), errno);
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  // The rename itself reaches the disk with the directory.
-  Fd dirFd(openInterruptible(dir.c_str(), O_RDONLY | O_DIRECTORY));
-  if (dirFd.get() >= 0) ::fsync(dirFd.get());
-  return true;
 }
 
 EditOutcome edit(
@@ -502,7 +421,7 @@ long parseRestarts(const std::optional<std::string>& bytes) {
 }
 
 long restarts(const fs::path& root) {
-  return parseRestarts(readBytes(restartsFile(root)));
+  return parseRestarts(files::readAll(restartsFile(root)));
 }
 
 bool countRestart(const fs::path& root, std::string& error) {

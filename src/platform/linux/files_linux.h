@@ -1,0 +1,77 @@
+// Files and folders on Linux, written once for every adapter and the
+// simulation: descriptor ownership, whole-file reads and writes, the atomic
+// replacement of a file, private folders and the user's XDG folders. Any
+// thread; errors are values carrying errno.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velmoryn::files {
+
+// Owns one descriptor and closes it when it goes.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd(other.release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd();
+
+  bool valid() const { return fd >= 0; }
+  int get() const { return fd; }
+  int release();
+
+ private:
+  int fd;
+};
+
+// open() with O_CLOEXEC, retried when a signal interrupts it.
+UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode = 0);
+
+// Everything the file holds; nothing when it cannot be opened or read.
+std::optional<std::string> readAll(const std::filesystem::path& file);
+
+// Writes every byte, retrying interrupted and short writes; false with errno set.
+bool writeAll(int fd, std::string_view bytes);
+
+// Where and why a file operation failed.
+struct FileError {
+  int code = 0;                // errno
+  std::filesystem::path path;  // the file or folder the failing step worked on
+  std::string step;            // "create folder", "create temporary file", "write", "rename", ...
+};
+
+// Replaces `file` with `bytes` so that a crash at any instant leaves either
+// the old or the new file: a temporary file beside it (".NAME.tmp-XXXXXX"),
+// written, fsync'd, renamed over the file, the folder fsync'd. Missing folders
+// are made private (0700); the file gets `mode`.
+std::optional<FileError> writeAtomically(const std::filesystem::path& file, std::string_view bytes,
+                                         mode_t mode);
+
+// fsyncs a folder, so that a rename or removal in it reaches the disk. Some
+// file systems cannot: the change is made all the same, so that is no failure.
+void syncFolder(const std::filesystem::path& folder);
+
+// Makes the missing folders of `folder` with mode 0700.
+std::optional<FileError> makeFolders(const std::filesystem::path& folder);
+
+// A folder only we can enter: made with mode 0700 where missing; an existing
+// one must be a real folder of ours, and loses any access for others. The text
+// says what is wrong.
+std::optional<std::string> makePrivateFolder(const std::filesystem::path& folder);
+
+// The user's XDG folders by one rule: the variable when it holds an absolute
+// path, else the folder under the home ($HOME when absolute, else the user
+// database's home). Read afresh on each call.
+std::filesystem::path userConfigDir();  // $XDG_CONFIG_HOME, ~/.config
+std::filesystem::path userDataDir();    // $XDG_DATA_HOME, ~/.local/share
+// $XDG_RUNTIME_DIR, which has no fallback of its own: nothing without it.
+std::optional<std::filesystem::path> userRuntimeDir();
+
+}  // namespace velmoryn::files

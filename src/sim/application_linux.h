@@ -1,0 +1,50 @@
+// The application object and the process of the simulated desktop. Main
+// thread only.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/application.h"
+#include "platform/linux/run_loop_linux.h"
+#include "sim/console.h"
+#include "sim/event_state.h"
+
+namespace velmoryn {
+
+class ApplicationLinux : public Application {
+ public:
+  // `launched` runs after the launch notification, before "ready".
+  ApplicationLinux(RunLoop& loop, Console& console, EventState& events,
+                   std::function<void()> launched)
+      : loop(loop), console(console), events(events), launched(std::move(launched)) {}
+  void setActivationPolicyAccessory() override { accessory = true; }
+  void setDelegate(ApplicationDelegate* newDelegate) override { delegate = newDelegate; }
+  void run() override;
+  [[noreturn]] void terminate() override;
+  std::optional<CurrentEvent> currentEvent() override { return events.current; }
+
+ private:
+  RunLoop& loop;       // safe because these live for the whole run
+  Console& console;    // safe for the same reason
+  EventState& events;  // safe for the same reason
+  std::function<void()> launched;
+  ApplicationDelegate* delegate = nullptr;  // weak: the entry point keeps it
+  bool accessory = false;
+};
+
+class ProcessEnvironmentLinux : public ProcessEnvironment {
+ public:
+  ProcessEnvironmentLinux(int argc, char** argv, Console& console);
+  std::vector<std::string> arguments() override { return args; }
+  void printLine(const std::string& text) override { console.printLine(text); }
+  [[noreturn]] void exit(int status) override;
+
+ private:
+  std::vector<std::string> args;
+  Console& console;  // safe because it lives for the whole run
+};
+
+}  // namespace velmoryn

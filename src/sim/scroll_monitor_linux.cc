@@ -1,0 +1,38 @@
+// Main thread only.
+#include "sim/scroll_monitor_linux.h"
+
+#include <vector>
+
+namespace velmoryn {
+
+std::optional<MonitorToken> ScrollMonitorsLinux::addGlobalMonitor(
+    std::uint64_t mask, std::function<void(const ScrollEvent&)> handler) {
+  if (!handler) return std::nullopt;
+  const MonitorToken token = next++;
+  monitors.emplace(token, Monitor{mask, std::move(handler)});
+  return token;
+}
+
+void ScrollMonitorsLinux::removeMonitor(MonitorToken token) {
+  monitors.erase(token);
+}
+
+int ScrollMonitorsLinux::deliver(const ScrollEvent& event) {
+  std::vector<MonitorToken> tokens;
+  for (const auto& [token, monitor] : monitors) {
+    if (monitor.mask & kScrollWheelMask) tokens.push_back(token);
+  }
+  int seen = 0;
+  for (MonitorToken token : tokens) {
+    // A handler may remove monitors, its own included: look each one up afresh
+    // and call a copy.
+    auto found = monitors.find(token);
+    if (found == monitors.end()) continue;
+    auto handler = found->second.handler;
+    handler(event);
+    ++seen;
+  }
+  return seen;
+}
+
+}  // namespace velmoryn
