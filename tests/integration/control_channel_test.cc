@@ -73,7 +73,8 @@ mode_t modeOf(const fs::path& path) {
 // As in the program, the loop outlives the threads that read standard input
 // and post to it: those may still be running when a test ends.
 RunLoop& loopThatOutlivesTheTest() {
-  static std::vector<std::unique_ptr<RunLoop>> loops;
+  // Never destroyed, not even at exit, when a reader may still be posting.
+  static auto& loops = *new std::vector<std::unique_ptr<RunLoop>>;
   loops.push_back(std::make_unique<RunLoop>());
   return *loops.back();
 }
