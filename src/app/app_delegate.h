@@ -42,8 +42,6 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   bool isSwipeRevealEnabled() const;
 
  private:
-  friend class AppDelegateTestPeer;
-
   AppDelegate() = default;
 
   void installSignalHandlers();

@@ -1,18 +1,55 @@
 #include "fake_platform.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "dock/dock_testing.h"
 
 namespace velmoryn::testing {
 
+// ---- timeline
+
+void Timeline::add(std::string entry) {
+  std::lock_guard lock(mutex);
+  list.push_back(std::move(entry));
+}
+
+std::vector<std::string> Timeline::entries() const {
+  std::lock_guard lock(mutex);
+  return list;
+}
+
+std::vector<std::string> Timeline::matching(std::vector<std::string_view> prefixes) const {
+  std::vector<std::string> found;
+  for (const auto& entry : entries()) {
+    if (std::ranges::any_of(prefixes, [&](auto prefix) { return entry.starts_with(prefix); })) {
+      found.push_back(entry);
+    }
+  }
+  return found;
+}
+
+void Timeline::clear() {
+  std::lock_guard lock(mutex);
+  list.clear();
+}
+
 // ---- processes
+
+namespace {
+std::string commandLine(const ProcessRequest& request) {
+  std::string line = request.path.substr(request.path.rfind('/') + 1);
+  for (const auto& arg : request.args) line += " " + arg;
+  return line;
+}
+}  // namespace
 
 ProcessResult FakeProcessRunner::run(const ProcessRequest& request) {
   {
     std::lock_guard lock(mutex);
     recorded.push_back(request);
   }
+  note(commandLine(request));
   if (respond) return respond(request);
   return output("");
 }
@@ -32,11 +69,7 @@ std::vector<ProcessRequest> FakeProcessRunner::requests() const {
 
 std::vector<std::string> FakeProcessRunner::commandLines() const {
   std::vector<std::string> lines;
-  for (const auto& request : requests()) {
-    std::string line = request.path.substr(request.path.rfind('/') + 1);
-    for (const auto& arg : request.args) line += " " + arg;
-    lines.push_back(line);
-  }
+  for (const auto& request : requests()) lines.push_back(commandLine(request));
   return lines;
 }
 
@@ -53,37 +86,32 @@ std::optional<SettingsValue> FakeSettingsStore::object(const std::string& key) c
   return found->second;
 }
 
-void FakeSettingsStore::setBool(const std::string& key, bool value) {
-  values[key] = value;
-  operations.push_back("set " + key);
-}
-
-void FakeSettingsStore::setInteger(const std::string& key, std::int64_t value) {
-  values[key] = value;
-  operations.push_back("set " + key);
-}
-
-void FakeSettingsStore::setDouble(const std::string& key, double value) {
-  values[key] = value;
-  operations.push_back("set " + key);
+void FakeSettingsStore::set(const std::string& key, SettingsValue value) {
+  values[key] = std::move(value);
+  note("set " + key);
 }
 
 void FakeSettingsStore::remove(const std::string& key) {
   values.erase(key);
-  operations.push_back("remove " + key);
+  note("remove " + key);
+}
+
+bool FakeSettingsStore::synchronize() {
+  note("synchronize");
+  return synchronizeSucceeds;
 }
 
 // ---- login items
 
 std::int64_t FakeLoginItems::status() {
-  calls.push_back("status");
+  note("login status");
   return currentStatus;
 }
 
 // Registering a registered item and unregistering one that is not fail, as the
 // system's service does.
 std::optional<LoginItemError> FakeLoginItems::registerApp() {
-  calls.push_back("register");
+  note("login register");
   if (registerError) return registerError;
   if (currentStatus == kLoginItemEnabled || currentStatus == kLoginItemRequiresApproval) {
     return LoginItemError{"Service already registered",
@@ -94,7 +122,7 @@ std::optional<LoginItemError> FakeLoginItems::registerApp() {
 }
 
 std::optional<LoginItemError> FakeLoginItems::unregisterApp() {
-  calls.push_back("unregister");
+  note("login unregister");
   if (unregisterError) return unregisterError;
   if (currentStatus == kLoginItemNotRegistered || currentStatus == kLoginItemNotFound) {
     return LoginItemError{"Service not found", "Error Domain=SMAppServiceErrorDomain Code=6", 6};
@@ -110,12 +138,10 @@ class FakeAppleScript : public AppleScript {
  public:
   FakeAppleScript(FakeAppleScriptFactory& factory, std::string source)
       : factory(factory), source(std::move(source)) {}
-  void compile() override { factory.log.push_back("compile " + source); }
+  void compile() override { factory.note("compile " + source); }
   std::optional<std::int64_t> executeReportsError() override {
-    factory.log.push_back("execute " + source);
-    if (factory.executeReportsError) return factory.executeReportsError;
-    if (factory.onExecute) factory.onExecute(source);
-    return std::nullopt;
+    factory.note("execute " + source);
+    return factory.executeReportsError;
   }
 
  private:
@@ -125,7 +151,7 @@ class FakeAppleScript : public AppleScript {
 }  // namespace
 
 std::unique_ptr<AppleScript> FakeAppleScriptFactory::create(const std::string& source) {
-  log.push_back("create " + source);
+  note("create " + source);
   if (failCreation) return nullptr;
   return std::make_unique<FakeAppleScript>(*this, source);
 }
@@ -212,36 +238,29 @@ struct FakeSignals::Registration {
 namespace {
 class FakeSignalSource : public SignalSource {
  public:
-  FakeSignalSource(std::shared_ptr<void> keep, bool* resumed, std::vector<std::string>* log,
-                   int signalNumber)
-      : keep(std::move(keep)), resumed(resumed), log(log), signalNumber(signalNumber) {}
+  FakeSignalSource(std::shared_ptr<FakeSignals::Registration> registration,
+                   const Recorder& recorder)
+      : registration(std::move(registration)), recorder(recorder) {}
   void resume() override {
-    *resumed = true;
-    log->push_back("resume " + std::to_string(signalNumber));
+    registration->resumed = true;
+    recorder.note("resume " + std::to_string(registration->signalNumber));
   }
 
  private:
-  std::shared_ptr<void> keep;
-  bool* resumed;                  // safe because keep holds its registration
-  std::vector<std::string>* log;  // safe because the fakes outlive every source
-  int signalNumber;
+  std::shared_ptr<FakeSignals::Registration> registration;
+  const Recorder& recorder;  // safe because the fakes outlive every source
 };
 }  // namespace
 
-void FakeSignals::ignore(int signalNumber) {
-  log.push_back("ignore " + std::to_string(signalNumber));
-}
-
 std::unique_ptr<SignalSource> FakeSignals::makeSource(int signalNumber,
                                                       std::function<void()> handler) {
-  log.push_back("source " + std::to_string(signalNumber));
+  note("source " + std::to_string(signalNumber));
   if (refuseSources) return nullptr;
   auto registration = std::make_shared<Registration>();
   registration->signalNumber = signalNumber;
   registration->handler = std::move(handler);
   registrations.push_back(registration);
-  return std::make_unique<FakeSignalSource>(registration, &registration->resumed, &log,
-                                            signalNumber);
+  return std::make_unique<FakeSignalSource>(registration, *this);
 }
 
 void FakeSignals::raise(int signalNumber) {
@@ -258,6 +277,7 @@ std::optional<MonitorToken> FakeScrollMonitor::addGlobalMonitor(
     std::uint64_t mask, std::function<void(const ScrollEvent&)> handler) {
   ++addCount;
   lastMask = mask;
+  note("monitor " + std::to_string(mask));
   if (refuse) return std::nullopt;
   MonitorToken token = next++;
   handlers[token] = std::move(handler);
@@ -266,6 +286,7 @@ std::optional<MonitorToken> FakeScrollMonitor::addGlobalMonitor(
 
 void FakeScrollMonitor::removeMonitor(MonitorToken token) {
   ++removeCount;
+  note("monitor removed");
   handlers.erase(token);
 }
 
@@ -276,48 +297,40 @@ void FakeScrollMonitor::deliver(const ScrollEvent& event) {
 
 // ---- status bar
 
-void FakeStatusItem::setAutosaveName(const std::string& name) {
-  autosaveName = name;
-  log.push_back("autosave " + name);
-}
-
 void FakeStatusItem::setButtonAction(Action a) {
   if (!withButton) return;
-  log.push_back("action " + a.selector);
+  note("action " + a.selector);
   action = std::move(a);
 }
 
 void FakeStatusItem::sendActionOn(std::uint64_t mask) {
-  if (!withButton) return;
-  actionMask = mask;
-  log.push_back("mask " + std::to_string(mask));
-}
-
-void FakeStatusItem::setButtonImageDescription(const std::string& description) {
-  if (!withButton) return;
-  imageDescription = description;
+  if (withButton) note("mask " + std::to_string(mask));
 }
 
 void FakeStatusItem::setButtonImage(const IconImage& newImage) {
   if (!withButton) return;
   image = newImage;
-  log.push_back(std::string("image ") + (newImage.hidden ? "hidden" : "shown"));
+  note(std::string("image ") + (newImage.hidden ? "hidden" : "shown"));
+}
+
+void FakeStatusItem::setButtonImageDescription(const std::string& description) {
+  if (withButton) note("description " + description);
 }
 
 void FakeStatusItem::setButtonToolTip(const std::string& text) {
   if (!withButton) return;
   toolTip = text;
-  log.push_back("tooltip " + text);
+  note("tooltip " + text);
 }
 
 void FakeStatusItem::setMenu(std::optional<Menu> newMenu) {
-  log.push_back(newMenu ? "menu set" : "menu cleared");
+  note(newMenu ? "menu set" : "menu cleared");
   menu = std::move(newMenu);
 }
 
 void FakeStatusItem::performClick() {
   if (!withButton) return;
-  log.push_back("performClick");
+  note("performClick");
   if (!menu) {
     if (action) action->perform();
     return;
@@ -338,20 +351,26 @@ void FakeStatusItem::click() {
 }
 
 std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double length) {
-  lastLength = length;
+  note("statusItem " + std::to_string(static_cast<int>(length)));
   if (returnNone) return nullptr;
   auto made = std::make_unique<FakeStatusItem>();
   made->withButton = withButton;
+  made->timeline = timeline;
   item = made.get();
   return made;
 }
 
 // ---- hot keys
 
+void FakeHotKeys::called(const std::string& what) {
+  log.push_back(what);
+  note("hotkey " + what);
+}
+
 OSStatus FakeHotKeys::installEventHandler(EventTargetRef, EventHandlerProc proc,
                                           std::uint32_t typeCount, const EventTypeSpec* specs,
                                           void* data, EventHandlerRef* outRef) {
-  log.push_back("install");
+  called("install");
   types.assign(specs, specs + typeCount);
   handler = proc;
   userData = data;
@@ -363,7 +382,7 @@ OSStatus FakeHotKeys::installEventHandler(EventTargetRef, EventHandlerProc proc,
 OSStatus FakeHotKeys::registerEventHotKey(std::uint32_t code, std::uint32_t mods,
                                           EventHotKeyID hotKeyId, EventTargetRef,
                                           std::uint32_t opts, EventHotKeyRef* outRef) {
-  log.push_back("register");
+  called("register");
   keyCode = code;
   modifiers = mods;
   id = hotKeyId;
@@ -378,13 +397,13 @@ OSStatus FakeHotKeys::registerEventHotKey(std::uint32_t code, std::uint32_t mods
 }
 
 OSStatus FakeHotKeys::unregisterEventHotKey(EventHotKeyRef ref) {
-  log.push_back(ref == &hotKeyToken ? "unregister" : "unregister unknown");
+  called(ref == &hotKeyToken ? "unregister" : "unregister unknown");
   hotKeyRegistered = false;
   return kNoErr;
 }
 
 OSStatus FakeHotKeys::removeEventHandler(EventHandlerRef ref) {
-  log.push_back(ref == &handlerToken ? "remove" : "remove unknown");
+  called(ref == &handlerToken ? "remove" : "remove unknown");
   handlerInstalled = false;
   handler = nullptr;
   return kNoErr;
@@ -396,27 +415,47 @@ bool FakeHotKeys::press() {
   return true;
 }
 
-// ---- application
+// ---- application and process
 
 void FakeApplication::setDelegate(ApplicationDelegate* d) {
   delegate = d;
-  log.push_back("delegate");
+  note("delegate");
 }
 
 void FakeApplication::run() {
-  log.push_back("run");
+  note("run");
   if (delegate) delegate->applicationDidFinishLaunching();
 }
 
 void FakeApplication::terminate() {
-  log.push_back("terminate");
+  note("terminate");
   if (delegate) delegate->applicationWillTerminate();
   throw ProcessExit{0};
+}
+
+std::vector<std::string> FakeProcessEnvironment::arguments() {
+  note("arguments");
+  return args;
+}
+
+void FakeProcessEnvironment::printLine(const std::string& text) {
+  printed.push_back(text);
+  note("print " + text);
+}
+
+void FakeProcessEnvironment::exit(int status) {
+  note("exit " + std::to_string(status));
+  throw ProcessExit{status};
 }
 
 // ---- everything
 
 FakePlatform::FakePlatform() {
+  for (Recorder* fake : std::initializer_list<Recorder*>{
+           &processes, &settings, &loginItems, &appleScript, &signals, &scrollMonitor, &statusBar,
+           &hotKeys, &application, &process}) {
+    fake->timeline = &timeline;
+  }
   Platform services;
   services.processes = &processes;
   services.settings = &settings;

@@ -1,5 +1,6 @@
 // In-memory fakes of every platform service, with a manual clock, manual
-// queues and manual timers, so that time and threads are deterministic.
+// queues and manual timers, so that time and threads are deterministic. Every
+// call the core makes to a fake goes, in order, into one shared timeline.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -21,7 +23,31 @@ struct ProcessExit {
   int status;
 };
 
-class FakeProcessRunner : public ProcessRunner {
+// The calls to the platform in the order they were made, one line each, for
+// instance "defaults read com.apple.dock autohide", "set KEY", "login register",
+// "execute SOURCE", "ignore 15", "tooltip TEXT", "exit 0".
+class Timeline {
+ public:
+  void add(std::string entry);
+  std::vector<std::string> entries() const;
+  // The entries that begin with any of the prefixes, in order.
+  std::vector<std::string> matching(std::vector<std::string_view> prefixes) const;
+  void clear();
+
+ private:
+  mutable std::mutex mutex;
+  std::vector<std::string> list;
+};
+
+// A fake records into the timeline it is given; without one it records nothing.
+struct Recorder {
+  Timeline* timeline = nullptr;
+  void note(std::string entry) const {
+    if (timeline) timeline->add(std::move(entry));
+  }
+};
+
+class FakeProcessRunner : public ProcessRunner, public Recorder {
  public:
   // Answers every run; the default starts, exits 0 and prints nothing.
   std::function<ProcessResult(const ProcessRequest&)> respond;
@@ -40,48 +66,42 @@ class FakeProcessRunner : public ProcessRunner {
   std::vector<ProcessRequest> recorded;
 };
 
-class FakeSettingsStore : public SettingsStore {
+class FakeSettingsStore : public SettingsStore, public Recorder {
  public:
   std::optional<SettingsValue> object(const std::string& key) const override;
-  void setBool(const std::string& key, bool value) override;
-  void setInteger(const std::string& key, std::int64_t value) override;
-  void setDouble(const std::string& key, double value) override;
+  void setBool(const std::string& key, bool value) override { set(key, value); }
+  void setInteger(const std::string& key, std::int64_t value) override { set(key, value); }
+  void setDouble(const std::string& key, double value) override { set(key, value); }
   void remove(const std::string& key) override;
-  bool synchronize() override {
-    operations.push_back("synchronize");
-    return synchronizeSucceeds;
-  }
+  bool synchronize() override;
 
   std::map<std::string, SettingsValue> values;
   bool synchronizeSucceeds = true;
-  // "set KEY", "remove KEY", "synchronize", in order.
-  std::vector<std::string> operations;
+
+ private:
+  void set(const std::string& key, SettingsValue value);
 };
 
-class FakeLoginItems : public LoginItemService {
+class FakeLoginItems : public LoginItemService, public Recorder {
  public:
   std::int64_t status() override;
   std::optional<LoginItemError> registerApp() override;
   std::optional<LoginItemError> unregisterApp() override;
-  void openSystemSettingsLoginItems() override { calls.push_back("open settings"); }
+  void openSystemSettingsLoginItems() override { note("login open settings"); }
 
   std::int64_t currentStatus = kLoginItemNotRegistered;
   std::optional<LoginItemError> registerError;
   std::optional<LoginItemError> unregisterError;
   // The status after a successful register.
   std::int64_t statusAfterRegister = kLoginItemEnabled;
-  std::vector<std::string> calls;  // "status", "register", "unregister", "open settings"
 };
 
-class FakeAppleScriptFactory : public AppleScriptFactory {
+class FakeAppleScriptFactory : public AppleScriptFactory, public Recorder {
  public:
   std::unique_ptr<AppleScript> create(const std::string& source) override;
 
   bool failCreation = false;
   std::optional<std::int64_t> executeReportsError;  // the error number every execution reports
-  // Called on each successful execution with the script's source.
-  std::function<void(const std::string&)> onExecute;
-  std::vector<std::string> log;  // "create SRC", "compile SRC", "execute SRC"
 };
 
 class ManualClock : public Clock {
@@ -119,20 +139,18 @@ class ManualTimers : public TimerService {
   std::vector<std::shared_ptr<Entry>> entries;
 };
 
-class FakeSignals : public SignalService {
+class FakeSignals : public SignalService, public Recorder {
  public:
   bool refuseSources = false;  // makeSource gives null, as when dispatch cannot make one
   explicit FakeSignals(ManualQueue& mainQueue) : mainQueue(mainQueue) {}
-  void ignore(int signalNumber) override;
+  void ignore(int signalNumber) override { note("ignore " + std::to_string(signalNumber)); }
   std::unique_ptr<SignalSource> makeSource(int signalNumber,
                                            std::function<void()> handler) override;
   // Queues the handler of every resumed source for the signal on the main queue.
   void raise(int signalNumber);
-
-  std::vector<std::string> log;  // "ignore N", "source N", "resume N"
+  struct Registration;
 
  private:
-  struct Registration;
   ManualQueue& mainQueue;
   std::vector<std::shared_ptr<Registration>> registrations;
 };
@@ -145,7 +163,7 @@ class FakeScreens : public ScreenService {
   Point pointer;
 };
 
-class FakeScrollMonitor : public ScrollMonitorService {
+class FakeScrollMonitor : public ScrollMonitorService, public Recorder {
  public:
   std::optional<MonitorToken> addGlobalMonitor(
       std::uint64_t mask, std::function<void(const ScrollEvent&)> handler) override;
@@ -164,9 +182,10 @@ class FakeScrollMonitor : public ScrollMonitorService {
   std::map<MonitorToken, std::function<void(const ScrollEvent&)>> handlers;
 };
 
-class FakeStatusItem : public StatusItem {
+// Without a button every button call is ignored, as the status bar does.
+class FakeStatusItem : public StatusItem, public Recorder {
  public:
-  void setAutosaveName(const std::string& name) override;
+  void setAutosaveName(const std::string& name) override { note("autosave " + name); }
   bool hasButton() const override { return withButton; }
   void setButtonAction(Action action) override;
   void sendActionOn(std::uint64_t mask) override;
@@ -180,30 +199,24 @@ class FakeStatusItem : public StatusItem {
   void click();
 
   bool withButton = true;
-  std::string autosaveName;
   std::optional<Action> action;
-  std::uint64_t actionMask = 0;
   std::optional<IconImage> image;
-  std::string imageDescription;
   std::string toolTip;
   std::optional<Menu> menu;
   std::optional<Menu> lastOpenedMenu;
   // Index of the item to choose when a menu opens; none dismisses it.
   std::optional<std::size_t> choose;
-  std::vector<std::string> log;  // "autosave N", "action S", "mask M", "image hidden|shown",
-                                 // "tooltip T", "menu set", "menu cleared", "performClick"
 };
 
-class FakeStatusBar : public StatusBar {
+class FakeStatusBar : public StatusBar, public Recorder {
  public:
   std::unique_ptr<StatusItem> statusItem(double length) override;
   bool returnNone = false;
   bool withButton = true;
-  double lastLength = 0;
   FakeStatusItem* item = nullptr;  // owned by whoever asked for it
 };
 
-class FakeHotKeys : public HotKeyService {
+class FakeHotKeys : public HotKeyService, public Recorder {
  public:
   EventTargetRef applicationEventTarget() override { return &target; }
   OSStatus installEventHandler(EventTargetRef target, EventHandlerProc proc,
@@ -220,7 +233,7 @@ class FakeHotKeys : public HotKeyService {
   bool press();
 
   OSStatus registerStatus = kNoErr;
-  std::vector<std::string> log;
+  std::vector<std::string> log;  // this service's calls alone
   std::vector<EventTypeSpec> types;
   std::uint32_t keyCode = 0, modifiers = 0, options = 0;
   EventHotKeyID id{};
@@ -228,6 +241,7 @@ class FakeHotKeys : public HotKeyService {
   bool hotKeyRegistered = false;
 
  private:
+  void called(const std::string& what);
   int target = 0;
   int handlerToken = 0;
   int hotKeyToken = 0;
@@ -241,9 +255,9 @@ class FakeLog : public Log {
   std::vector<std::string> lines;
 };
 
-class FakeApplication : public Application {
+class FakeApplication : public Application, public Recorder {
  public:
-  void setActivationPolicyAccessory() override { log.push_back("accessory"); }
+  void setActivationPolicyAccessory() override { note("accessory"); }
   void setDelegate(ApplicationDelegate* d) override;
   void run() override;
   [[noreturn]] void terminate() override;
@@ -251,21 +265,20 @@ class FakeApplication : public Application {
 
   ApplicationDelegate* delegate = nullptr;
   std::optional<CurrentEvent> event;
-  std::vector<std::string> log;  // "accessory", "delegate", "run", "terminate"
 };
 
-class FakeProcessEnvironment : public ProcessEnvironment {
+class FakeProcessEnvironment : public ProcessEnvironment, public Recorder {
  public:
-  std::vector<std::string> arguments() override { return args; }
-  void printLine(const std::string& text) override { printed.push_back(text); }
-  [[noreturn]] void exit(int status) override { throw ProcessExit{status}; }
+  std::vector<std::string> arguments() override;
+  void printLine(const std::string& text) override;
+  [[noreturn]] void exit(int status) override;
 
   std::vector<std::string> args{"/Applications/Velmoryn.app/Contents/MacOS/Velmoryn"};
   std::vector<std::string> printed;
 };
 
-// All fakes together, installed as the platform for as long as it lives.
-// The Dock's one-time state is reset on construction.
+// All fakes together, installed as the platform for as long as it lives, each
+// recording into `timeline`. The Dock's one-time state is reset on construction.
 class FakePlatform {
  public:
   FakePlatform();
@@ -273,6 +286,7 @@ class FakePlatform {
   FakePlatform(const FakePlatform&) = delete;
   FakePlatform& operator=(const FakePlatform&) = delete;
 
+  Timeline timeline;
   FakeProcessRunner processes;
   FakeSettingsStore settings;
   FakeLoginItems loginItems;

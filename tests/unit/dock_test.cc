@@ -9,7 +9,6 @@ namespace velmoryn {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::FakePlatform;
 using testing::FakeProcessRunner;
 using ::testing::IsEmpty;
 
@@ -20,186 +19,148 @@ const std::string kShowLine =
 
 class DockTest : public ::testing::Test {
  protected:
-  // Answers "defaults read com.apple.dock KEY" from a table; a missing key prints nothing.
-  void answer(std::map<std::string, std::string> reads) {
-    fake.processes.respond = [reads](const ProcessRequest& request) {
-      if (request.path == "/usr/bin/defaults" && request.args.size() == 3 &&
-          request.args[0] == "read") {
-        auto found = reads.find(request.args[2]);
-        if (found == reads.end()) {
-          ProcessResult missing = FakeProcessRunner::output("");
-          missing.exitStatus = 1;
-          return missing;
-        }
-        return FakeProcessRunner::output(found->second);
-      }
-      return FakeProcessRunner::output("");
+  // Every defaults run prints this; a missing key (none) prints nothing and exits 1.
+  void answer(std::optional<std::string> out) {
+    fake.processes.respond = [out](const ProcessRequest&) {
+      ProcessResult result = FakeProcessRunner::output(out.value_or(""));
+      result.exitStatus = out ? 0 : 1;
+      return result;
     };
   }
+  std::vector<std::string> runs() {
+    return fake.timeline.matching({"defaults", "killall", "osascript"});
+  }
 
-  FakePlatform fake;
+  testing::FakePlatform fake;
 };
 
-TEST_F(DockTest, DefaultsRunsTheToolByAbsolutePathWithExactArgumentsAndTrimsItsOutput) {
-  fake.processes.respond = [](const ProcessRequest&) {
-    return FakeProcessRunner::output("  left\n");
-  };
+TEST_F(DockTest, DefaultsRunsTheToolByPathWithExactArgumentsAndGivesItsTrimmedOutput) {
+  answer("  left\n");
   EXPECT_EQ(Dock::defaults({"read", "com.apple.dock", "orientation"}), "left");
   const auto requests = fake.processes.requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].path, "/usr/bin/defaults");
   EXPECT_THAT(requests[0].args, ElementsAre("read", "com.apple.dock", "orientation"));
   EXPECT_TRUE(requests[0].captureStdout);
-}
-
-TEST_F(DockTest, DefaultsGivesTheEmptyTextWhenTheToolCannotStartOrPrintsNoUtf8) {
-  fake.processes.respond = [](const ProcessRequest&) { return ProcessResult{}; };
-  EXPECT_EQ(Dock::defaults({"read", "com.apple.dock", "autohide"}), "");
-  fake.processes.respond = [](const ProcessRequest&) { return FakeProcessRunner::output("1\xfe"); };
+  fake.processes.respond = [](const ProcessRequest&) { return ProcessResult{}; };  // no start
   EXPECT_EQ(Dock::defaults({"read", "com.apple.dock", "autohide"}), "");
 }
 
-TEST_F(DockTest, EachScriptIsCreatedAndCompiledOnceAndOnlyExecutedAfterwards) {
+TEST_F(DockTest, EachScriptIsBuiltOnceAndAnErrorFallsBackToOsascriptWithTheSameLine) {
   Dock::hide();
   Dock::hide();
+  fake.appleScript.executeReportsError = -1743;
   Dock::show();
-  EXPECT_THAT(fake.appleScript.log,
+  Dock::restartDock();
+  EXPECT_THAT(fake.timeline.entries(),
               ElementsAre("create " + kHideLine, "compile " + kHideLine, "execute " + kHideLine,
                           "execute " + kHideLine, "create " + kShowLine, "compile " + kShowLine,
-                          "execute " + kShowLine));
-  EXPECT_THAT(fake.processes.requests(), IsEmpty());
-}
-
-TEST_F(DockTest, AScriptErrorRunsOsascriptOnceWithTheSameLine) {
-  fake.appleScript.executeReportsError = -1743;
-  Dock::setAutoHide(false);
-  const auto requests = fake.processes.requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].path, "/usr/bin/osascript");
-  EXPECT_THAT(requests[0].args, ElementsAre("-e", kShowLine));
-  EXPECT_FALSE(requests[0].captureStdout);
+                          "execute " + kShowLine, "osascript -e " + kShowLine, "killall Dock"));
 }
 
 TEST_F(DockTest, AScriptThatCouldNotBeCreatedDoesNothingInThatDirectionForTheRun) {
   fake.appleScript.failCreation = true;
   fake.appleScript.executeReportsError = -1743;
-  Dock::hide();
+  EXPECT_FALSE(Dock::hide().switched);
   fake.appleScript.failCreation = false;
   Dock::hide();
-  EXPECT_THAT(fake.appleScript.log, ElementsAre("create " + kHideLine));
-  EXPECT_THAT(fake.processes.requests(), IsEmpty());
+  EXPECT_THAT(fake.timeline.entries(), ElementsAre("create " + kHideLine));
 }
 
-TEST_F(DockTest, RestartDockKillsTheDockAndWritesNothing) {
-  Dock::restartDock();
-  EXPECT_THAT(fake.processes.commandLines(), ElementsAre("killall Dock"));
-  EXPECT_FALSE(fake.processes.requests()[0].captureStdout);
-}
-
-TEST_F(DockTest, ALongEnoughDelayIsLeftAlone) {
-  for (const char* delay : {"1000", "100", "150", "1e3"}) {
-    fake.processes.clear();
-    answer({{"autohide-delay", delay}});
+TEST_F(DockTest, ADelayOfAtLeast100IsKeptAndAnyOtherBecomes1000WithADockRestart) {
+  const std::vector<std::string> kept = {"defaults read com.apple.dock autohide-delay"};
+  std::vector<std::string> replaced = kept;
+  replaced.insert(replaced.end(),
+                  {"defaults write com.apple.dock autohide-delay -float 1000", "killall Dock"});
+  for (const auto& [delay, keeps] :
+       std::vector<std::pair<std::optional<std::string>, bool>>{{"100", true},
+                                                                {"150", true},
+                                                                {"1000", true},
+                                                                {"1e3", true},
+                                                                {"0x100", true},
+                                                                {"99.9", false},
+                                                                {"99.99999", false},
+                                                                {"0.5", false},
+                                                                {"0", false},
+                                                                {"-500", false},
+                                                                {"abc", false},
+                                                                {"1000 s", false},
+                                                                {"nan", false},
+                                                                {"inf", false},
+                                                                {std::nullopt, false}}) {
+    fake.timeline.clear();
+    answer(delay);
     Dock::setupHiddenDelay();
-    EXPECT_THAT(fake.processes.commandLines(),
-                ElementsAre("defaults read com.apple.dock autohide-delay"))
-        << delay;
+    EXPECT_EQ(runs(), keeps ? kept : replaced) << delay.value_or("(missing)");
   }
 }
 
-TEST_F(DockTest, AShortMissingOrUnreadableDelayBecomes1000AndTheDockRestarts) {
-  // Infinity and not-a-number are no delay either.
-  for (const char* delay : {"99.9", "0.5", "0", "-5", "abc", "1000 s", "nan", "inf", "-inf"}) {
-    fake.processes.clear();
-    answer({{"autohide-delay", delay}});
-    Dock::setupHiddenDelay();
-    EXPECT_THAT(
-        fake.processes.commandLines(),
-        ElementsAre("defaults read com.apple.dock autohide-delay",
-                    "defaults write com.apple.dock autohide-delay -float 1000", "killall Dock"))
-        << delay;
+TEST_F(DockTest, TheDockIsHiddenExactlyWhenAutohideReadsOneAndToggleSwitchesToTheOpposite) {
+  for (const auto& [text, hidden] :
+       std::vector<std::pair<std::optional<std::string>, bool>>{{"1\n", true},
+                                                                {"0", false},
+                                                                {"true", false},
+                                                                {"", false},
+                                                                {"11", false},
+                                                                {std::nullopt, false}}) {
+    answer(text);
+    EXPECT_EQ(Dock::isHidden(), hidden) << text.value_or("(missing)");
+    Dock::toggle();
+    EXPECT_EQ(fake.timeline.matching({"execute"}).back(),
+              "execute " + (hidden ? kShowLine : kHideLine));
   }
-  fake.processes.clear();
-  answer({});
-  Dock::setupHiddenDelay();
-  EXPECT_EQ(fake.processes.commandLines().size(), 3u);
 }
 
-TEST_F(DockTest, TheDockIsHiddenExactlyWhenAutohideReadsOne) {
-  answer({{"autohide", "1\n"}});
-  EXPECT_TRUE(Dock::isHidden());
-  for (const char* text : {"0", "true", "", "yes", "11"}) {
-    answer({{"autohide", text}});
-    EXPECT_FALSE(Dock::isHidden()) << text;
+TEST(DockEdgeFrom, NamesLeftAndRightExactlyAndFallsBackToBottom) {
+  EXPECT_EQ(DockEdge::from("left"), DockEdge::left);
+  EXPECT_EQ(DockEdge::from("right"), DockEdge::right);
+  for (const char* text : {"bottom", "", "LEFT", "Right", " left", "left\n"}) {
+    EXPECT_EQ(DockEdge::from(text), DockEdge::bottom) << '"' << text << '"';
   }
-  answer({});
-  EXPECT_FALSE(Dock::isHidden());
-}
-
-TEST_F(DockTest, ToggleSwitchesToTheOppositeOfWhatTheDockSaysNow) {
-  answer({{"autohide", "1"}});
-  Dock::toggle();
-  EXPECT_EQ(fake.appleScript.log.back(), "execute " + kShowLine);
-  answer({{"autohide", "0"}});
-  Dock::toggle();
-  EXPECT_EQ(fake.appleScript.log.back(), "execute " + kHideLine);
-  answer({});
-  Dock::toggle();
-  EXPECT_EQ(fake.appleScript.log.back(), "execute " + kHideLine);
 }
 
 class DockEdgeCacheTest : public DockTest {
  protected:
-  void SetUp() override { answer({{"orientation", "left"}}); }
-  std::size_t orientationReads() { return fake.processes.requests().size(); }
+  void SetUp() override { answer("left"); }
+  // Runs a refresh that a read started: the tool on the utility queue, the result on the main.
+  void completeRefresh() {
+    EXPECT_EQ(fake.utilityQueue.drain(), 1);
+    EXPECT_EQ(fake.mainQueue.drain(), 1);
+  }
 };
 
-TEST_F(DockEdgeCacheTest, TheFirstReadWithoutPrimingAnswersBottomAndStartsOneRefresh) {
-  EXPECT_EQ(Dock::edge(), DockEdge::bottom);
-  EXPECT_EQ(fake.utilityQueue.pending(), 1u);
-  EXPECT_EQ(orientationReads(), 0u);  // the tool runs on the utility queue, not here
-
+TEST_F(DockEdgeCacheTest, AReadStartsOneRefreshOnlyOnceTheCacheIsOlderThanFiveSeconds) {
+  EXPECT_EQ(Dock::edge(), DockEdge::bottom);  // never read: the distant past is stale
+  EXPECT_THAT(runs(), IsEmpty()) << "the tool runs on the utility queue, not here";
+  answer("right");
   EXPECT_EQ(Dock::edge(), DockEdge::bottom);  // still refreshing: no second refresh
-  EXPECT_EQ(fake.utilityQueue.pending(), 1u);
-
-  fake.utilityQueue.drain();
-  EXPECT_EQ(orientationReads(), 1u);
-  EXPECT_EQ(Dock::edge(), DockEdge::bottom);  // the result waits for the main queue
-  fake.mainQueue.drain();
-  EXPECT_EQ(Dock::edge(), DockEdge::left);
-  EXPECT_EQ(fake.utilityQueue.pending(), 0u);
+  fake.clock.current += 60;
+  completeRefresh();
+  EXPECT_EQ(Dock::edge(), DockEdge::right);
+  for (const char* edge : {"left", "right"}) {  // and so on, refresh after refresh
+    answer(edge);
+    fake.clock.current += 5.0;  // counted from the completion on the main thread
+    Dock::edge();
+    EXPECT_EQ(fake.utilityQueue.pending(), 0u);
+    fake.clock.current += 0.001;
+    Dock::edge();
+    completeRefresh();
+    EXPECT_EQ(Dock::edge(), DockEdge::from(edge));
+  }
+  EXPECT_EQ(runs().size(), 3u);
 }
 
-TEST_F(DockEdgeCacheTest, AfterPrimingReadsStartNoProcessForFiveSecondsInclusive) {
+TEST_F(DockEdgeCacheTest, PrimingReadsAtOnceAndARefreshUnderWayStillOverwritesIt) {
   Dock::primeEdge();
-  EXPECT_EQ(orientationReads(), 1u);
-  fake.clock.current += 5.0;
+  EXPECT_EQ(runs().size(), 1u);
   EXPECT_EQ(Dock::edge(), DockEdge::left);
-  EXPECT_EQ(fake.utilityQueue.pending(), 0u);
-
-  fake.clock.current += 0.001;
-  EXPECT_EQ(Dock::edge(), DockEdge::left);
-  EXPECT_EQ(fake.utilityQueue.pending(), 1u);
-}
-
-TEST_F(DockEdgeCacheTest, TheCacheAgeCountsFromWhenTheRefreshCompletedOnTheMainThread) {
-  Dock::edge();
-  fake.utilityQueue.drain();
-  fake.clock.current += 30;  // the completion waits a long time on the main queue
-  fake.mainQueue.drain();
-  fake.clock.current += 5.0;
-  Dock::edge();
-  EXPECT_EQ(fake.utilityQueue.pending(), 0u);
-}
-
-TEST_F(DockEdgeCacheTest, PrimingDuringARefreshLeavesTheRefreshToFinishAndOverwrite) {
-  Dock::edge();
-  answer({{"orientation", "right"}});
+  fake.clock.current += 5.001;
+  Dock::edge();  // starts a refresh, which will read "left"
+  answer("right");
   Dock::primeEdge();
   EXPECT_EQ(Dock::edge(), DockEdge::right);
-  answer({{"orientation", "left"}});
-  fake.utilityQueue.drain();
-  fake.mainQueue.drain();
+  answer("left");
+  completeRefresh();
   EXPECT_EQ(Dock::edge(), DockEdge::left);
 }
 

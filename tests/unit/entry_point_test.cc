@@ -1,3 +1,6 @@
+// The command line of both login paths, through the process entry: the
+// entry point's "--register-login" and "--unregister-login", answered before
+// the application starts, and "--login on|off|status", answered at launch.
 #include "app/entry_point.h"
 
 #include <gmock/gmock.h>
@@ -13,143 +16,166 @@ namespace velmoryn {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::FakePlatform;
-using ::testing::IsEmpty;
-using testing::ProcessExit;
 
-class EntryPointTest : public ::testing::Test {
- protected:
-  ~EntryPointTest() override {
-    delegate.reset();
-    app = nullptr;
-  }
+constexpr const char* kNotRegistered = "print 未登録（ログイン時に起動しません）";
+constexpr const char* kEnabled = "print 登録済み（ログイン時に起動します）";
+constexpr const char* kApproval =
+    "print 要許可（システム設定 > 一般 > ログイン項目 で有効にしてください）";
+constexpr const char* kNotFound = "print 未登録（/Applications に入れてから実行してください）";
+constexpr const char* kUsage = "print 使い方: --login on|off|status";
+constexpr const char* kMarker = "menuBarBoot.loginRegistered";
+const LoginItemError kDenied{"Operation not permitted",
+                             "Error Domain=SMAppServiceErrorDomain Code=1"};
 
-  void arguments(std::vector<std::string> extra) {
-    fake.process.args = {"/Applications/Velmoryn.app/Contents/MacOS/Velmoryn"};
-    fake.process.args.insert(fake.process.args.end(), extra.begin(), extra.end());
-  }
-
-  // The exit status, whether the process ended or the entry point returned.
-  std::optional<int> run() {
-    try {
-      return runEntryPoint();
-    } catch (const ProcessExit& exit) {
-      ended = true;
-      return exit.status;
-    }
-  }
-
-  FakePlatform fake;
-  bool ended = false;
+struct Row {
+  std::vector<std::string> args;
+  std::int64_t status;  // of the login item before
+  // The login service's calls, the marker's writes and the process's output, in order.
+  std::vector<std::string> seen;
+  std::optional<bool> marker;  // afterwards
+  bool fails = false;          // the service refuses to register and to unregister
+  std::int64_t statusAfterRegister = kLoginItemEnabled;
 };
 
-const LoginItemError kDenied{
-    "Operation not permitted",
-    "Error Domain=SMAppServiceErrorDomain Code=1 \"Operation not permitted\" "
-    "UserInfo={NSLocalizedFailureReason=Operation not permitted}"};
-
-TEST_F(EntryPointTest, RegisterPrintsTheStatusReadAfterTheOperationAndExitsZero) {
-  fake.loginItems.statusAfterRegister = kLoginItemRequiresApproval;
-  arguments({"--register-login"});
-
-  EXPECT_EQ(run(), 0);
-
-  EXPECT_TRUE(ended);
-  EXPECT_THAT(fake.loginItems.calls, ElementsAre("register", "status"));
-  EXPECT_THAT(fake.process.printed, ElementsAre("status: 2 (1=enabled)"));
-  EXPECT_THAT(fake.application.log, IsEmpty());
-  EXPECT_EQ(app, nullptr);
-  EXPECT_EQ(delegate, nullptr);
-  EXPECT_THAT(fake.settings.operations, IsEmpty());
+void PrintTo(const Row& row, std::ostream* out) {
+  for (const auto& arg : row.args) *out << '"' << arg << "\" ";
+  *out << "with the item's status " << row.status;
 }
 
-TEST_F(EntryPointTest, UnregisterPrintsTheNewStatusAndExitsZero) {
-  fake.loginItems.currentStatus = kLoginItemEnabled;
-  arguments({"--unregister-login"});
+class LoginCommandLine : public ::testing::TestWithParam<Row> {};
 
-  EXPECT_EQ(run(), 0);
+TEST_P(LoginCommandLine, AnswersWithOneLineAndItsExitStatus) {
+  const Row& row = GetParam();
+  testing::FakePlatform fake;
+  fake.process.args.insert(fake.process.args.end(), row.args.begin(), row.args.end());
+  fake.loginItems.currentStatus = row.status;
+  fake.loginItems.statusAfterRegister = row.statusAfterRegister;
+  if (row.fails) fake.loginItems.registerError = fake.loginItems.unregisterError = kDenied;
 
-  EXPECT_THAT(fake.loginItems.calls, ElementsAre("unregister", "status"));
-  EXPECT_THAT(fake.process.printed, ElementsAre("status: 0 (1=enabled)"));
-}
-
-TEST_F(EntryPointTest, WithBothOptionsOnlyUnregisterIsPerformed) {
-  for (auto args :
-       std::vector<std::vector<std::string>>{{"--register-login", "--unregister-login"},
-                                             {"--unregister-login", "--register-login"}}) {
-    fake.loginItems.calls.clear();
-    fake.loginItems.currentStatus = kLoginItemEnabled;
-    arguments(args);
-
-    EXPECT_EQ(run(), 0);
-    EXPECT_THAT(fake.loginItems.calls, ElementsAre("unregister", "status")) << args[0];
+  try {
+    runEntryPoint();
+    ADD_FAILURE() << "the process did not end";
+  } catch (const testing::ProcessExit&) {
   }
+  delegate.reset();
+  app = nullptr;
+
+  EXPECT_EQ(fake.timeline.matching({"login", "set menuBarBoot", "print", "exit"}), row.seen);
+  const auto marker = fake.settings.object(kMarker);
+  EXPECT_EQ(marker ? std::optional(std::get<bool>(*marker)) : std::nullopt, row.marker);
 }
 
-TEST_F(EntryPointTest, AFailurePrintsOnlyTheFullErrorAndExitsOne) {
-  fake.loginItems.registerError = kDenied;
-  arguments({"--register-login"});
+const std::string kSet = std::string("set ") + kMarker;
 
-  EXPECT_EQ(run(), 1);
+INSTANTIATE_TEST_SUITE_P(
+    EntryOptions, LoginCommandLine,
+    ::testing::Values(
+        // The status is read after the operation.
+        Row{{"--register-login"},
+            0,
+            {"login register", "login status", "print status: 2 (1=enabled)", "exit 0"},
+            {},
+            false,
+            kLoginItemRequiresApproval},
+        Row{{"--unregister-login"},
+            1,
+            {"login unregister", "login status", "print status: 0 (1=enabled)", "exit 0"},
+            {}},
+        // Both given, in either order: only unregister.
+        Row{{"--register-login", "--unregister-login"},
+            1,
+            {"login unregister", "login status", "print status: 0 (1=enabled)", "exit 0"},
+            {}},
+        Row{{"--unregister-login", "--register-login"},
+            1,
+            {"login unregister", "login status", "print status: 0 (1=enabled)", "exit 0"},
+            {}},
+        // Anywhere among the arguments; "--login" is then never looked at.
+        Row{{"--login", "off", "--register-login"},
+            0,
+            {"login register", "login status", "print status: 1 (1=enabled)", "exit 0"},
+            {}},
+        Row{{"--register-login"},
+            0,
+            {"login register", "print error: " + kDenied.description, "exit 1"},
+            {},
+            true},
+        Row{{"--unregister-login"},
+            1,
+            {"login unregister", "print error: " + kDenied.description, "exit 1"},
+            {},
+            true},
+        // Look-alikes start the program, which answers "--login" at launch.
+        Row{{"--REGISTER-LOGIN", "--register-login=1", "-unregister-login", "--unregister-login ",
+             "--login", "status"},
+            1,
+            {"login status", kEnabled, "login status", "exit 0"},
+            {}}));
 
-  EXPECT_TRUE(ended);
-  EXPECT_THAT(fake.process.printed, ElementsAre("error: " + kDenied.description));
-  EXPECT_THAT(fake.loginItems.calls, ElementsAre("register"));
-  EXPECT_THAT(fake.log.lines, IsEmpty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    LoginOption, LoginCommandLine,
+    ::testing::Values(
+        // The status command exits 0 only for an enabled item.
+        Row{{"--login", "status"},
+            0,
+            {"login status", kNotRegistered, "login status", "exit 1"},
+            {}},
+        Row{{"--login", "status"}, 2, {"login status", kApproval, "login status", "exit 1"}, {}},
+        Row{{"--login", "status"}, 3, {"login status", kNotFound, "login status", "exit 1"}, {}},
+        Row{{"--login", "status"},
+            99,
+            {"login status", "print 不明", "login status", "exit 1"},
+            {}},
+        Row{{"--verbose", "--login"}, 1, {"login status", kEnabled, "login status", "exit 0"}, {}},
+        Row{{"--login", "status", "--login", "off"},
+            1,
+            {"login status", kEnabled, "login status", "exit 0"},
+            {}},
+        // On and off store the marker before the line; their exit tells only whether the operation
+        // worked.
+        Row{{"--login", "on"},
+            0,
+            {"login register", kSet, "login status", kApproval, "exit 0"},
+            true,
+            false,
+            kLoginItemRequiresApproval},
+        Row{{"--login", "on"},
+            1,
+            {"login register", "login status", kSet, "login status", kEnabled, "exit 0"},
+            true},
+        Row{{"--login", "off"},
+            1,
+            {"login unregister", kSet, "login status", kNotRegistered, "exit 0"},
+            false},
+        Row{{"--login", "off"},
+            0,
+            {"login unregister", "login status", kSet, "login status", kNotRegistered, "exit 0"},
+            false},
+        Row{{"--login", "on"},
+            0,
+            {"login register", "print 登録に失敗しました: Operation not permitted", "exit 1"},
+            {},
+            true},
+        Row{{"--login", "off"},
+            1,
+            {"login unregister", "print 解除に失敗しました: Operation not permitted", "exit 1"},
+            {},
+            true},
+        Row{{"--login", "ON"}, 0, {kUsage, "exit 1"}, {}},
+        Row{{"--login", ""}, 0, {kUsage, "exit 1"}, {}},
+        Row{{"--login", "--login", "on"}, 0, {kUsage, "exit 1"}, {}}));
 
-TEST_F(EntryPointTest, AFailedUnregisterAlsoExitsOne) {
-  fake.loginItems.unregisterError = kDenied;
-  arguments({"--unregister-login"});
-
-  EXPECT_EQ(run(), 1);
-  EXPECT_THAT(fake.process.printed, ElementsAre("error: " + kDenied.description));
-}
-
-TEST_F(EntryPointTest, TheOptionsCountAnywhereAndTheLoginOptionIsNeverLookedAt) {
-  arguments({"--login", "off", "--register-login"});
-
-  EXPECT_EQ(run(), 0);
-
-  EXPECT_THAT(fake.loginItems.calls, ElementsAre("register", "status"));
-  EXPECT_THAT(fake.process.printed, ElementsAre("status: 1 (1=enabled)"));
-  EXPECT_THAT(fake.settings.operations, IsEmpty());
-}
-
-TEST_F(EntryPointTest, WithoutEitherOptionTheApplicationStartsAsAnAccessory) {
-  EXPECT_EQ(run(), 0);
-
-  EXPECT_FALSE(ended);
-  EXPECT_THAT(fake.application.log, ElementsAre("accessory", "delegate", "run"));
+TEST(EntryPoint, WithoutALoginOptionTheApplicationStartsAsAnAccessory) {
+  testing::FakePlatform fake;
+  fake.process.args.insert(fake.process.args.end(), {"--Login", "on", "--login=on"});
+  EXPECT_EQ(runEntryPoint(), 0);
   EXPECT_EQ(app, &fake.application);
-  ASSERT_NE(delegate, nullptr);
   EXPECT_EQ(fake.application.delegate, delegate.get());
-  // The run loop's launch notification reached the delegate.
+  EXPECT_THAT(fake.timeline.matching({"accessory", "delegate", "run", "arguments", "print"}),
+              ElementsAre("arguments", "accessory", "delegate", "run", "arguments"));
   EXPECT_NE(fake.statusBar.item, nullptr);
-  EXPECT_THAT(fake.process.printed, IsEmpty());
-}
-
-TEST_F(EntryPointTest, OptionsThatOnlyLookAlikeStartTheApplication) {
-  arguments({"--Register-Login", "--register-login=1", "register-login", "--unregister-login ",
-             "-unregister-login"});
-
-  EXPECT_EQ(run(), 0);
-
-  EXPECT_FALSE(ended);
-  EXPECT_THAT(fake.application.log, ElementsAre("accessory", "delegate", "run"));
-  EXPECT_THAT(fake.loginItems.calls, ::testing::Not(::testing::Contains("unregister")));
-}
-
-TEST_F(EntryPointTest, ALoginOptionWithoutTheEntryOptionsIsAnsweredAfterLaunch) {
-  fake.loginItems.currentStatus = kLoginItemEnabled;
-  arguments({"--REGISTER-LOGIN", "--login", "status"});
-
-  EXPECT_EQ(run(), 0);
-
-  EXPECT_TRUE(ended);
-  EXPECT_THAT(fake.application.log, ElementsAre("accessory", "delegate", "run"));
-  EXPECT_THAT(fake.process.printed, ElementsAre("登録済み（ログイン時に起動します）"));
-  EXPECT_EQ(fake.statusBar.item, nullptr);
+  delegate.reset();
+  app = nullptr;
 }
 
 }  // namespace
