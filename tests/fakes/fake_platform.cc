@@ -1,13 +1,10 @@
 #include "fake_platform.h"
 
 #include <algorithm>
-#include <initializer_list>
 
 #include "dock/dock_testing.h"
 
 namespace velmoryn::testing {
-
-// ---- timeline
 
 void Timeline::add(std::string entry) {
   std::lock_guard lock(mutex);
@@ -20,12 +17,10 @@ std::vector<std::string> Timeline::entries() const {
 }
 
 std::vector<std::string> Timeline::matching(std::vector<std::string_view> prefixes) const {
-  std::vector<std::string> found;
-  for (const auto& entry : entries()) {
-    if (std::ranges::any_of(prefixes, [&](auto prefix) { return entry.starts_with(prefix); })) {
-      found.push_back(entry);
-    }
-  }
+  std::vector<std::string> found = entries();
+  std::erase_if(found, [&](const std::string& entry) {
+    return std::ranges::none_of(prefixes, [&](auto prefix) { return entry.starts_with(prefix); });
+  });
   return found;
 }
 
@@ -34,24 +29,20 @@ void Timeline::clear() {
   list.clear();
 }
 
-// ---- processes
-
-namespace {
-std::string commandLine(const ProcessRequest& request) {
+ProcessResult FakeProcessRunner::run(const ProcessRequest& request) {
   std::string line = request.path.substr(request.path.rfind('/') + 1);
   for (const auto& arg : request.args) line += " " + arg;
-  return line;
-}
-}  // namespace
-
-ProcessResult FakeProcessRunner::run(const ProcessRequest& request) {
+  note(line);
   {
     std::lock_guard lock(mutex);
     recorded.push_back(request);
   }
-  note(commandLine(request));
-  if (respond) return respond(request);
-  return output("");
+  return respond ? respond(request) : output("");
+}
+
+std::vector<ProcessRequest> FakeProcessRunner::requests() const {
+  std::lock_guard lock(mutex);
+  return recorded;
 }
 
 ProcessResult FakeProcessRunner::output(const std::string& out) {
@@ -62,60 +53,11 @@ ProcessResult FakeProcessRunner::output(const std::string& out) {
   return result;
 }
 
-std::vector<ProcessRequest> FakeProcessRunner::requests() const {
-  std::lock_guard lock(mutex);
-  return recorded;
-}
-
-std::vector<std::string> FakeProcessRunner::commandLines() const {
-  std::vector<std::string> lines;
-  for (const auto& request : requests()) lines.push_back(commandLine(request));
-  return lines;
-}
-
-void FakeProcessRunner::clear() {
-  std::lock_guard lock(mutex);
-  recorded.clear();
-}
-
-// ---- settings
-
-std::optional<SettingsValue> FakeSettingsStore::object(const std::string& key) const {
-  auto found = values.find(key);
-  if (found == values.end()) return std::nullopt;
-  return found->second;
-}
-
-void FakeSettingsStore::set(const std::string& key, SettingsValue value) {
-  values[key] = std::move(value);
-  note("set " + key);
-}
-
-void FakeSettingsStore::remove(const std::string& key) {
-  values.erase(key);
-  note("remove " + key);
-}
-
-bool FakeSettingsStore::synchronize() {
-  note("synchronize");
-  return synchronizeSucceeds;
-}
-
-// ---- login items
-
-std::int64_t FakeLoginItems::status() {
-  note("login status");
-  return currentStatus;
-}
-
-// Registering a registered item and unregistering one that is not fail, as the
-// system's service does.
 std::optional<LoginItemError> FakeLoginItems::registerApp() {
   note("login register");
   if (registerError) return registerError;
   if (currentStatus == kLoginItemEnabled || currentStatus == kLoginItemRequiresApproval) {
-    return LoginItemError{"Service already registered",
-                          "Error Domain=SMAppServiceErrorDomain Code=12", 12};
+    return LoginItemError{"Service already registered", "Code=12", 12};
   }
   currentStatus = statusAfterRegister;
   return std::nullopt;
@@ -125,13 +67,11 @@ std::optional<LoginItemError> FakeLoginItems::unregisterApp() {
   note("login unregister");
   if (unregisterError) return unregisterError;
   if (currentStatus == kLoginItemNotRegistered || currentStatus == kLoginItemNotFound) {
-    return LoginItemError{"Service not found", "Error Domain=SMAppServiceErrorDomain Code=6", 6};
+    return LoginItemError{"Service not found", "Code=6", 6};
   }
   currentStatus = kLoginItemNotRegistered;
   return std::nullopt;
 }
-
-// ---- AppleScript
 
 namespace {
 class FakeAppleScript : public AppleScript {
@@ -156,13 +96,6 @@ std::unique_ptr<AppleScript> FakeAppleScriptFactory::create(const std::string& s
   return std::make_unique<FakeAppleScript>(*this, source);
 }
 
-// ---- queues
-
-void ManualQueue::async(std::function<void()> item) {
-  std::lock_guard lock(mutex);
-  work.push_back(std::move(item));
-}
-
 bool ManualQueue::runOne() {
   std::function<void()> item;
   {
@@ -175,19 +108,6 @@ bool ManualQueue::runOne() {
   return true;
 }
 
-int ManualQueue::drain() {
-  int count = 0;
-  while (runOne()) ++count;
-  return count;
-}
-
-std::size_t ManualQueue::pending() const {
-  std::lock_guard lock(mutex);
-  return work.size();
-}
-
-// ---- timers
-
 struct ManualTimers::Entry : RepeatingTimer {
   double interval = 0;
   double due = 0;
@@ -198,21 +118,19 @@ struct ManualTimers::Entry : RepeatingTimer {
 
 std::shared_ptr<RepeatingTimer> ManualTimers::scheduleRepeating(double interval,
                                                                 std::function<void()> block) {
-  auto entry = std::make_shared<Entry>();
-  entry->interval = interval;
-  entry->due = clock.current + interval;
-  entry->block = std::move(block);
-  entries.push_back(entry);
+  entries.push_back(std::make_shared<Entry>());
+  entries.back()->interval = interval;
+  entries.back()->due = clock.current + interval;
+  entries.back()->block = std::move(block);
   ++scheduledCount;
-  return entry;
+  return entries.back();
 }
 
 void ManualTimers::advance(double seconds) {
   const double end = clock.current + seconds;
   for (;;) {
     std::erase_if(entries, [](const auto& e) { return !e->valid; });
-    auto next = std::min_element(entries.begin(), entries.end(),
-                                 [](const auto& a, const auto& b) { return a->due < b->due; });
+    auto next = std::ranges::min_element(entries, {}, [](const auto& e) { return e->due; });
     if (next == entries.end() || (*next)->due > end) break;
     auto entry = *next;
     clock.current = entry->due;
@@ -223,32 +141,30 @@ void ManualTimers::advance(double seconds) {
 }
 
 std::size_t ManualTimers::liveTimers() const {
-  return static_cast<std::size_t>(
-      std::count_if(entries.begin(), entries.end(), [](const auto& e) { return e->valid; }));
+  return static_cast<std::size_t>(std::ranges::count_if(entries, [](auto& e) { return e->valid; }));
 }
 
-// ---- signals
-
-struct FakeSignals::Registration {
+struct FakeSignals::Registration : SignalSource {
+  FakeSignals* signals = nullptr;  // safe because the fakes outlive every source
   int signalNumber = 0;
   bool resumed = false;
   std::function<void()> handler;
+  void resume() override {
+    resumed = true;
+    signals->note("resume " + std::to_string(signalNumber));
+  }
 };
 
 namespace {
+// The source the core owns; the fake keeps its registration to raise it later.
 class FakeSignalSource : public SignalSource {
  public:
-  FakeSignalSource(std::shared_ptr<FakeSignals::Registration> registration,
-                   const Recorder& recorder)
-      : registration(std::move(registration)), recorder(recorder) {}
-  void resume() override {
-    registration->resumed = true;
-    recorder.note("resume " + std::to_string(registration->signalNumber));
-  }
+  explicit FakeSignalSource(std::shared_ptr<SignalSource> registration)
+      : registration(std::move(registration)) {}
+  void resume() override { registration->resume(); }
 
  private:
-  std::shared_ptr<FakeSignals::Registration> registration;
-  const Recorder& recorder;  // safe because the fakes outlive every source
+  std::shared_ptr<SignalSource> registration;
 };
 }  // namespace
 
@@ -257,10 +173,11 @@ std::unique_ptr<SignalSource> FakeSignals::makeSource(int signalNumber,
   note("source " + std::to_string(signalNumber));
   if (refuseSources) return nullptr;
   auto registration = std::make_shared<Registration>();
+  registration->signals = this;
   registration->signalNumber = signalNumber;
   registration->handler = std::move(handler);
   registrations.push_back(registration);
-  return std::make_unique<FakeSignalSource>(registration, *this);
+  return std::make_unique<FakeSignalSource>(registration);
 }
 
 void FakeSignals::raise(int signalNumber) {
@@ -271,66 +188,18 @@ void FakeSignals::raise(int signalNumber) {
   }
 }
 
-// ---- scroll monitor
-
 std::optional<MonitorToken> FakeScrollMonitor::addGlobalMonitor(
     std::uint64_t mask, std::function<void(const ScrollEvent&)> handler) {
   ++addCount;
   lastMask = mask;
   note("monitor " + std::to_string(mask));
   if (refuse) return std::nullopt;
-  MonitorToken token = next++;
-  handlers[token] = std::move(handler);
-  return token;
-}
-
-void FakeScrollMonitor::removeMonitor(MonitorToken token) {
-  ++removeCount;
-  note("monitor removed");
-  handlers.erase(token);
-}
-
-void FakeScrollMonitor::deliver(const ScrollEvent& event) {
-  auto copy = handlers;  // a handler may remove monitors
-  for (auto& [token, handler] : copy) handler(event);
-}
-
-// ---- status bar
-
-void FakeStatusItem::setButtonAction(Action a) {
-  if (!withButton) return;
-  note("action " + a.selector);
-  action = std::move(a);
-}
-
-void FakeStatusItem::sendActionOn(std::uint64_t mask) {
-  if (withButton) note("mask " + std::to_string(mask));
-}
-
-void FakeStatusItem::setButtonImage(const IconImage& newImage) {
-  if (!withButton) return;
-  image = newImage;
-  note(std::string("image ") + (newImage.hidden ? "hidden" : "shown"));
-}
-
-void FakeStatusItem::setButtonImageDescription(const std::string& description) {
-  if (withButton) note("description " + description);
-}
-
-void FakeStatusItem::setButtonToolTip(const std::string& text) {
-  if (!withButton) return;
-  toolTip = text;
-  note("tooltip " + text);
-}
-
-void FakeStatusItem::setMenu(std::optional<Menu> newMenu) {
-  note(newMenu ? "menu set" : "menu cleared");
-  menu = std::move(newMenu);
+  handlers[next] = std::move(handler);
+  return next++;
 }
 
 void FakeStatusItem::performClick() {
-  if (!withButton) return;
-  note("performClick");
+  if (!buttonNote("performClick")) return;
   if (!menu) {
     if (action) action->perform();
     return;
@@ -342,14 +211,6 @@ void FakeStatusItem::performClick() {
   }
 }
 
-void FakeStatusItem::click() {
-  if (menu) {
-    performClick();
-  } else if (action) {
-    action->perform();
-  }
-}
-
 std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double length) {
   note("statusItem " + std::to_string(static_cast<int>(length)));
   if (returnNone) return nullptr;
@@ -358,13 +219,6 @@ std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double length) {
   made->timeline = timeline;
   item = made.get();
   return made;
-}
-
-// ---- hot keys
-
-void FakeHotKeys::called(const std::string& what) {
-  log.push_back(what);
-  note("hotkey " + what);
 }
 
 OSStatus FakeHotKeys::installEventHandler(EventTargetRef, EventHandlerProc proc,
@@ -387,13 +241,9 @@ OSStatus FakeHotKeys::registerEventHotKey(std::uint32_t code, std::uint32_t mods
   modifiers = mods;
   id = hotKeyId;
   options = opts;
-  if (registerStatus != kNoErr) {
-    *outRef = nullptr;
-    return registerStatus;
-  }
-  hotKeyRegistered = true;
-  *outRef = &hotKeyToken;
-  return kNoErr;
+  hotKeyRegistered = registerStatus == kNoErr;
+  *outRef = hotKeyRegistered ? &hotKeyToken : nullptr;
+  return registerStatus;
 }
 
 OSStatus FakeHotKeys::unregisterEventHotKey(EventHotKeyRef ref) {
@@ -415,65 +265,15 @@ bool FakeHotKeys::press() {
   return true;
 }
 
-// ---- application and process
-
-void FakeApplication::setDelegate(ApplicationDelegate* d) {
-  delegate = d;
-  note("delegate");
-}
-
-void FakeApplication::run() {
-  note("run");
-  if (delegate) delegate->applicationDidFinishLaunching();
-}
-
-void FakeApplication::terminate() {
-  note("terminate");
-  if (delegate) delegate->applicationWillTerminate();
-  throw ProcessExit{0};
-}
-
-std::vector<std::string> FakeProcessEnvironment::arguments() {
-  note("arguments");
-  return args;
-}
-
-void FakeProcessEnvironment::printLine(const std::string& text) {
-  printed.push_back(text);
-  note("print " + text);
-}
-
-void FakeProcessEnvironment::exit(int status) {
-  note("exit " + std::to_string(status));
-  throw ProcessExit{status};
-}
-
-// ---- everything
-
 FakePlatform::FakePlatform() {
   for (Recorder* fake : std::initializer_list<Recorder*>{
            &processes, &settings, &loginItems, &appleScript, &signals, &scrollMonitor, &statusBar,
            &hotKeys, &application, &process}) {
     fake->timeline = &timeline;
   }
-  Platform services;
-  services.processes = &processes;
-  services.settings = &settings;
-  services.loginItems = &loginItems;
-  services.appleScript = &appleScript;
-  services.clock = &clock;
-  services.mainQueue = &mainQueue;
-  services.utilityQueue = &utilityQueue;
-  services.timers = &timers;
-  services.signals = &signals;
-  services.screens = &screens;
-  services.scrollMonitor = &scrollMonitor;
-  services.statusBar = &statusBar;
-  services.hotKeys = &hotKeys;
-  services.log = &log;
-  services.application = &application;
-  services.process = &process;
-  installPlatform(services);
+  installPlatform({&processes, &settings, &loginItems, &appleScript, &clock, &mainQueue,
+                   &utilityQueue, &timers, &signals, &screens, &scrollMonitor, &statusBar, &hotKeys,
+                   &log, &application, &process});
   resetDockStateForTesting();
 }
 

@@ -47,18 +47,13 @@ struct Recorder {
   }
 };
 
+// Records each run as the path's last word and the arguments.
 class FakeProcessRunner : public ProcessRunner, public Recorder {
  public:
   // Answers every run; the default starts, exits 0 and prints nothing.
   std::function<ProcessResult(const ProcessRequest&)> respond;
-
   ProcessResult run(const ProcessRequest& request) override;
-
   std::vector<ProcessRequest> requests() const;
-  // Each run as one line: the path's last word, then the arguments.
-  std::vector<std::string> commandLines() const;
-  void clear();
-
   static ProcessResult output(const std::string& out);
 
  private:
@@ -68,23 +63,40 @@ class FakeProcessRunner : public ProcessRunner, public Recorder {
 
 class FakeSettingsStore : public SettingsStore, public Recorder {
  public:
-  std::optional<SettingsValue> object(const std::string& key) const override;
+  std::optional<SettingsValue> object(const std::string& key) const override {
+    auto found = values.find(key);
+    return found == values.end() ? std::nullopt : std::optional(found->second);
+  }
   void setBool(const std::string& key, bool value) override { set(key, value); }
   void setInteger(const std::string& key, std::int64_t value) override { set(key, value); }
   void setDouble(const std::string& key, double value) override { set(key, value); }
-  void remove(const std::string& key) override;
-  bool synchronize() override;
+  void remove(const std::string& key) override {
+    values.erase(key);
+    note("remove " + key);
+  }
+  bool synchronize() override {
+    note("synchronize");
+    return synchronizeSucceeds;
+  }
 
   std::map<std::string, SettingsValue> values;
   bool synchronizeSucceeds = true;
 
  private:
-  void set(const std::string& key, SettingsValue value);
+  void set(const std::string& key, SettingsValue value) {
+    values[key] = std::move(value);
+    note("set " + key);
+  }
 };
 
+// Registering a registered item and unregistering one that is not fail, as the
+// system's service does.
 class FakeLoginItems : public LoginItemService, public Recorder {
  public:
-  std::int64_t status() override;
+  std::int64_t status() override {
+    note("login status");
+    return currentStatus;
+  }
   std::optional<LoginItemError> registerApp() override;
   std::optional<LoginItemError> unregisterApp() override;
   void openSystemSettingsLoginItems() override { note("login open settings"); }
@@ -92,14 +104,13 @@ class FakeLoginItems : public LoginItemService, public Recorder {
   std::int64_t currentStatus = kLoginItemNotRegistered;
   std::optional<LoginItemError> registerError;
   std::optional<LoginItemError> unregisterError;
-  // The status after a successful register.
-  std::int64_t statusAfterRegister = kLoginItemEnabled;
+  std::int64_t statusAfterRegister = kLoginItemEnabled;  // after a successful register
 };
 
+// Records "create SOURCE", "compile SOURCE" and "execute SOURCE".
 class FakeAppleScriptFactory : public AppleScriptFactory, public Recorder {
  public:
   std::unique_ptr<AppleScript> create(const std::string& source) override;
-
   bool failCreation = false;
   std::optional<std::int64_t> executeReportsError;  // the error number every execution reports
 };
@@ -112,14 +123,20 @@ class ManualClock : public Clock {
 
 class ManualQueue : public Queue {
  public:
-  void async(std::function<void()> item) override;
-  // Runs the work queued so far and whatever it queues in turn; returns the count.
-  int drain();
+  void async(std::function<void()> item) override {
+    std::lock_guard lock(mutex);
+    work.push_back(std::move(item));
+  }
   bool runOne();
-  std::size_t pending() const;
+  // Runs the work queued so far and whatever it queues in turn; returns the count.
+  int drain() {
+    int count = 0;
+    while (runOne()) ++count;
+    return count;
+  }
 
  private:
-  mutable std::mutex mutex;
+  std::mutex mutex;
   std::deque<std::function<void()>> work;
 };
 
@@ -139,18 +156,19 @@ class ManualTimers : public TimerService {
   std::vector<std::shared_ptr<Entry>> entries;
 };
 
+// Records "ignore N", "source N" and "resume N".
 class FakeSignals : public SignalService, public Recorder {
  public:
-  bool refuseSources = false;  // makeSource gives null, as when dispatch cannot make one
   explicit FakeSignals(ManualQueue& mainQueue) : mainQueue(mainQueue) {}
   void ignore(int signalNumber) override { note("ignore " + std::to_string(signalNumber)); }
   std::unique_ptr<SignalSource> makeSource(int signalNumber,
                                            std::function<void()> handler) override;
   // Queues the handler of every resumed source for the signal on the main queue.
   void raise(int signalNumber);
-  struct Registration;
+  bool refuseSources = false;  // makeSource gives null, as when dispatch cannot make one
 
  private:
+  struct Registration;
   ManualQueue& mainQueue;
   std::vector<std::shared_ptr<Registration>> registrations;
 };
@@ -163,13 +181,21 @@ class FakeScreens : public ScreenService {
   Point pointer;
 };
 
+// Records "monitor MASK" and "monitor removed".
 class FakeScrollMonitor : public ScrollMonitorService, public Recorder {
  public:
   std::optional<MonitorToken> addGlobalMonitor(
       std::uint64_t mask, std::function<void(const ScrollEvent&)> handler) override;
-  void removeMonitor(MonitorToken token) override;
+  void removeMonitor(MonitorToken token) override {
+    ++removeCount;
+    note("monitor removed");
+    handlers.erase(token);
+  }
   // Delivers to every installed monitor.
-  void deliver(const ScrollEvent& event);
+  void deliver(const ScrollEvent& event) {
+    auto copy = handlers;  // a handler may remove monitors
+    for (auto& [token, handler] : copy) handler(event);
+  }
   std::size_t installed() const { return handlers.size(); }
 
   bool refuse = false;
@@ -187,16 +213,27 @@ class FakeStatusItem : public StatusItem, public Recorder {
  public:
   void setAutosaveName(const std::string& name) override { note("autosave " + name); }
   bool hasButton() const override { return withButton; }
-  void setButtonAction(Action action) override;
-  void sendActionOn(std::uint64_t mask) override;
-  void setButtonImage(const IconImage& image) override;
-  void setButtonImageDescription(const std::string& description) override;
-  void setButtonToolTip(const std::string& text) override;
-  void setMenu(std::optional<Menu> menu) override;
+  void setButtonAction(Action newAction) override {
+    if (buttonNote("action " + newAction.selector)) action = std::move(newAction);
+  }
+  void sendActionOn(std::uint64_t mask) override { buttonNote("mask " + std::to_string(mask)); }
+  void setButtonImage(const IconImage& newImage) override {
+    if (buttonNote(newImage.hidden ? "image hidden" : "image shown")) image = newImage;
+  }
+  void setButtonImageDescription(const std::string& text) override {
+    buttonNote("description " + text);
+  }
+  void setButtonToolTip(const std::string& text) override {
+    if (buttonNote("tooltip " + text)) toolTip = text;
+  }
+  void setMenu(std::optional<Menu> newMenu) override {
+    note(newMenu ? "menu set" : "menu cleared");
+    menu = std::move(newMenu);
+  }
+  // With a menu attached, opens it and chooses `choose`; else fires the action.
   void performClick() override;
-
-  // Clicks the button: the menu's choice when one is attached, else the action.
-  void click();
+  // Clicks the button as the user would, whether or not the core can see a button.
+  void click() { menu ? performClick() : action ? action->perform() : void(); }
 
   bool withButton = true;
   std::optional<Action> action;
@@ -204,10 +241,16 @@ class FakeStatusItem : public StatusItem, public Recorder {
   std::string toolTip;
   std::optional<Menu> menu;
   std::optional<Menu> lastOpenedMenu;
-  // Index of the item to choose when a menu opens; none dismisses it.
-  std::optional<std::size_t> choose;
+  std::optional<std::size_t> choose;  // none dismisses the menu
+
+ private:
+  bool buttonNote(std::string entry) {
+    if (withButton) note(std::move(entry));
+    return withButton;
+  }
 };
 
+// Records "statusItem LENGTH"; the item records into the same timeline.
 class FakeStatusBar : public StatusBar, public Recorder {
  public:
   std::unique_ptr<StatusItem> statusItem(double length) override;
@@ -216,6 +259,7 @@ class FakeStatusBar : public StatusBar, public Recorder {
   FakeStatusItem* item = nullptr;  // owned by whoever asked for it
 };
 
+// Records "hotkey install", "hotkey register", "hotkey unregister", "hotkey remove".
 class FakeHotKeys : public HotKeyService, public Recorder {
  public:
   EventTargetRef applicationEventTarget() override { return &target; }
@@ -227,7 +271,6 @@ class FakeHotKeys : public HotKeyService, public Recorder {
                                EventHotKeyRef* outRef) override;
   OSStatus unregisterEventHotKey(EventHotKeyRef ref) override;
   OSStatus removeEventHandler(EventHandlerRef ref) override;
-
   // Calls the installed handler as the event manager would; false when there is none
   // or the hot key is not registered.
   bool press();
@@ -241,7 +284,10 @@ class FakeHotKeys : public HotKeyService, public Recorder {
   bool hotKeyRegistered = false;
 
  private:
-  void called(const std::string& what);
+  void called(const std::string& what) {
+    log.push_back(what);
+    note("hotkey " + what);
+  }
   int target = 0;
   int handlerToken = 0;
   int hotKeyToken = 0;
@@ -255,23 +301,44 @@ class FakeLog : public Log {
   std::vector<std::string> lines;
 };
 
+// Records "accessory", "delegate", "run" and "terminate".
 class FakeApplication : public Application, public Recorder {
  public:
   void setActivationPolicyAccessory() override { note("accessory"); }
-  void setDelegate(ApplicationDelegate* d) override;
-  void run() override;
-  [[noreturn]] void terminate() override;
+  void setDelegate(ApplicationDelegate* d) override {
+    delegate = d;
+    note("delegate");
+  }
+  void run() override {
+    note("run");
+    if (delegate) delegate->applicationDidFinishLaunching();
+  }
+  [[noreturn]] void terminate() override {
+    note("terminate");
+    if (delegate) delegate->applicationWillTerminate();
+    throw ProcessExit{0};
+  }
   std::optional<CurrentEvent> currentEvent() override { return event; }
 
   ApplicationDelegate* delegate = nullptr;
   std::optional<CurrentEvent> event;
 };
 
+// Records "arguments", "print TEXT" and "exit STATUS".
 class FakeProcessEnvironment : public ProcessEnvironment, public Recorder {
  public:
-  std::vector<std::string> arguments() override;
-  void printLine(const std::string& text) override;
-  [[noreturn]] void exit(int status) override;
+  std::vector<std::string> arguments() override {
+    note("arguments");
+    return args;
+  }
+  void printLine(const std::string& text) override {
+    printed.push_back(text);
+    note("print " + text);
+  }
+  [[noreturn]] void exit(int status) override {
+    note("exit " + std::to_string(status));
+    throw ProcessExit{status};
+  }
 
   std::vector<std::string> args{"/Applications/Velmoryn.app/Contents/MacOS/Velmoryn"};
   std::vector<std::string> printed;

@@ -1,3 +1,5 @@
+// The record of the user's Dock settings through the program's one backup,
+// with the Dock's domain behind the defaults tool.
 #include "dock/dock_settings_backup.h"
 
 #include <gmock/gmock.h>
@@ -7,7 +9,6 @@
 #include <limits>
 
 #include "dock/dock.h"
-#include "dock/dock_testing.h"
 #include "fakes/fake_platform.h"
 
 namespace velmoryn {
@@ -15,256 +16,193 @@ namespace {
 
 using ::testing::ElementsAre;
 using testing::FakeProcessRunner;
-using ::testing::IsEmpty;
 
-// The Dock's domain behind the five operations; every call and every change of
-// the record goes into one timeline.
-struct Backup {
-  Backup() { store.timeline = &timeline; }
-  PrefOutcome write(std::string call, const std::string& key, std::optional<std::string> value) {
-    timeline.add(std::move(call));
-    if (writeOutcome == PrefOutcome::done)
-      value ? void(domain[key] = *value) : void(domain.erase(key));
-    return writeOutcome;
+ProcessResult ended(bool started, bool timedOut, int exitStatus, const std::string& out = "") {
+  ProcessResult result = FakeProcessRunner::output(out);
+  result.started = started;
+  result.timedOut = timedOut;
+  result.exitStatus = exitStatus;
+  return result;
+}
+const ProcessResult kMissing = ended(true, false, 1), kFailed = ended(true, false, 2),
+                    kTimedOut = ended(true, true, -1), kNotStarted = ended(false, false, -1);
+
+class DockBackupTest : public ::testing::Test {
+ protected:
+  DockBackupTest() {
+    fake.processes.respond = [this](const ProcessRequest& request) {
+      if (!next.empty()) {
+        const auto planned = next.front();
+        next.pop_front();
+        if (planned) return *planned;
+      }
+      if (request.args[0] != "read") return FakeProcessRunner::output("");
+      const auto found = domain.find(request.args[2]);
+      return found == domain.end() ? kMissing : FakeProcessRunner::output(found->second + "\n");
+    };
   }
-  DockSettingsBackup make() {
-    return DockSettingsBackup(
-        store,
-        Prefs{.read = [this](const std::string& key) -> PrefRead {
-                timeline.add("read " + key);
-                const PrefOutcome outcome = reads.empty() ? PrefOutcome::done : reads.front();
-                if (!reads.empty()) reads.pop_front();
-                if (outcome != PrefOutcome::done) return {outcome, std::nullopt};
-                return {PrefOutcome::done,
-                        domain.contains(key) ? std::optional(domain[key]) : std::nullopt};
-              },
-              .writeFloat =
-                  [this](const std::string& key, double value) {
-                    return write("writeFloat " + key + " " + std::to_string(value), key,
-                                 std::to_string(value));
-                  },
-              .writeBool =
-                  [this](const std::string& key, bool value) {
-                    return write("writeBool " + key + (value ? " true" : " false"), key,
-                                 value ? "1" : "0");
-                  },
-              .delete_ = [this](const std::string& key) { return write("delete " + key, key, {}); },
-              .reload = [this] { timeline.add("reload"); }},
-        1000.0);
+  std::vector<std::string> runs() { return fake.timeline.matching({"defaults", "killall"}); }
+  std::string joinedRuns() {
+    std::string joined;
+    for (const auto& run : runs()) joined += (joined.empty() ? "" : "|") + run;
+    return joined;
+  }
+  template <typename T>
+  std::optional<T> recorded(const char* key) {
+    const auto value = fake.settings.object(key);
+    return value ? std::optional(std::get<T>(*value)) : std::nullopt;
   }
 
-  testing::Timeline timeline;
-  testing::FakeSettingsStore store;
+  testing::FakePlatform fake;
   std::map<std::string, std::string> domain;
-  std::deque<PrefOutcome> reads;  // how each read ends, then done
-  PrefOutcome writeOutcome = PrefOutcome::done;
+  std::deque<std::optional<ProcessResult>> next;  // how the next runs end; none asks the domain
 };
 
-TEST(DockSettingsBackup, RecordsTheUsersOwnDelayAndAutohideWithTheMarkerLast) {
+TEST_F(DockBackupTest, RecordsTheUsersOwnDelayAndAutohideWithTheMarkerLast) {
+  using Text = std::optional<std::string>;
   struct Row {
-    std::optional<std::string> delay, autohide;  // the Dock's texts
-    std::optional<double> recordedDelay;
-    std::optional<bool> recordedAutohide;
+    Text delay, autohide;
+    std::optional<double> delayRecorded;
+    std::optional<bool> autohideRecorded;
   };
   for (const Row& row : std::vector<Row>{{"0.5", "0", 0.5, false},
                                          {"150", "1", 150.0, true},
                                          {{}, "true", {}, true},
                                          {"1e2", "false", 100.0, false},
                                          {{}, {}, {}, {}},
-                                         // The program's own delay, and texts that are no delay.
                                          {"1000", "TRUE", {}, {}},
                                          {"1000.0", "yes", {}, {}},
                                          {"1e3", "False", {}, {}},
                                          {"soon", "2", {}, {}},
-                                         {" 5", {}, {}, {}},
                                          {"nan", {}, {}, {}},
                                          {"-inf", {}, {}, {}},
                                          {"1e999", {}, {}, {}}}) {
     SCOPED_TRACE(row.delay.value_or("(none)") + " " + row.autohide.value_or("(none)"));
-    Backup b;
-    if (row.delay) b.domain["autohide-delay"] = *row.delay;
-    if (row.autohide) b.domain["autohide"] = *row.autohide;
-    b.make().saveIfNeeded();
-    const auto delay = b.store.object("originalDock.autohideDelay");
-    EXPECT_EQ(delay ? std::optional(std::get<double>(*delay)) : std::nullopt, row.recordedDelay);
-    const auto autohide = b.store.object("originalDock.autohide");
-    EXPECT_EQ(autohide ? std::optional(std::get<bool>(*autohide)) : std::nullopt,
-              row.recordedAutohide);
-    const auto entries = b.timeline.entries();
-    EXPECT_THAT(std::vector(entries.begin(), entries.begin() + 2),
-                ElementsAre("read autohide-delay", "read autohide"));
-    EXPECT_EQ(entries.back(), "set originalDock.saved");
+    fake.settings.values.clear();
+    fake.timeline.clear();
+    domain.clear();
+    if (row.delay) domain["autohide-delay"] = *row.delay;
+    if (row.autohide) domain["autohide"] = *row.autohide;
+    Dock::saveOriginalIfNeeded();
+    Dock::saveOriginalIfNeeded();  // a record is never read over
+    EXPECT_EQ(recorded<double>("originalDock.autohideDelay"), row.delayRecorded);
+    EXPECT_EQ(recorded<bool>("originalDock.autohide"), row.autohideRecorded);
+    EXPECT_THAT(runs(), ElementsAre("defaults read com.apple.dock autohide-delay",
+                                    "defaults read com.apple.dock autohide"));
+    EXPECT_EQ(fake.timeline.entries().back(), "set originalDock.saved");
   }
 }
 
-TEST(DockSettingsBackup, AnExistingRecordIsNeverReadOverOnlyTheProgramsOwnMarkerCounts) {
+TEST_F(DockBackupTest, OnlyTheProgramsOwnBooleanMarksARecord) {
   for (const SettingsValue& marker :
-       {SettingsValue(true), SettingsValue(std::string("yes")), SettingsValue(std::int64_t{1})}) {
-    Backup b;
-    b.store.values = {{"originalDock.saved", marker}};
-    b.domain = {{"autohide-delay", "0.5"}};
-    b.make().saveIfNeeded();
-    EXPECT_EQ(b.timeline.entries().empty(), std::holds_alternative<bool>(marker));
+       {SettingsValue(std::string("yes")), SettingsValue(std::int64_t{1}), SettingsValue(false)}) {
+    fake.settings.values = {{"originalDock.saved", marker}};
+    Dock::saveOriginalIfNeeded();
+    EXPECT_EQ(fake.settings.values.at("originalDock.saved"), SettingsValue(true));
   }
 }
 
-TEST(DockSettingsBackup, AReadThatFailsIsTriedOnceMoreAndTwiceTakesNoRecord) {
-  const auto done = PrefOutcome::done, failed = PrefOutcome::failed,
-             timedOut = PrefOutcome::timedOut;
+TEST_F(DockBackupTest, AReadIsTriedOnceMoreAndOnlyAMissingKeyCountsAsAbsent) {
+  domain = {{"autohide-delay", "0.5"}, {"autohide", "1"}};
   struct Row {
-    std::deque<PrefOutcome> reads;
-    std::size_t readCount;
+    std::deque<std::optional<ProcessResult>> runs;
     bool recorded;
   };
-  for (const Row& row : std::vector<Row>{{{failed}, 3, true},
-                                         {{done, timedOut}, 3, true},
-                                         {{timedOut, failed}, 2, false},
-                                         {{done, failed, failed}, 3, false}}) {
-    Backup b;
-    b.reads = row.reads;
-    auto backup = b.make();
-    backup.saveIfNeeded();
-    EXPECT_EQ(backup.hasSaved(), row.recorded);
-    EXPECT_EQ(b.timeline.matching({"read"}).size(), row.readCount);
-    EXPECT_EQ(b.timeline.matching({"set", "remove"}).empty(), !row.recorded);
+  for (const Row& row : std::vector<Row>{
+           {{kFailed}, true},
+           {{kNotStarted}, true},
+           {{{}, kTimedOut}, true},
+           {{kMissing}, true},
+           {{FakeProcessRunner::output("\n")}, true},
+           {{kTimedOut, kFailed}, false},
+           {{kNotStarted, kNotStarted}, false},
+           {{ended(true, false, -1), ended(true, false, 1, "0.5\n")}, false},  // signal; output
+           {{{}, kFailed, kFailed}, false}}) {
+    fake.settings.values.clear();
+    next = row.runs;
+    Dock::saveOriginalIfNeeded();
+    EXPECT_EQ(Dock::backup().hasSaved(), row.recorded) << row.runs.size();
+    EXPECT_EQ(fake.settings.values.empty(), !row.recorded) << row.runs.size();
   }
 }
 
-TEST(DockSettingsBackup, RestoreWritesBackWhatIsRecordedDeletesTheRestAndClearsTheRecordOnce) {
+TEST_F(DockBackupTest, RestoreWritesBackWhatIsRecordedDeletesTheRestAndClearsTheRecordOnce) {
   using Stored = std::optional<SettingsValue>;
-  const double inf = std::numeric_limits<double>::infinity(),
-               nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::string deleteBoth =
+      "defaults delete com.apple.dock autohide-delay|defaults delete com.apple.dock autohide";
   struct Row {
     Stored delay, autohide;
-    std::vector<std::string> calls;
+    std::string runs;
   };
-  for (const Row& row : std::vector<Row>{
-           {0.5, false, {"writeFloat autohide-delay 0.500000", "writeBool autohide false"}},
-           // A whole number may come back from the store as an integer.
-           {std::int64_t{2},
-            true,
-            {"writeFloat autohide-delay 2.000000", "writeBool autohide true"}},
-           {{}, {}, {"delete autohide-delay", "delete autohide"}},
-           {true, std::int64_t{1}, {"delete autohide-delay", "delete autohide"}},
-           {std::string("0.5"), std::string("1"), {"delete autohide-delay", "delete autohide"}},
-           {inf, OtherValue{}, {"delete autohide-delay", "delete autohide"}},
-           {nan, 0.0, {"delete autohide-delay", "delete autohide"}}}) {
-    Backup b;
-    b.store.values["originalDock.saved"] = true;
-    if (row.delay) b.store.values["originalDock.autohideDelay"] = *row.delay;
-    if (row.autohide) b.store.values["originalDock.autohide"] = *row.autohide;
-    auto backup = b.make();
-    backup.restore();
-    backup.restore();
-    std::vector<std::string> expected = row.calls;
-    expected.insert(expected.end(),
-                    {"reload", "remove originalDock.saved", "remove originalDock.autohideDelay",
-                     "remove originalDock.autohide", "synchronize"});
-    EXPECT_EQ(b.timeline.entries(), expected);
-    EXPECT_TRUE(b.store.values.empty());
-  }
-}
-
-TEST(DockSettingsBackup, ARestoreThatCannotFinishReloadsOnceKeepsTheRecordAndTheNextOneFinishes) {
-  struct Row {
-    PrefOutcome write;
-    bool flushed;
-    std::vector<std::string> calls;
-  };
-  for (const Row& row : std::vector<Row>{
-           {PrefOutcome::failed, true, {"writeFloat autohide-delay 0.500000", "delete autohide"}},
-           // Killed at the time limit: the rest is skipped, so a quit costs one limit.
-           {PrefOutcome::timedOut, true, {"writeFloat autohide-delay 0.500000"}},
-           // Written, but the cleared record could not be flushed.
-           {PrefOutcome::done, false, {"writeFloat autohide-delay 0.500000", "delete autohide"}}}) {
-    Backup b;
-    b.store.values = {{"originalDock.saved", true}, {"originalDock.autohideDelay", 0.5}};
-    b.store.synchronizeSucceeds = row.flushed;
-    b.writeOutcome = row.write;
-    b.make().restore();
-    EXPECT_EQ(b.timeline.matching({"write", "delete", "reload"}).size(), row.calls.size() + 1);
-    EXPECT_EQ(b.store.values.at("originalDock.autohideDelay"), SettingsValue(0.5));
-    EXPECT_TRUE(b.make().hasSaved());
-
-    b.store.synchronizeSucceeds = true;
-    b.writeOutcome = PrefOutcome::done;
-    b.make().restore();
-    EXPECT_EQ(b.domain.at("autohide-delay"), std::to_string(0.5));
-    EXPECT_TRUE(b.store.values.empty());
-  }
-}
-
-// The shared instance, wired to the preference tool.
-ProcessResult ended(bool started, bool timedOut, int exitStatus, const std::string& out = "") {
-  ProcessResult result;
-  result.started = started;
-  result.timedOut = timedOut;
-  result.exitStatus = exitStatus;
-  result.out = out;
-  return result;
-}
-
-TEST(DockBackup, RestoreRunsTheToolsInOrderWithTheDecimalText) {
-  testing::FakePlatform fake;
-  fake.settings.values = {{"originalDock.saved", true},
-                          {"originalDock.autohideDelay", 2.0},
-                          {"originalDock.autohide", true}};
-  Dock::restoreOriginal();
-  EXPECT_THAT(fake.processes.commandLines(),
-              ElementsAre("defaults write com.apple.dock autohide-delay -float 2.0",
-                          "defaults write com.apple.dock autohide -bool true", "killall Dock"));
-  EXPECT_FALSE(Dock::backup().hasSaved());
-}
-
-TEST(DockBackup, OnlyAnEmptyReadWithStatusOneIsAbsentAndAnyOtherFailureTakesNoRecord) {
-  for (const auto& [delayRead, recorded] : std::vector<std::pair<ProcessResult, bool>>{
-           {ended(true, false, 1), true},            // the key does not exist
-           {ended(true, false, 0, "\n"), true},      // a value, though an empty one
-           {ended(false, false, -1), false},         // the tool did not start
-           {ended(true, true, -1), false},           // killed at its time limit
-           {ended(true, false, -1), false},          // died by a signal
-           {ended(true, false, 1, "0.5\n"), false},  // status 1 with output
-           {ended(true, false, 2), false}}) {
-    testing::FakePlatform fake;
-    fake.processes.respond = [&](const ProcessRequest& request) {
-      EXPECT_EQ(request.timeLimit, Dock::toolTimeLimit);
-      return request.args.back() == "autohide" ? FakeProcessRunner::output("1\n") : delayRead;
-    };
-    Dock::saveOriginalIfNeeded();
-    EXPECT_EQ(Dock::backup().hasSaved(), recorded) << delayRead.exitStatus;
-    EXPECT_FALSE(fake.settings.values.contains("originalDock.autohideDelay"));
-  }
-}
-
-TEST(DockBackup, ADeleteOfAKeyAlreadyGoneIsDoneAndAToolThatCannotRunKeepsTheRecord) {
-  struct Row {
-    ProcessResult defaults;  // how every defaults run ends
-    std::vector<std::string> runs;
-    bool kept;
-  };
-  const std::string deleteDelay = "defaults delete com.apple.dock autohide-delay";
-  for (const Row& row : std::vector<Row>{
-           {ended(true, false, 1),
-            {deleteDelay, "defaults read com.apple.dock autohide-delay",
-             "defaults delete com.apple.dock autohide", "defaults read com.apple.dock autohide",
-             "killall Dock"},
-            false},
-           {ended(false, false, -1),
-            {deleteDelay, "defaults read com.apple.dock autohide-delay",
-             "defaults delete com.apple.dock autohide", "defaults read com.apple.dock autohide",
-             "killall Dock"},
-            true},
-           // After a time-out nothing more waits on defaults: one limit, then the restart.
-           {ended(true, true, -1), {deleteDelay, "killall Dock"}, true}}) {
-    testing::FakePlatform fake;
+  for (const Row& row :
+       std::vector<Row>{{0.5, false,
+                         "defaults write com.apple.dock autohide-delay -float 0.5|"
+                         "defaults write com.apple.dock autohide -bool false"},
+                        // A whole number may come back from the store as an integer.
+                        {std::int64_t{2}, true,
+                         "defaults write com.apple.dock autohide-delay -float 2.0|"
+                         "defaults write com.apple.dock autohide -bool true"},
+                        {{}, {}, deleteBoth},
+                        {true, std::int64_t{1}, deleteBoth},
+                        {std::string("0.5"), std::string("1"), deleteBoth},
+                        {inf, OtherValue{}, deleteBoth},
+                        {std::numeric_limits<double>::quiet_NaN(), 0.0, deleteBoth}}) {
+    fake.timeline.clear();
     fake.settings.values = {{"originalDock.saved", true}};
-    fake.processes.respond = [&](const ProcessRequest& request) {
-      return request.path == "/usr/bin/defaults" ? row.defaults : FakeProcessRunner::output("");
-    };
+    if (row.delay) fake.settings.values["originalDock.autohideDelay"] = *row.delay;
+    if (row.autohide) fake.settings.values["originalDock.autohide"] = *row.autohide;
     Dock::restoreOriginal();
-    EXPECT_EQ(fake.processes.commandLines(), row.runs);
-    EXPECT_EQ(Dock::backup().hasSaved(), row.kept);
+    Dock::restoreOriginal();
+    EXPECT_EQ(joinedRuns(), row.runs + "|killall Dock");
+    EXPECT_THAT(fake.timeline.matching({"remove", "synchronize"}),
+                ElementsAre("remove originalDock.saved", "remove originalDock.autohideDelay",
+                            "remove originalDock.autohide", "synchronize"));
   }
+}
+
+TEST_F(DockBackupTest, ARestoreThatCannotFinishKeepsTheRecordForTheNextOrderlyEnd) {
+  const std::string writeDelay = "defaults write com.apple.dock autohide-delay -float 0.5",
+                    deleteAutohide = "defaults delete com.apple.dock autohide",
+                    readAutohide = "defaults read com.apple.dock autohide";
+  struct Row {
+    std::deque<std::optional<ProcessResult>> runs;
+    bool flushed;
+    std::vector<std::string> seen;
+  };
+  for (const Row& row :
+       std::vector<Row>{{{kFailed}, true, {writeDelay, deleteAutohide, "killall Dock"}},
+                        // Killed at the time limit: the rest is skipped, so a quit costs one limit.
+                        {{kTimedOut}, true, {writeDelay, "killall Dock"}},
+                        // Written, but the cleared record could not be flushed.
+                        {{}, false, {writeDelay, deleteAutohide, "killall Dock"}},
+                        // A delete that fails is checked; a key that cannot be read is not gone.
+                        {{{}, kFailed, kNotStarted},
+                         true,
+                         {writeDelay, deleteAutohide, readAutohide, "killall Dock"}}}) {
+    fake.timeline.clear();
+    fake.settings.values = {{"originalDock.saved", true}, {"originalDock.autohideDelay", 0.5}};
+    fake.settings.synchronizeSucceeds = row.flushed;
+    next = row.runs;
+    Dock::restoreOriginal();
+    EXPECT_EQ(runs(), row.seen);
+    EXPECT_EQ(fake.settings.values.at("originalDock.autohideDelay"), SettingsValue(0.5));
+
+    fake.settings.synchronizeSucceeds = true;
+    Dock::restoreOriginal();
+    EXPECT_TRUE(fake.settings.values.empty());
+  }
+}
+
+TEST_F(DockBackupTest, DeletingAKeyThatIsAlreadyGoneCountsAsRestored) {
+  fake.settings.values = {{"originalDock.saved", true}};
+  next = {kMissing, kMissing, kMissing, kMissing};  // defaults fails to delete and to read it
+  Dock::restoreOriginal();
+  EXPECT_THAT(runs(), ElementsAre("defaults delete com.apple.dock autohide-delay",
+                                  "defaults read com.apple.dock autohide-delay",
+                                  "defaults delete com.apple.dock autohide",
+                                  "defaults read com.apple.dock autohide", "killall Dock"));
+  EXPECT_TRUE(fake.settings.values.empty());
 }
 
 }  // namespace

@@ -141,7 +141,7 @@ TEST_F(DockEdgeCacheTest, AReadStartsOneRefreshOnlyOnceTheCacheIsOlderThanFiveSe
     answer(edge);
     fake.clock.current += 5.0;  // counted from the completion on the main thread
     Dock::edge();
-    EXPECT_EQ(fake.utilityQueue.pending(), 0u);
+    EXPECT_EQ(fake.utilityQueue.drain(), 0);
     fake.clock.current += 0.001;
     Dock::edge();
     completeRefresh();
