@@ -37,6 +37,12 @@ struct Row {
   std::int64_t statusAfterRegister = kLoginItemEnabled;
 };
 
+Row row(std::vector<std::string> args, std::int64_t status, std::vector<std::string> seen,
+        std::optional<bool> marker = {}, bool fails = false,
+        std::int64_t statusAfterRegister = kLoginItemEnabled) {
+  return Row{std::move(args), status, std::move(seen), marker, fails, statusAfterRegister};
+}
+
 void PrintTo(const Row& row, std::ostream* out) {
   for (const auto& arg : row.args) *out << '"' << arg << "\" ";
   *out << "with the item's status " << row.status;
@@ -71,99 +77,57 @@ INSTANTIATE_TEST_SUITE_P(
     EntryOptions, LoginCommandLine,
     ::testing::Values(
         // The status is read after the operation.
-        Row{{"--register-login"},
-            0,
-            {"login register", "login status", "print status: 2 (1=enabled)", "exit 0"},
-            {},
-            false,
-            kLoginItemRequiresApproval},
-        Row{{"--unregister-login"},
-            1,
-            {"login unregister", "login status", "print status: 0 (1=enabled)", "exit 0"},
-            {}},
+        row({"--register-login"}, 0,
+            {"login register", "login status", "print status: 2 (1=enabled)", "exit 0"}, {}, false,
+            kLoginItemRequiresApproval),
+        row({"--unregister-login"}, 1,
+            {"login unregister", "login status", "print status: 0 (1=enabled)", "exit 0"}),
         // Both given, in either order: only unregister.
-        Row{{"--register-login", "--unregister-login"},
-            1,
-            {"login unregister", "login status", "print status: 0 (1=enabled)", "exit 0"},
-            {}},
-        Row{{"--unregister-login", "--register-login"},
-            1,
-            {"login unregister", "login status", "print status: 0 (1=enabled)", "exit 0"},
-            {}},
+        row({"--register-login", "--unregister-login"}, 1,
+            {"login unregister", "login status", "print status: 0 (1=enabled)", "exit 0"}),
+        row({"--unregister-login", "--register-login"}, 1,
+            {"login unregister", "login status", "print status: 0 (1=enabled)", "exit 0"}),
         // Anywhere among the arguments; "--login" is then never looked at.
-        Row{{"--login", "off", "--register-login"},
-            0,
-            {"login register", "login status", "print status: 1 (1=enabled)", "exit 0"},
-            {}},
-        Row{{"--register-login"},
-            0,
-            {"login register", "print error: " + kDenied.description, "exit 1"},
-            {},
-            true},
-        Row{{"--unregister-login"},
-            1,
-            {"login unregister", "print error: " + kDenied.description, "exit 1"},
-            {},
-            true},
+        row({"--login", "off", "--register-login"}, 0,
+            {"login register", "login status", "print status: 1 (1=enabled)", "exit 0"}),
+        row({"--register-login"}, 0,
+            {"login register", "print error: " + kDenied.description, "exit 1"}, {}, true),
+        row({"--unregister-login"}, 1,
+            {"login unregister", "print error: " + kDenied.description, "exit 1"}, {}, true),
         // Look-alikes start the program, which answers "--login" at launch.
-        Row{{"--REGISTER-LOGIN", "--register-login=1", "-unregister-login", "--unregister-login ",
+        row({"--REGISTER-LOGIN", "--register-login=1", "-unregister-login", "--unregister-login ",
              "--login", "status"},
-            1,
-            {"login status", kEnabled, "login status", "exit 0"},
-            {}}));
+            1, {"login status", kEnabled, "login status", "exit 0"})));
 
 INSTANTIATE_TEST_SUITE_P(
     LoginOption, LoginCommandLine,
     ::testing::Values(
         // The status command exits 0 only for an enabled item.
-        Row{{"--login", "status"},
-            0,
-            {"login status", kNotRegistered, "login status", "exit 1"},
-            {}},
-        Row{{"--login", "status"}, 2, {"login status", kApproval, "login status", "exit 1"}, {}},
-        Row{{"--login", "status"}, 3, {"login status", kNotFound, "login status", "exit 1"}, {}},
-        Row{{"--login", "status"},
-            99,
-            {"login status", "print 不明", "login status", "exit 1"},
-            {}},
-        Row{{"--verbose", "--login"}, 1, {"login status", kEnabled, "login status", "exit 0"}, {}},
-        Row{{"--login", "status", "--login", "off"},
-            1,
-            {"login status", kEnabled, "login status", "exit 0"},
-            {}},
-        // On and off store the marker before the line; their exit tells only whether the operation
-        // worked.
-        Row{{"--login", "on"},
-            0,
-            {"login register", kSet, "login status", kApproval, "exit 0"},
-            true,
-            false,
-            kLoginItemRequiresApproval},
-        Row{{"--login", "on"},
-            1,
-            {"login register", "login status", kSet, "login status", kEnabled, "exit 0"},
-            true},
-        Row{{"--login", "off"},
-            1,
-            {"login unregister", kSet, "login status", kNotRegistered, "exit 0"},
-            false},
-        Row{{"--login", "off"},
-            0,
+        row({"--login", "status"}, 0, {"login status", kNotRegistered, "login status", "exit 1"}),
+        row({"--login", "status"}, 2, {"login status", kApproval, "login status", "exit 1"}),
+        row({"--login", "status"}, 3, {"login status", kNotFound, "login status", "exit 1"}),
+        row({"--login", "status"}, 99, {"login status", "print 不明", "login status", "exit 1"}),
+        row({"--verbose", "--login"}, 1, {"login status", kEnabled, "login status", "exit 0"}),
+        row({"--login", "status", "--login", "off"}, 1,
+            {"login status", kEnabled, "login status", "exit 0"}),
+        // On and off store the marker before the line; exit 0 means the operation worked.
+        row({"--login", "on"}, 0, {"login register", kSet, "login status", kApproval, "exit 0"},
+            true, false, kLoginItemRequiresApproval),
+        row({"--login", "on"}, 1,
+            {"login register", "login status", kSet, "login status", kEnabled, "exit 0"}, true),
+        row({"--login", "off"}, 1,
+            {"login unregister", kSet, "login status", kNotRegistered, "exit 0"}, false),
+        row({"--login", "off"}, 0,
             {"login unregister", "login status", kSet, "login status", kNotRegistered, "exit 0"},
-            false},
-        Row{{"--login", "on"},
-            0,
-            {"login register", "print 登録に失敗しました: Operation not permitted", "exit 1"},
-            {},
-            true},
-        Row{{"--login", "off"},
-            1,
-            {"login unregister", "print 解除に失敗しました: Operation not permitted", "exit 1"},
-            {},
-            true},
-        Row{{"--login", "ON"}, 0, {kUsage, "exit 1"}, {}},
-        Row{{"--login", ""}, 0, {kUsage, "exit 1"}, {}},
-        Row{{"--login", "--login", "on"}, 0, {kUsage, "exit 1"}, {}}));
+            false),
+        row({"--login", "on"}, 0,
+            {"login register", "print 登録に失敗しました: Operation not permitted", "exit 1"}, {},
+            true),
+        row({"--login", "off"}, 1,
+            {"login unregister", "print 解除に失敗しました: Operation not permitted", "exit 1"}, {},
+            true),
+        row({"--login", "ON"}, 0, {kUsage, "exit 1"}), row({"--login", ""}, 0, {kUsage, "exit 1"}),
+        row({"--login", "--login", "on"}, 0, {kUsage, "exit 1"})));
 
 TEST(EntryPoint, WithoutALoginOptionTheApplicationStartsAsAnAccessory) {
   testing::FakePlatform fake;
