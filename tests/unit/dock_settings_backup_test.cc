@@ -31,6 +31,7 @@ class DockBackupTest : public ::testing::Test {
  protected:
   DockBackupTest() {
     fake.processes.respond = [this](const ProcessRequest& request) {
+      EXPECT_EQ(request.timeLimit, Dock::toolTimeLimit);
       if (!next.empty()) {
         const auto planned = next.front();
         next.pop_front();
