@@ -8,6 +8,7 @@ import signal
 import subprocess
 import time
 
+import velmoryn_driver
 import velmoryn_e2e as e2e
 from velmoryn_e2e import HIDDEN, SHOWN, USER, DesktopTest, ask_socket, dock_lines, main
 
@@ -87,6 +88,9 @@ class JourneyTest(DesktopTest):
         self.assertIs(self.desktop.settings()["swipeRevealEnabled"], False)
 
     def test_the_login_command_line_answers_before_the_launch(self):
+        # Only HOME is set: the settings and the autostart entry go under ~/.config.
+        desktop = velmoryn_driver.Folders(os.path.join(self.desktop.base, "home-only"), xdg=False)
+        desktop.seed_dock(USER)
         for argv, status, output, registered in (
                 (["--login", "status"], 1, NOT_REGISTERED, False),
                 (["--login"], 1, NOT_REGISTERED, False),
@@ -102,16 +106,16 @@ class JourneyTest(DesktopTest):
                 (["--register-login=yes", "--login", "status"], 1, NOT_REGISTERED, False)):
             with self.subTest(argv=argv):
                 done = subprocess.run([e2e.BINARY, *argv], stdin=subprocess.DEVNULL,
-                                      capture_output=True, encoding="utf-8", env=self.desktop.env,
+                                      capture_output=True, encoding="utf-8", env=desktop.env,
                                       timeout=e2e.TIMEOUT, check=False)
                 self.assertEqual((done.returncode, done.stderr), (status, ""))
                 self.assertTrue(done.stdout.startswith(output) and done.stdout.count("\n") == 1,
                                 done.stdout)
-                self.assertEqual(self.desktop.login_entry() is not None, registered)
+                self.assertEqual(desktop.login_entry() is not None, registered)
         # Only "--login on|off" set the user's choice; nothing else was done.
-        self.assertEqual(self.desktop.settings(), {"menuBarBoot.loginRegistered": False})
-        self.assert_dock(USER)
-        self.assertEqual(self.desktop.restarts(), 0)
+        self.assertEqual(desktop.settings(), {"menuBarBoot.loginRegistered": False})
+        self.assert_dock(USER, desktop)
+        self.assertEqual(desktop.restarts(), 0)
 
     def test_each_orderly_end_puts_the_users_dock_back_once(self):
         # No signal: the menu's quit.
