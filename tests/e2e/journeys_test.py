@@ -35,6 +35,7 @@ class JourneyTest(DesktopTest):
         self.assertEqual(self.desktop.record(), RECORD)
         self.assertIs(self.desktop.settings()["menuBarBoot.loginRegistered"], True)
         self.assertIn(f"Exec={e2e.BINARY}\n", self.desktop.login_entry())
+        self.assertEqual(os.stat(self.desktop.autostart_entry).st_mode & 0o777, 0o644)
         run.ask("click left", HIDDEN)
         run.program.kill()
 
