@@ -70,19 +70,22 @@ TEST(RunLoopTimers, AnInvalidatedTimerStopsEvenFromItsOwnBlockAndADroppedHandleD
   EXPECT_TRUE(dropped.expired()) << "an invalidated timer is let go";
 }
 
-TEST(RunLoopTimers, TicksWaitWhileAMenuIsOpenAndComeOnceItCloses) {
+TEST(RunLoopTimers, TicksWaitWhileAMenuIsOpenAndComeOnceItClosesWithoutABurst) {
   RunLoop loop;
   TimerServiceLinux timers(loop);
   MainQueueLinux mainQueue(loop);
   int ticks = 0;
-  auto timer = timers.scheduleRepeating(0.01, [&] { ++ticks; });
+  auto timer = timers.scheduleRepeating(0.005, [&] { ++ticks; });
   bool queuedWorkRan = false;
   mainQueue.async([&] { queuedWorkRan = true; });
-  idleFor(loop, milliseconds(120), /*modal=*/true);
+  idleFor(loop, milliseconds(150), /*modal=*/true);
   EXPECT_EQ(ticks, 0) << "a timer ticked inside the menu's loop";
   EXPECT_TRUE(queuedWorkRan) << "main-queue work must run while a menu is open";
-  ASSERT_TRUE(runFor(loop, milliseconds(3000), [&] { return ticks >= 1; }));
-  EXPECT_EQ(ticks, 1) << "the ticks missed while the menu was open come in a burst";
+  // About thirty ticks were missed; the one that fell due comes, the rest do not.
+  const auto closed = Clock::now();
+  idleFor(loop, milliseconds(20));
+  EXPECT_GE(ticks, 1);
+  EXPECT_LE(ticks, (Clock::now() - closed) / milliseconds(5) + 2) << "missed ticks came in a burst";
   timer->invalidate();
 }
 
