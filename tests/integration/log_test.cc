@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <map>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,19 +49,27 @@ std::string captureStderr(Body body) {
 
 // The texts of "YYYY-MM-DD HH:MM:SS.mmm velmoryn[PID:TID] text" lines of this process.
 std::vector<std::string> linesOf(const std::string& written) {
-  static const std::regex prefix(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} velmoryn\[)" +
-                                 std::to_string(::getpid()) + R"(:\d+\] )");
+  const std::string shape = "0000-00-00 00:00:00.000 velmoryn[" + std::to_string(::getpid()) + ":";
+  const auto hasPrefix = [&](const std::string& line, std::size_t close) {
+    if (close <= shape.size()) return false;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+      const bool digit = i < 23 && shape[i] == '0';  // the time's digits
+      if (digit ? !std::isdigit(static_cast<unsigned char>(line[i])) : line[i] != shape[i]) {
+        return false;
+      }
+    }
+    return line.find_first_not_of("0123456789", shape.size()) == close;
+  };
   std::vector<std::string> lines;
   for (std::size_t at = 0, end; at < written.size(); at = end + 1) {
     end = written.find('\n', at);
     const std::string line = written.substr(at, end - at);
-    std::smatch m;
-    if (end == std::string::npos ||
-        !std::regex_search(line, m, prefix, std::regex_constants::match_continuous)) {
+    const std::size_t close = line.find("] ");
+    if (end == std::string::npos || close == std::string::npos || !hasPrefix(line, close)) {
       ADD_FAILURE() << "not a log line: " << line.substr(0, 80);
       break;
     }
-    lines.push_back(m.suffix());
+    lines.push_back(line.substr(close + 2));
   }
   return lines;
 }
