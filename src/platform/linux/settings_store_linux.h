@@ -1,8 +1,7 @@
 // The program's per-user settings store on Linux: one XML property list per
 // user, written through atomically on every change by the files module's one
-// writer. Writers in several
-// processes merge: each write applies only the keys its process changed to the
-// file as it is now. Main thread only.
+// writer. Writers in several processes merge: each write applies only the keys
+// its process changed to the file as it is now. Main thread only.
 #pragma once
 
 #include <filesystem>
@@ -17,7 +16,7 @@
 
 namespace velmoryn {
 
-// The user's configuration folder (files::userConfigDir())/velmoryn/preferences.plist.
+// files::userConfigDir()/velmoryn/preferences.plist
 std::filesystem::path defaultSettingsPath();
 
 class PlistSettingsStore : public SettingsStore {
