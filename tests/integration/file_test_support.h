@@ -1,7 +1,6 @@
 // Real files in temporary folders, for the tests of the adapters that keep files.
 #pragma once
 
-#include <stdlib.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,8 +15,7 @@ namespace velmoryn::testing {
 
 // A fresh folder that everyone may traverse (so that a test acting as an
 // unprivileged user reaches its contents), removed with all it holds.
-class TemporaryFolder {
- public:
+struct TemporaryFolder {
   TemporaryFolder() {
     char pattern[] = "/tmp/velmoryn-files-XXXXXX";
     path = ::mkdtemp(pattern);
@@ -33,15 +31,13 @@ class TemporaryFolder {
   }
   TemporaryFolder(const TemporaryFolder&) = delete;
   TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
   std::filesystem::path path;
 };
 
 // While alive, the file-system checks of this thread are those of an ordinary
 // user: root would otherwise write into any folder whatever its mode.
-class ActingAsOrdinaryUser {
- public:
-  ActingAsOrdinaryUser() : wasRoot(::geteuid() == 0) {
+struct ActingAsOrdinaryUser {
+  ActingAsOrdinaryUser() {
     if (wasRoot) {
       ::setfsgid(65534);
       ::setfsuid(65534);
@@ -55,9 +51,7 @@ class ActingAsOrdinaryUser {
   }
   ActingAsOrdinaryUser(const ActingAsOrdinaryUser&) = delete;
   ActingAsOrdinaryUser& operator=(const ActingAsOrdinaryUser&) = delete;
-
- private:
-  bool wasRoot;
+  const bool wasRoot = ::geteuid() == 0;
 };
 
 inline std::string readFile(const std::filesystem::path& path) {
@@ -65,8 +59,7 @@ inline std::string readFile(const std::filesystem::path& path) {
 }
 
 inline void writeFile(const std::filesystem::path& path, const std::string& contents) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << contents;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
 }
 
 }  // namespace velmoryn::testing

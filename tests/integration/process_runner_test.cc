@@ -1,5 +1,7 @@
 // The real process runner against real processes: what a tool is given, how
 // its output comes back, and how it ends.
+#include "platform/posix/posix_process_runner.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -8,94 +10,102 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <limits>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "dock/dock.h"
-#include "fakes/fake_platform.h"
-#include "platform/posix/posix_process_runner.h"
-
 namespace velmoryn {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-
 const std::string kProbe = std::string(VELMORYN_BINARY_DIR) + "/velmoryn-process-probe";
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::string::size_type start = 0;
-  while (start < text.size()) {
-    const auto end = text.find('\n', start);
-    if (end == std::string::npos) {
-      result.push_back(text.substr(start));
-      break;
-    }
-    result.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return result;
-}
-
 int openDescriptorCount() {
-  int count = 0;
-  DIR* dir = opendir("/proc/self/fd");
-  if (dir == nullptr) return -1;
-  while (dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
-  closedir(dir);
-  return count - 1;  // the directory's own descriptor
+  int count = -1;  // the directory's own descriptor
+  DIR* dir = ::opendir("/proc/self/fd");
+  while (dirent* entry = ::readdir(dir)) count += entry->d_name[0] != '.';
+  ::closedir(dir);
+  return count;
 }
 
 // No child of ours is left, running or as a zombie.
 bool noChildrenLeft() {
   int status = 0;
-  return waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
+  return ::waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
 }
 
-ProcessResult probe(std::vector<std::string> args, double limit = 10.0) {
-  PosixProcessRunner runner(limit);
-  return runner.run({kProbe, std::move(args), true});
+ProcessResult probe(std::vector<std::string> args) {
+  return PosixProcessRunner(10.0).run({kProbe, std::move(args), true});
 }
 
 TEST(PosixProcessRunner, PassesTheExactArgumentVectorWithThePathAsArgvZero) {
-  const std::vector<std::string> tricky = {"a b", "$HOME",           "*",    "'quoted'",
-                                           "",    "; echo injected", "`id`", "ü\t|&>x"};
+  const std::vector<std::string> tricky = {"a b", "$HOME",    "*",    "'quoted'",
+                                           "",    "; echo x", "`id`", "ü\t|&>x"};
   std::vector<std::string> args = {"args"};
   args.insert(args.end(), tricky.begin(), tricky.end());
-
-  const ProcessResult result = probe(args);
-
-  ASSERT_TRUE(result.succeeded());
-  std::vector<std::string> expected = {kProbe, "args"};
-  expected.insert(expected.end(), tricky.begin(), tricky.end());
-  EXPECT_EQ(lines(result.out), expected);
+  std::string expected = kProbe + "\n";
+  for (const auto& arg : args) expected += arg + "\n";
+  EXPECT_EQ(probe(args).out, expected);
 }
 
-TEST(PosixProcessRunner, GivesTheToolAnEmptyStandardInput) {
-  const ProcessResult result = probe({"stdin"});
-  EXPECT_EQ(result.out, "null 0\n");
-}
-
-TEST(PosixProcessRunner, ReportsTheExitStatusAndAStatusOfMinusOneForASignal) {
-  const ProcessResult three = probe({"exit", "3"});
-  EXPECT_TRUE(three.started);
-  EXPECT_FALSE(three.timedOut);
-  EXPECT_EQ(three.exitStatus, 3);
-  EXPECT_FALSE(three.succeeded());
-
+TEST(PosixProcessRunner, ReportsHowAToolEndedAndRefusesWhatCannotBeStartedExactly) {
+  const struct {
+    ProcessRequest request;
+    bool started;
+    int exitStatus;
+  } rows[] = {
+      {{kProbe, {"exit", "3"}, true}, true, 3},
+      {{"/bin/sh", {"-c", "kill -9 $$"}, true}, true, -1},
+      {{"/nonexistent/velmoryn-tool", {}, true}, false, -1},
+      {{"sh", {"-c", "true"}, true}, false, -1},  // no search path
+      {{"bin/sh", {"-c", "true"}, true}, false, -1},
+      {{"", {}, true}, false, -1},
+      {{kProbe, {"args", std::string("a\0b", 3)}, true}, false, -1},
+  };
   PosixProcessRunner runner;
-  const ProcessResult killed = runner.run({"/bin/sh", {"-c", "kill -9 $$"}, true});
-  EXPECT_TRUE(killed.started);
-  EXPECT_FALSE(killed.timedOut);
-  EXPECT_EQ(killed.exitStatus, -1);
-  EXPECT_FALSE(killed.succeeded());
+  for (const auto& row : rows) {
+    const ProcessResult result = runner.run(row.request);
+    EXPECT_EQ(result.started, row.started) << row.request.path;
+    EXPECT_EQ(result.exitStatus, row.exitStatus) << row.request.path;
+    EXPECT_FALSE(result.timedOut || result.succeeded()) << row.request.path;
+  }
   EXPECT_TRUE(noChildrenLeft());
+}
+
+// The tool's input, descriptors and signals are its own, whatever ours are.
+TEST(PosixProcessRunner, GivesTheToolAnEmptyInputNoOtherDescriptorAndDefaultSignals) {
+  int input[2];
+  ASSERT_EQ(::pipe(input), 0);
+  ASSERT_EQ(::write(input[1], "typed", 5), 5);
+  const int savedStdin = ::dup(STDIN_FILENO);
+  ::dup2(input[0], STDIN_FILENO);
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction old[4];
+  const int ignored[] = {SIGTERM, SIGINT, SIGHUP, SIGPIPE};
+  for (int i = 0; i < 4; ++i) ::sigaction(ignored[i], &ignore, &old[i]);
+  sigset_t usr1, oldMask;
+  sigemptyset(&usr1);
+  sigaddset(&usr1, SIGUSR1);
+  ::pthread_sigmask(SIG_BLOCK, &usr1, &oldMask);
+
+  const ProcessResult in = probe({"stdin"});
+  const ProcessResult fds = probe({"fds"});  // the pipe above is not close-on-exec
+  const ProcessResult signals = probe({"signals"});
+
+  ::pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+  for (int i = 0; i < 4; ++i) ::sigaction(ignored[i], &old[i], nullptr);
+  ::dup2(savedStdin, STDIN_FILENO);
+  for (int fd : {savedStdin, input[0], input[1]}) ::close(fd);
+  EXPECT_EQ(in.out, "null 0\n");
+  EXPECT_TRUE(fds.succeeded());
+  EXPECT_EQ(fds.out, "");
+  EXPECT_EQ(signals.out,
+            "SIGTERM default\nSIGINT default\nSIGHUP default\nSIGPIPE default\n"
+            "SIGUSR1 default\nSIGCHLD default\nblocked 0\n");
 }
 
 TEST(PosixProcessRunner, AToolReapedBySomeoneElseEndsTheRunWithoutATimeOut) {
@@ -104,189 +114,83 @@ TEST(PosixProcessRunner, AToolReapedBySomeoneElseEndsTheRunWithoutATimeOut) {
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   struct sigaction old;
-  sigaction(SIGCHLD, &ignore, &old);
-  PosixProcessRunner runner(5.0);
-
-  const ProcessResult result = runner.run({kProbe, {"args", "reaped"}, true});
-
-  sigaction(SIGCHLD, &old, nullptr);
+  ::sigaction(SIGCHLD, &ignore, &old);
+  const ProcessResult result = PosixProcessRunner(5.0).run({kProbe, {"args", "reaped"}, true});
+  ::sigaction(SIGCHLD, &old, nullptr);
   EXPECT_TRUE(result.started);
   EXPECT_FALSE(result.timedOut);
   EXPECT_EQ(result.out, kProbe + "\nargs\nreaped\n");
 }
 
-TEST(PosixProcessRunner, RefusesWhatCannotBeStartedExactly) {
-  PosixProcessRunner runner;
-  // Missing, relative (no search path), and an argument a C string cannot carry.
-  const ProcessRequest requests[] = {
-      {"/nonexistent/velmoryn-tool", {}, true},
-      {"sh", {"-c", "true"}, true},
-      {"bin/sh", {"-c", "true"}, true},
-      {"", {}, true},
-      {kProbe, {"args", std::string("a\0b", 3)}, true},
-  };
-  for (const auto& request : requests) {
-    const ProcessResult result = runner.run(request);
-    EXPECT_FALSE(result.started) << request.path;
-    EXPECT_FALSE(result.succeeded()) << request.path;
-    EXPECT_EQ(result.out, "") << request.path;
-  }
-  EXPECT_TRUE(noChildrenLeft());
-}
-
 TEST(PosixProcessRunner, DrainsBothStreamsOfAChattyToolAndReturnsAllOfItsOutput) {
-  constexpr long kMiB = 1 << 20;
-  const ProcessResult result = probe({"flood", std::to_string(kMiB)});
-
+  const ProcessResult result = probe({"flood", std::to_string(1 << 20)});
   ASSERT_TRUE(result.succeeded());
-  ASSERT_EQ(result.out.size(), static_cast<std::size_t>(kMiB));
-  EXPECT_EQ(result.out.find_first_not_of('x'), std::string::npos);
+  EXPECT_EQ(result.out, std::string(1 << 20, 'x'));
 }
 
 TEST(PosixProcessRunner, KillsAToolAtTheEarlierOfTheRequestsLimitAndTheCeilingAndReapsIt) {
   const double never = std::numeric_limits<double>::infinity();
-  struct Row {
+  const struct {
     double ceiling;
-    double requested;
-    std::string path;
-    std::vector<std::string> args;
-  };
-  const std::vector<Row> rows = {
-      {never, 0.5, kProbe, {"hang"}},
-      {0.5, 30.0, kProbe, {"quiet-hang"}},  // closed its streams but keeps running
-      {never, 0.5, "/bin/sh", {"-c", "echo partial; exec sleep 60"}},  // its output is dropped
+    ProcessRequest request;
+  } rows[] = {
+      {never, {kProbe, {"hang"}, true, 0.5}},
+      {0.5, {kProbe, {"quiet-hang"}, true, 30.0}},  // closed its streams, runs on
+      {never, {"/bin/sh", {"-c", "echo partial; exec sleep 60"}, true, 0.5}},
   };
   for (const auto& row : rows) {
     const int before = openDescriptorCount();
-    PosixProcessRunner runner(row.ceiling);
-    const ProcessResult result = runner.run({row.path, row.args, true, row.requested});
-    EXPECT_TRUE(result.started) << row.args[0];
-    EXPECT_TRUE(result.timedOut) << row.args[0];
-    EXPECT_EQ(result.exitStatus, -1) << row.args[0];
-    EXPECT_EQ(result.out, "") << row.args[0];
-    EXPECT_FALSE(result.succeeded()) << row.args[0];
-    EXPECT_TRUE(noChildrenLeft()) << row.args[0];
-    EXPECT_EQ(openDescriptorCount(), before) << row.args[0];
+    const ProcessResult result = PosixProcessRunner(row.ceiling).run(row.request);
+    SCOPED_TRACE(row.request.args.back());
+    EXPECT_TRUE(result.started && result.timedOut);
+    EXPECT_EQ(result.exitStatus, -1);
+    EXPECT_EQ(result.out, "") << "the output of a tool cut short is dropped";
+    EXPECT_TRUE(noChildrenLeft());
+    EXPECT_EQ(openDescriptorCount(), before);
   }
-}
-
-TEST(PosixProcessRunner, LeavesTheToolNoDescriptorBeyondTheStandardThree) {
-  // Descriptors of ours that are not close-on-exec would leak without closefrom.
-  const int leakyFile = open("/dev/null", O_RDONLY);
-  int leakyPipe[2];
-  ASSERT_EQ(pipe(leakyPipe), 0);
-  ASSERT_GE(leakyFile, 0);
-
-  const ProcessResult result = probe({"fds"});
-
-  close(leakyFile);
-  close(leakyPipe[0]);
-  close(leakyPipe[1]);
-  ASSERT_TRUE(result.succeeded());
-  EXPECT_EQ(result.out, "");
-}
-
-TEST(PosixProcessRunner, GivesTheToolDefaultSignalsEvenWhenWeIgnoreThem) {
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  struct sigaction oldTerm, oldInt, oldHup, oldPipe;
-  sigaction(SIGTERM, &ignore, &oldTerm);
-  sigaction(SIGINT, &ignore, &oldInt);
-  sigaction(SIGHUP, &ignore, &oldHup);
-  sigaction(SIGPIPE, &ignore, &oldPipe);
-  sigset_t usr1, oldMask;
-  sigemptyset(&usr1);
-  sigaddset(&usr1, SIGUSR1);
-  pthread_sigmask(SIG_BLOCK, &usr1, &oldMask);
-
-  const ProcessResult result = probe({"signals"});
-
-  pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
-  sigaction(SIGTERM, &oldTerm, nullptr);
-  sigaction(SIGINT, &oldInt, nullptr);
-  sigaction(SIGHUP, &oldHup, nullptr);
-  sigaction(SIGPIPE, &oldPipe, nullptr);
-
-  ASSERT_TRUE(result.succeeded());
-  EXPECT_THAT(lines(result.out),
-              ElementsAre("SIGTERM default", "SIGINT default", "SIGHUP default", "SIGPIPE default",
-                          "SIGUSR1 default", "SIGCHLD default", "blocked 0"));
 }
 
 TEST(PosixProcessRunner, LetsTheToolWriteToOurStandardOutputWhenNotCapturing) {
   char path[] = "/tmp/velmoryn-stdout-XXXXXX";
-  const int file = mkstemp(path);
-  ASSERT_GE(file, 0);
+  const int file = ::mkstemp(path);
+  ::unlink(path);
   std::fflush(stdout);
-  const int savedStdout = dup(STDOUT_FILENO);
-  dup2(file, STDOUT_FILENO);
-
-  PosixProcessRunner runner;
-  const ProcessResult result = runner.run({kProbe, {"args", "to-our-stdout"}, false});
-
-  dup2(savedStdout, STDOUT_FILENO);
-  close(savedStdout);
+  const int savedStdout = ::dup(STDOUT_FILENO);
+  ::dup2(file, STDOUT_FILENO);
+  const ProcessResult result = PosixProcessRunner().run({kProbe, {"args", "ours"}, false});
+  ::dup2(savedStdout, STDOUT_FILENO);
+  ::close(savedStdout);
   std::string written(256, '\0');
-  const ssize_t n = pread(file, written.data(), written.size(), 0);
-  written.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  close(file);
-  unlink(path);
-
+  written.resize(
+      static_cast<std::size_t>(std::max<ssize_t>(0, ::pread(file, written.data(), 256, 0))));
+  ::close(file);
   EXPECT_TRUE(result.succeeded());
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(written, kProbe + "\nargs\nto-our-stdout\n");
+  EXPECT_EQ(written, kProbe + "\nargs\nours\n");
 }
 
+// One runner serves the main and the utility thread at once.
 TEST(PosixProcessRunner, RunsOnTwoThreadsAtOnceWithoutMixingOrLeaking) {
   const int before = openDescriptorCount();
-  PosixProcessRunner runner;  // one runner shared, as on the main and the utility thread
-  constexpr int kRuns = 40;
+  PosixProcessRunner runner;
   std::vector<std::string> failures[2];
-
   auto work = [&](int thread) {
-    for (int i = 0; i < kRuns; ++i) {
-      const std::string tag = "thread" + std::to_string(thread) + "-" + std::to_string(i);
+    for (int i = 0; i < 40; ++i) {
+      const std::string tag = std::to_string(thread) + "-" + std::to_string(i);
       const ProcessResult args = runner.run({kProbe, {"args", tag}, true});
-      if (!args.succeeded() || args.out != kProbe + "\nargs\n" + tag + "\n") {
-        failures[thread].push_back("args " + tag + ": " + args.out);
-      }
+      if (args.out != kProbe + "\nargs\n" + tag + "\n") failures[thread].push_back(args.out);
       // The other thread's pipes must never reach this tool.
       const ProcessResult fds = runner.run({kProbe, {"fds"}, true});
       if (!fds.succeeded() || !fds.out.empty()) failures[thread].push_back("fds: " + fds.out);
     }
   };
-  std::thread first(work, 0);
-  std::thread second(work, 1);
+  std::thread first(work, 0), second(work, 1);
   first.join();
   second.join();
-
-  EXPECT_THAT(failures[0], IsEmpty());
-  EXPECT_THAT(failures[1], IsEmpty());
+  EXPECT_THAT(failures[0], ::testing::IsEmpty());
+  EXPECT_THAT(failures[1], ::testing::IsEmpty());
   EXPECT_EQ(openDescriptorCount(), before);
   EXPECT_TRUE(noChildrenLeft());
-}
-
-// Stands in for /usr/bin/defaults with the probe printing the bytes named by
-// the only argument, so that the core's decoding sees real pipe output.
-class BytesRunner : public ProcessRunner {
- public:
-  ProcessResult run(const ProcessRequest& request) override {
-    return real.run({kProbe, {"bytes", request.args.at(0)}, request.captureStdout});
-  }
-  PosixProcessRunner real;
-};
-
-TEST(PosixProcessRunner, ToolOutputThatIsNotUtf8ReadsAsNoValue) {
-  testing::FakePlatform fakes;
-  BytesRunner bytes;
-  Platform p = platform();
-  p.processes = &bytes;
-  installPlatform(p);
-
-  EXPECT_EQ(Dock::defaults({"206c6566740a"}), "left");  // " left\n"
-  EXPECT_EQ(Dock::defaults({"c3a90a"}), "\xc3\xa9");    // "é\n"
-  EXPECT_EQ(Dock::defaults({"6c656674ff0a"}), "");      // "left", a stray byte
-  EXPECT_EQ(Dock::defaults({"c328"}), "");              // a broken sequence
 }
 
 }  // namespace

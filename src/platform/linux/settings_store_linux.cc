@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <plist/plist.h>
-#include <pwd.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -16,7 +15,8 @@
 #include <cstring>
 #include <ctime>
 #include <system_error>
-#include <vector>
+
+#include "platform/linux/files_linux.h"
 
 namespace velmoryn {
 namespace fs = std::filesystem;
@@ -37,27 +37,6 @@ void closeKeepingErrno(int fd) {
   int saved = errno;
   ::close(fd);
   errno = saved;
-}
-
-// mkdir -p, giving every folder it creates mode 0700 whatever the umask.
-std::optional<FileWriteError> createFolders(const fs::path& folder) {
-  fs::path prefix;
-  for (const fs::path& part : folder) {
-    prefix /= part;
-    if (prefix == prefix.root_path()) continue;
-    if (::mkdir(prefix.c_str(), 0700) == 0) {
-      ::chmod(prefix.c_str(), 0700);
-      continue;
-    }
-    int code = errno;
-    struct stat info {};
-    if (code == EEXIST && ::stat(prefix.c_str(), &info) == 0) {
-      if (S_ISDIR(info.st_mode)) continue;
-      code = ENOTDIR;
-    }
-    return FileWriteError{code, prefix, "create folder"};
-  }
-  return std::nullopt;
 }
 
 std::string localTimestamp() {
@@ -110,7 +89,7 @@ class FolderLock {
  public:
   explicit FolderLock(const fs::path& file) {
     const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-    createFolders(folder);
+    files::makeFolders(folder);
     fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
@@ -126,77 +105,16 @@ class FolderLock {
   int fd = -1;
 };
 
-}  // namespace
-
-fs::path userConfigHome() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg && fs::path(xdg).is_absolute()) return xdg;
-  const char* home = std::getenv("HOME");
-  if (home && *home) return fs::path(home) / ".config";
-  // No HOME (a bare service environment): ask the user database.
-  std::vector<char> buffer(16384);
-  struct passwd entry {};
-  struct passwd* found = nullptr;
-  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-      found->pw_dir && *found->pw_dir) {
-    return fs::path(found->pw_dir) / ".config";
-  }
-  return fs::path(".config");
-}
-
-fs::path defaultSettingsPath() {
-  return userConfigHome() / "velmoryn" / "preferences.plist";
-}
-
+// The names files::writeAtomically() gives its temporary files for `file`.
 bool isTemporaryFileOf(const fs::path& file, const std::string& name) {
-  std::string prefix = "." + file.filename().string() + ".tmp-";
+  const std::string prefix = "." + file.filename().string() + ".tmp-";
   return name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0;
 }
 
-std::optional<FileWriteError> writeFileAtomically(const fs::path& file, std::string_view contents,
-                                                  unsigned mode) {
-  fs::path folder = file.parent_path();
-  if (folder.empty()) folder = ".";
-  if (auto error = createFolders(folder)) return error;
+}  // namespace
 
-  // Hidden and marked, so that nobody takes it for the file itself.
-  std::string pattern = (folder / ("." + file.filename().string() + ".tmp-XXXXXX")).string();
-  int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) return FileWriteError{errno, folder, "create temporary file"};
-  fs::path temporary = pattern;
-  auto fail = [&](const char* step, const fs::path& where) {
-    int code = errno;
-    if (fd >= 0) ::close(fd);
-    ::unlink(temporary.c_str());
-    return FileWriteError{code, where, step};
-  };
-
-  if (::fchmod(fd, mode) != 0) return fail("set mode", temporary);
-  const char* data = contents.data();
-  std::size_t left = contents.size();
-  while (left > 0) {
-    ssize_t written = ::write(fd, data, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return fail("write", temporary);
-    }
-    data += written;
-    left -= static_cast<std::size_t>(written);
-  }
-  if (::fsync(fd) != 0) return fail("fsync", temporary);
-  int closing = fd;
-  fd = -1;
-  if (::close(closing) != 0) return fail("close", temporary);
-  if (::rename(temporary.c_str(), file.c_str()) != 0) return fail("rename", file);
-
-  // Makes the rename itself durable. Some file systems cannot sync a folder;
-  // the new file is in place all the same, so that is not a failure.
-  int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd >= 0) {
-    ::fsync(folderFd);
-    ::close(folderFd);
-  }
-  return std::nullopt;
+fs::path defaultSettingsPath() {
+  return files::userConfigDir() / "velmoryn" / "preferences.plist";
 }
 
 void PlistSettingsStore::PlistFree::operator()(void* node) const {
@@ -413,7 +331,7 @@ void PlistSettingsStore::persist() {
     reportFailure("Velmoryn: 設定を書き出せませんでした（" + file.string() + "）");
     return;
   }
-  auto error = writeFileAtomically(file, std::string_view(xml, length));
+  auto error = files::writeAtomically(file, std::string_view(xml, length), 0600);
   plist_to_xml_free(xml);
   if (error) {
     // The temporary file's random name would make every retry a new line.

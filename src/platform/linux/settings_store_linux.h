@@ -1,7 +1,7 @@
 // The program's per-user settings store on Linux: one XML property list per
-// user, written through atomically on every change. Writers in several
-// processes merge: each write applies only the keys its process changed to the
-// file as it is now. Main thread only.
+// user, written through atomically on every change by the files module's one
+// writer. Writers in several processes merge: each write applies only the keys
+// its process changed to the file as it is now. Main thread only.
 #pragma once
 
 #include <filesystem>
@@ -16,28 +16,8 @@
 
 namespace velmoryn {
 
-// $XDG_CONFIG_HOME, or $HOME/.config when it is unset, empty or not absolute.
-std::filesystem::path userConfigHome();
-
-// userConfigHome()/velmoryn/preferences.plist
+// files::userConfigDir()/velmoryn/preferences.plist
 std::filesystem::path defaultSettingsPath();
-
-// Where and why a file could not be written.
-struct FileWriteError {
-  int code = 0;                // errno
-  std::filesystem::path path;  // the file or folder the failing step worked on
-  std::string step;            // "create folder", "write", "rename", ...
-};
-
-// Replaces `file` with `contents` so that a crash at any instant leaves either
-// the old or the new file: a temporary file in the same folder, written,
-// fsync'd, renamed over the file, the folder fsync'd. Missing folders are
-// created with mode 0700; the file gets `mode`.
-std::optional<FileWriteError> writeFileAtomically(const std::filesystem::path& file,
-                                                  std::string_view contents, unsigned mode = 0600);
-
-// True for names writeFileAtomically() gives its temporary files for `file`.
-bool isTemporaryFileOf(const std::filesystem::path& file, const std::string& name);
 
 class PlistSettingsStore : public SettingsStore {
  public:
