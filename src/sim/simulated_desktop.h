@@ -30,6 +30,8 @@ struct DesktopHooks {
   std::function<std::optional<std::string>(control::Edge)> setOrientation;
   // Renders the image to a PNG file; false when it could not.
   std::function<bool(const IconImage&, double scale, const std::filesystem::path&)> renderIcon;
+  // Hands a URL to the application, as the system does when one is opened.
+  std::function<void(const std::string&)> openURL;
 };
 
 class SimulatedDesktop {
@@ -67,6 +69,7 @@ class SimulatedDesktop {
   void operator()(const control::Show&);
   void operator()(const control::RenderIcon&);
   void operator()(const control::Help&);
+  void operator()(const control::OpenUrl&);
 
   // The frame less the menu bar and, on the Dock's screen, the Dock's room;
   // empty when nothing would be left.

@@ -24,6 +24,7 @@
 #include "sim/application_linux.h"
 #include "sim/control_channel.h"
 #include "sim/number_format.h"
+#include "sim/running_instance_linux.h"
 #include "sim/simulated_desktop.h"
 #include "sim/simulated_dock.h"
 #include "sim/simulated_tool_runner.h"
@@ -107,6 +108,9 @@ class LinuxServices : public PlatformServices {
     hooks.renderIcon = [](const IconImage& image, double scale, const fs::path& file) {
       return renderIconPng(image, scale, file);
     };
+    hooks.openURL = [this](const std::string& url) {
+      if (application) application->openURLs({url});
+    };
     auto* desktop = new SimulatedDesktop(*loop, *console, std::move(hooks));
 
     // Lives for the whole process, like the desktop: never deleted, by design.
@@ -138,14 +142,17 @@ class LinuxServices : public PlatformServices {
     installed.statusBar = &desktop->statusBar();
     installed.hotKeys = &desktop->hotKeys();
     installed.log = log;
-    installed.application = new ApplicationLinux(*loop, *console, desktop->events(), startControl);
+    application = new ApplicationLinux(*loop, *console, desktop->events(), startControl);
+    installed.application = application;
     installed.process = new ProcessEnvironmentLinux(argc, argv, *console);
+    installed.runningInstance = new RunningInstanceLinux(defaultControlSocketPath(data));
   }
 
   const Platform& services() const override { return installed; }
 
  private:
   Platform installed;
+  ApplicationLinux* application = nullptr;  // the installed one, for the desktop's URLs
 };
 
 }  // namespace
