@@ -434,6 +434,7 @@ FakePlatform::FakePlatform() {
   services.log = &log;
   services.application = &application;
   services.process = &process;
+  services.runningInstance = &runningInstance;
   installPlatform(services);
   resetDockStateForTesting();
 }
