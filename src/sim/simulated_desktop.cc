@@ -179,7 +179,7 @@ void SimulatedDesktop::operator()(const control::RenderIcon& command) {
 void SimulatedDesktop::operator()(const control::OpenUrl& command) {
   // The reply comes first: the program's own lines follow it.
   console.printLine("url: " + command.url);
-  if (hooks.openURL) hooks.openURL(command.url);
+  if (openURL) openURL(command.url);
 }
 
 void SimulatedDesktop::operator()(const control::Help&) {

@@ -30,8 +30,6 @@ struct DesktopHooks {
   std::function<std::optional<std::string>(control::Edge)> setOrientation;
   // Renders the image to a PNG file; false when it could not.
   std::function<bool(const IconImage&, double scale, const std::filesystem::path&)> renderIcon;
-  // Hands a URL to the application, as the system does when one is opened.
-  std::function<void(const std::string&)> openURL;
 };
 
 class SimulatedDesktop {
@@ -48,6 +46,9 @@ class SimulatedDesktop {
   StatusBarLinux& statusBar() { return bar; }
   HotKeysLinux& hotKeys() { return keys; }
   EventState& events() { return eventState; }
+
+  // Where `url` hands its URL: the application, as the system does when one is opened.
+  void setOpenURL(std::function<void(const std::string&)> open) { openURL = std::move(open); }
 
   // Runs one command; `wait` and empty lines belong to the command source.
   void execute(const control::Command& command);
@@ -80,6 +81,7 @@ class SimulatedDesktop {
 
   Console& console;  // safe because it lives for the whole run
   DesktopHooks hooks;
+  std::function<void(const std::string&)> openURL;
   EventState eventState;
   ScreensLinux screenService;
   ScrollMonitorsLinux monitors;

@@ -108,9 +108,6 @@ class LinuxServices : public PlatformServices {
     hooks.renderIcon = [](const IconImage& image, double scale, const fs::path& file) {
       return renderIconPng(image, scale, file);
     };
-    hooks.openURL = [this](const std::string& url) {
-      if (application) application->openURLs({url});
-    };
     auto* desktop = new SimulatedDesktop(*loop, *console, std::move(hooks));
 
     // Lives for the whole process, like the desktop: never deleted, by design.
@@ -142,7 +139,8 @@ class LinuxServices : public PlatformServices {
     installed.statusBar = &desktop->statusBar();
     installed.hotKeys = &desktop->hotKeys();
     installed.log = log;
-    application = new ApplicationLinux(*loop, *console, desktop->events(), startControl);
+    auto* application = new ApplicationLinux(*loop, *console, desktop->events(), startControl);
+    desktop->setOpenURL([application](const std::string& url) { application->openURLs({url}); });
     installed.application = application;
     installed.process = new ProcessEnvironmentLinux(argc, argv, *console);
     installed.runningInstance = new RunningInstanceLinux(defaultControlSocketPath(data));
@@ -152,7 +150,6 @@ class LinuxServices : public PlatformServices {
 
  private:
   Platform installed;
-  ApplicationLinux* application = nullptr;  // the installed one, for the desktop's URLs
 };
 
 }  // namespace
