@@ -30,6 +30,7 @@ add_library(velmoryn_sim STATIC
   src/sim/dock_domain.cc
   src/sim/hot_key_service_linux.cc
   src/sim/number_format.cc
+  src/sim/running_instance_linux.cc
   src/sim/scroll_monitor_linux.cc
   src/sim/simulated_desktop.cc
   src/sim/simulated_dock.cc

@@ -2,8 +2,10 @@
 
 #include <csignal>
 #include <string>
+#include <utility>
 
 #include "app/icon.h"
+#include "app/url_command.h"
 #include "boot/menu_bar_boot.h"
 #include "dock/dock.h"
 #include "dock/dock_settings_backup.h"
@@ -96,10 +98,39 @@ void AppDelegate::applicationDidFinishLaunching() {
   edgeReveal->start();
 
   updateIcon();
+
+  launched = true;
+  applicationOpenURLs(std::exchange(urlsDuringLaunch, {}));
 }
 
 void AppDelegate::applicationWillTerminate() {
   shutdownRestore();
+}
+
+void AppDelegate::applicationOpenURLs(const std::vector<std::string>& urls) {
+  for (const std::string& url : urls) {
+    if (launched) {
+      openURL(url);
+    } else {
+      urlsDuringLaunch.push_back(url);
+    }
+  }
+}
+
+void AppDelegate::openURL(const std::string& url) {
+  const std::optional<UrlCommand> command = parseUrlCommand(url);
+  if (!command) {
+    platform().log->write("Velmoryn: 不明なURLを無視しました: " + urlForLog(url));
+    return;
+  }
+  switch (*command) {
+    case UrlCommand::hide:
+      return switchTo(true);
+    case UrlCommand::show:
+      return switchTo(false);
+    case UrlCommand::toggle:
+      return toggle();
+  }
 }
 
 void AppDelegate::installSignalHandlers() {
@@ -151,15 +182,17 @@ void AppDelegate::menuToggle() {
 }
 
 void AppDelegate::toggle() {
-  bool wanted = !hiddenState;
-  if (edgeReveal->isRevealing()) {
-    // The reveal has lifted the Dock; it stays up and the program is now in shown mode.
-    edgeReveal->cancel();
-    wanted = false;
-  }
+  // During a reveal the Dock is up: it stays up and the program is now in shown mode.
+  switchTo(edgeReveal->isRevealing() ? false : !hiddenState);
+}
+
+void AppDelegate::switchTo(bool hidden) {
+  const bool revealing = edgeReveal->isRevealing();
+  if (!revealing && hiddenState == hidden) return;
+  if (revealing) edgeReveal->cancel();
   // The mode, icon and tooltip change only when the Dock has changed.
-  if (loggedIfFailed(wanted ? Dock::hide() : Dock::show())) return;
-  hiddenState = wanted;
+  if (loggedIfFailed(hidden ? Dock::hide() : Dock::show())) return;
+  hiddenState = hidden;
   updateIcon();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "hotkey/hot_key.h"
@@ -29,6 +30,9 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   void applicationDidFinishLaunching() override;
   // The shutdown restore.
   void applicationWillTerminate() override;
+  // velmoryn://hide, show and toggle, one after the other; those that come
+  // during launch wait until the launch sequence has finished.
+  void applicationOpenURLs(const std::vector<std::string>& urls) override;
 
   // Actions, reachable by these selectors: "statusClicked", "menuToggle",
   // "toggleSwipeReveal", "toggleLogin", "quit".
@@ -47,6 +51,10 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   void installSignalHandlers();
   void shutdownRestore();
   void toggle();
+  // Brings the program to the mode; nothing runs when it is there already and
+  // no reveal is running.
+  void switchTo(bool hidden);
+  void openURL(const std::string& url);
   void showMenu();
   Menu buildMenu();
   void updateIcon();
@@ -56,6 +64,8 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   const std::shared_ptr<EdgeReveal> edgeReveal = EdgeReveal::create();
   bool hiddenState = false;
   bool restored = false;
+  bool launched = false;
+  std::vector<std::string> urlsDuringLaunch;
   std::vector<std::unique_ptr<SignalSource>> signalSources;
 };
 

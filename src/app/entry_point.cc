@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/script_verbs.h"
+#include "app/url_command.h"
 #include "boot/menu_bar_boot.h"
 #include "platform/platform.h"
 
@@ -43,6 +45,10 @@ int runEntryPoint() {
   if (unregister || contains(args, "--register-login")) {
     runLoginCommand(unregister);
     return 0;  // not reached: the command ends the process
+  }
+  if (const auto verb = scriptVerbFrom(args)) {
+    platform().process->exit(runScriptVerb(*verb));
+    return 0;  // not reached
   }
 
   app = platform().application;

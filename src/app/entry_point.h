@@ -15,7 +15,8 @@ extern std::shared_ptr<AppDelegate> delegate;
 
 // Uses the installed platform. "--register-login" or "--unregister-login"
 // anywhere among the arguments: answers on standard output and ends the
-// process (status 0 on success, 1 on failure). Otherwise runs the application
+// process (status 0 on success, 1 on failure). "--hide", "--show", "--toggle"
+// or "--status" (without "--login") is answered the same way. Otherwise runs the application
 // and returns the exit status should its loop ever return.
 int runEntryPoint();
 

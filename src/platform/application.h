@@ -13,6 +13,9 @@ class ApplicationDelegate {
   virtual ~ApplicationDelegate() = default;
   virtual void applicationDidFinishLaunching() = 0;
   virtual void applicationWillTerminate() = 0;
+  // URLs of the program's scheme that the system asks it to open, in order;
+  // may come before the launch notification.
+  virtual void applicationOpenURLs(const std::vector<std::string>& urls) = 0;
 };
 
 enum class EventType : std::uint32_t { leftMouseUp = 2, rightMouseUp = 4, other = 0 };

@@ -10,6 +10,7 @@
 #include "platform/login_items.h"
 #include "platform/process_runner.h"
 #include "platform/queues.h"
+#include "platform/running_instance.h"
 #include "platform/screens.h"
 #include "platform/scroll_monitor.h"
 #include "platform/settings_store.h"
@@ -36,6 +37,7 @@ struct Platform {
   Log* log = nullptr;
   Application* application = nullptr;
   ProcessEnvironment* process = nullptr;
+  RunningInstance* runningInstance = nullptr;
 };
 
 // Installed once before anything else runs; the services outlive every user.

@@ -25,6 +25,10 @@ class ApplicationLinux : public Application {
   void run() override;
   [[noreturn]] void terminate() override;
   std::optional<CurrentEvent> currentEvent() override { return events.current; }
+  // Delivers URLs to the delegate, as the system's open-URLs callback does.
+  void openURLs(const std::vector<std::string>& urls) {
+    if (delegate) delegate->applicationOpenURLs(urls);
+  }
 
  private:
   RunLoop& loop;       // safe because these live for the whole run

@@ -18,6 +18,7 @@ constexpr const char* kClickUsage = "click left|right|control";
 constexpr const char* kChooseUsage = "choose N";
 constexpr const char* kWaitUsage = "wait SECONDS";
 constexpr const char* kIconUsage = "icon FILE.png [SCALE]";
+constexpr const char* kUrlUsage = "url TEXT";
 
 ParseError usage(const char* text) {
   return ParseError{std::string("usage: ") + text};
@@ -255,13 +256,17 @@ std::variant<Command, ParseError> parseCommand(std::string_view line) {
   if (word == "show") return bare<Show>(words);
   if (word == "icon") return parseIcon(words);
   if (word == "help") return bare<Help>(words);
+  if (word == "url") {
+    if (words.size() != 2) return usage(kUrlUsage);
+    return OpenUrl{words[1]};
+  }
   return ParseError{"unknown command \"" + word + "\" (try help)"};
 }
 
 std::string helpText() {
   return std::string(kScreenUsage) + " | " + kDockUsage + " | " + kPointerUsage + " | " +
          kScrollUsage + " | " + kClickUsage + " | " + kChooseUsage + " | dismiss | hotkey | " +
-         kWaitUsage + " | show | " + kIconUsage + " | help";
+         kWaitUsage + " | show | " + kIconUsage + " | " + kUrlUsage + " | help";
 }
 
 }  // namespace velmoryn::control

@@ -94,10 +94,15 @@ struct RenderIcon {
 struct Help {
   bool operator==(const Help&) const = default;
 };
+// A URL the system asks the program to open, as Launch Services would deliver it.
+struct OpenUrl {
+  std::string url;
+  bool operator==(const OpenUrl&) const = default;
+};
 
-using Command =
-    std::variant<Nothing, ListScreens, AddScreen, SetScreen, RemoveScreen, SetDockEdge, Pointer,
-                 Scroll, Click, Choose, Dismiss, PressHotKey, Wait, Show, RenderIcon, Help>;
+using Command = std::variant<Nothing, ListScreens, AddScreen, SetScreen, RemoveScreen, SetDockEdge,
+                             Pointer, Scroll, Click, Choose, Dismiss, PressHotKey, Wait, Show,
+                             RenderIcon, Help, OpenUrl>;
 
 struct ParseError {
   std::string message;  // without the "error: " prefix

@@ -176,6 +176,12 @@ void SimulatedDesktop::operator()(const control::RenderIcon& command) {
   console.printLine("icon: wrote " + command.file + " at scale " + formatNumber(command.scale));
 }
 
+void SimulatedDesktop::operator()(const control::OpenUrl& command) {
+  // The reply comes first: the program's own lines follow it.
+  console.printLine("url: " + command.url);
+  if (openURL) openURL(command.url);
+}
+
 void SimulatedDesktop::operator()(const control::Help&) {
   console.printLine("help: " + control::helpText());
 }

@@ -47,6 +47,9 @@ class SimulatedDesktop {
   HotKeysLinux& hotKeys() { return keys; }
   EventState& events() { return eventState; }
 
+  // Where `url` hands its URL: the application, as the system does when one is opened.
+  void setOpenURL(std::function<void(const std::string&)> open) { openURL = std::move(open); }
+
   // Runs one command; `wait` and empty lines belong to the command source.
   void execute(const control::Command& command);
 
@@ -67,6 +70,7 @@ class SimulatedDesktop {
   void operator()(const control::Show&);
   void operator()(const control::RenderIcon&);
   void operator()(const control::Help&);
+  void operator()(const control::OpenUrl&);
 
   // The frame less the menu bar and, on the Dock's screen, the Dock's room;
   // empty when nothing would be left.
@@ -77,6 +81,7 @@ class SimulatedDesktop {
 
   Console& console;  // safe because it lives for the whole run
   DesktopHooks hooks;
+  std::function<void(const std::string&)> openURL;
   EventState eventState;
   ScreensLinux screenService;
   ScrollMonitorsLinux monitors;

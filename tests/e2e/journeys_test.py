@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Whole journeys through the real program on the simulated desktop, one per
 area: the launch and its record, switching modes, the edge reveal, the login
-command line, the orderly ends, and the control channel."""
+command line, the orderly ends, the control channel and the scripting verbs."""
 
 import os
 import signal
@@ -162,6 +162,37 @@ class JourneyTest(DesktopTest):
         self.assertIn("dock=visible", reply[-1])
         self.assertEqual(run.until("show: ", errors=True)[-1], reply[-1])
 
+
+    def test_scripts_switch_the_running_program_and_read_the_dock(self):
+        def script(verb):
+            done = subprocess.run([e2e.BINARY, verb], stdin=subprocess.DEVNULL,
+                                  capture_output=True, encoding="utf-8", env=self.desktop.env,
+                                  timeout=e2e.TIMEOUT, check=False)
+            return done.returncode, done.stdout
+
+        self.assertEqual(script("--hide"), (1, "Velmorynは起動していません\n"))
+        self.assertEqual(script("--status"), (1, "Dock表示中\n"))
+        run = self.launch()
+        self.assertEqual(script("--hide"), (0, ""))
+        lines = run.until(HIDDEN)
+        self.assertEqual(dock_lines(lines), ["dock: autohide on"])
+        self.assertIn("icon: hidden (arrow)", lines)
+        self.assertEqual(script("--status"), (0, "Dock非表示中\n"))
+        # Already hidden: nothing runs before the reply.
+        self.assertEqual(script("--hide")[0], 0)
+        self.assertEqual(run.ask("show", "show: ")[:-1], ["url: velmoryn://hide"])
+        self.assertEqual(script("--toggle")[0], 0)
+        self.assertEqual(dock_lines(run.until(SHOWN)), ["dock: autohide off"])
+        self.assertEqual(script("--status"), (1, "Dock表示中\n"))
+        run.ask("url velmoryn://hide/", "url: ")
+        self.assertEqual(dock_lines(run.until(HIDDEN)), ["dock: autohide on"])
+        run.ask("url velmoryn://hide?now", "url: ")
+        self.assertEqual(run.show()["autohide"], "on")
+        deadline = time.monotonic() + e2e.TIMEOUT
+        while not any("不明なURLを無視しました: velmoryn://hide?now" in line
+                      for line in run.program.stderr):
+            self.assertLess(time.monotonic(), deadline, "no log line for the unknown URL")
+            time.sleep(0.05)
 
 if __name__ == "__main__":
     main()

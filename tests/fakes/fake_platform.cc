@@ -273,7 +273,7 @@ FakePlatform::FakePlatform() {
   }
   installPlatform({&processes, &settings, &loginItems, &appleScript, &clock, &mainQueue,
                    &utilityQueue, &timers, &signals, &screens, &scrollMonitor, &statusBar, &hotKeys,
-                   &log, &application, &process});
+                   &log, &application, &process, &runningInstance});
   resetDockStateForTesting();
 }
 

@@ -344,6 +344,18 @@ class FakeProcessEnvironment : public ProcessEnvironment, public Recorder {
   std::vector<std::string> printed;
 };
 
+class FakeRunningInstance : public RunningInstance {
+ public:
+  UrlDelivery openURL(const std::string& url, double timeLimit) override {
+    sent.push_back(url);
+    lastTimeLimit = timeLimit;
+    return answer;
+  }
+  UrlDelivery answer{UrlDelivery::Outcome::delivered, {}};
+  std::vector<std::string> sent;
+  double lastTimeLimit = 0;
+};
+
 // All fakes together, installed as the platform for as long as it lives, each
 // recording into `timeline`. The Dock's one-time state is reset on construction.
 class FakePlatform {
@@ -370,6 +382,7 @@ class FakePlatform {
   FakeLog log;
   FakeApplication application;
   FakeProcessEnvironment process;
+  FakeRunningInstance runningInstance;
 };
 
 }  // namespace velmoryn::testing

@@ -24,6 +24,7 @@
 #include "sim/application_linux.h"
 #include "sim/control_channel.h"
 #include "sim/number_format.h"
+#include "sim/running_instance_linux.h"
 #include "sim/simulated_desktop.h"
 #include "sim/simulated_dock.h"
 #include "sim/simulated_tool_runner.h"
@@ -138,8 +139,11 @@ class LinuxServices : public PlatformServices {
     installed.statusBar = &desktop->statusBar();
     installed.hotKeys = &desktop->hotKeys();
     installed.log = log;
-    installed.application = new ApplicationLinux(*loop, *console, desktop->events(), startControl);
+    auto* application = new ApplicationLinux(*loop, *console, desktop->events(), startControl);
+    desktop->setOpenURL([application](const std::string& url) { application->openURLs({url}); });
+    installed.application = application;
     installed.process = new ProcessEnvironmentLinux(argc, argv, *console);
+    installed.runningInstance = new RunningInstanceLinux(defaultControlSocketPath(data));
   }
 
   const Platform& services() const override { return installed; }

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "platform/macos/event_translation.h"
 
@@ -30,6 +32,18 @@
 - (void)applicationWillTerminate:(NSNotification*)notification {
   (void)notification;
   _delegate->applicationWillTerminate();
+}
+
+// Launch Services delivers velmoryn:// URLs here, also before the launch has
+// finished; the core decides when to act on them.
+- (void)application:(NSApplication*)application openURLs:(NSArray<NSURL*>*)urls {
+  (void)application;
+  std::vector<std::string> texts;
+  for (NSURL* url in urls) {
+    const char* utf8 = url.absoluteString.UTF8String;
+    texts.emplace_back(utf8 ? utf8 : "");
+  }
+  _delegate->applicationOpenURLs(texts);
 }
 @end
 

@@ -8,6 +8,7 @@
 #include "platform/macos/log_mac.h"
 #include "platform/macos/login_items_mac.h"
 #include "platform/macos/queues_mac.h"
+#include "platform/macos/running_instance_mac.h"
 #include "platform/macos/screens_mac.h"
 #include "platform/macos/scroll_monitor_mac.h"
 #include "platform/macos/settings_store_mac.h"
@@ -38,6 +39,7 @@ class MacServices : public PlatformServices {
     platformServices.log = &log;
     platformServices.application = &application;
     platformServices.process = &process;
+    platformServices.runningInstance = &runningInstance;
   }
 
   const Platform& services() const override { return platformServices; }
@@ -59,6 +61,7 @@ class MacServices : public PlatformServices {
   MacLog log;
   MacApplication application;
   MacProcessEnvironment process;
+  MacRunningInstance runningInstance;
   Platform platformServices;
 };
 

@@ -4,6 +4,8 @@
 
 #include <CoreGraphics/CoreGraphics.h>
 #include <Foundation/Foundation.h>
+#include <os/availability.h>
+#include <sys/types.h>
 
 #pragma clang assume_nonnull begin
 
@@ -55,10 +57,14 @@ enum : NSEventModifierFlags {
 + (void)removeMonitor:(id)eventMonitor;
 @end
 
+@class NSApplication;
+
 @protocol NSApplicationDelegate <NSObject>
 @optional
 - (void)applicationDidFinishLaunching:(NSNotification*)notification;
 - (void)applicationWillTerminate:(NSNotification*)notification;
+- (void)application:(NSApplication*)application
+           openURLs:(NSArray<NSURL*>*)urls API_AVAILABLE(macos(10.13));
 @end
 
 enum NSApplicationActivationPolicy : NSInteger {
@@ -167,6 +173,32 @@ static const CGFloat NSSquareStatusItemLength = -2;
 @property(class, readonly, strong) NSStatusBar* systemStatusBar;
 - (NSStatusItem*)statusItemWithLength:(CGFloat)length;
 - (void)removeStatusItem:(NSStatusItem*)item;
+@end
+
+API_AVAILABLE(macos(10.6))
+@interface NSRunningApplication : NSObject
+@property(class, readonly, strong) NSRunningApplication* currentApplication;
+@property(readonly) pid_t processIdentifier;
+@property(nullable, readonly, copy) NSString* bundleIdentifier;
+@property(nullable, readonly, copy) NSURL* bundleURL;
++ (NSArray<NSRunningApplication*>*)runningApplicationsWithBundleIdentifier:
+    (NSString*)bundleIdentifier;
+@end
+
+API_AVAILABLE(macos(10.15))
+@interface NSWorkspaceOpenConfiguration : NSObject
++ (instancetype)configuration;
+@property BOOL activates;
+@end
+
+@interface NSWorkspace : NSObject
+@property(class, readonly, strong) NSWorkspace* sharedWorkspace;
+- (void)openURLs:(NSArray<NSURL*>*)urls
+    withApplicationAtURL:(NSURL*)applicationURL
+           configuration:(NSWorkspaceOpenConfiguration*)configuration
+       completionHandler:(void (^_Nullable)(NSRunningApplication* _Nullable app,
+                                            NSError* _Nullable error))completionHandler
+    API_AVAILABLE(macos(10.15));
 @end
 
 #pragma clang assume_nonnull end

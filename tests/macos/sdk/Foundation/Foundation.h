@@ -39,6 +39,7 @@ enum { NSUTF8StringEncoding = 4 };
 @interface NSArray<__covariant ObjectType> : NSObject <NSFastEnumeration>
 @property(readonly) NSUInteger count;
 - (ObjectType)objectAtIndex:(NSUInteger)index;
++ (instancetype)arrayWithObject:(ObjectType)anObject;
 @end
 
 @interface NSDictionary<__covariant KeyType, __covariant ObjectType> : NSObject
@@ -59,6 +60,16 @@ enum { NSUTF8StringEncoding = 4 };
 @end
 
 @interface NSNotification : NSObject
+@end
+
+@interface NSURL : NSObject
++ (nullable instancetype)URLWithString:(NSString*)URLString;
+@property(nullable, readonly, copy) NSString* absoluteString;
+@end
+
+@interface NSBundle : NSObject
+@property(class, readonly, strong) NSBundle* mainBundle;
+@property(nullable, readonly, copy) NSString* bundleIdentifier;
 @end
 
 @interface NSProcessInfo : NSObject

@@ -1,0 +1,57 @@
+// The URL parser and the log line against independent answers: only the three
+// actions' own URLs parse, each to its own action; the log text is printable
+// ASCII, bounded, and the URL itself when that is short and printable. The
+// fuzzer's bytes are also read as command-line arguments split at NUL.
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/url_command.h"
+#include "fuzz_check.h"
+
+namespace {
+
+std::string lower(std::string_view text) {
+  std::string out(text);
+  std::ranges::transform(out, out.begin(),
+                         [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using velmoryn::UrlCommand;
+  // The view covers exactly the fuzzer's buffer: a read past the text is caught.
+  const std::string_view url(reinterpret_cast<const char*>(data), size);
+
+  if (const auto command = velmoryn::parseUrlCommand(url)) {
+    std::string canonical = lower(url);
+    if (canonical.ends_with('/')) canonical.pop_back();
+    FUZZ_CHECK(canonical == velmoryn::urlFor(*command),
+               "only an action's own URL, in any case and with one trailing slash, may parse");
+  }
+
+  const std::string shown = velmoryn::urlForLog(url);
+  FUZZ_CHECK(shown.size() <= velmoryn::kLoggedUrlLength + 3, "the log text must stay short");
+  FUZZ_CHECK(std::ranges::all_of(shown, [](char c) { return c >= 0x20 && c < 0x7f; }),
+             "the log text must be one line of printable ASCII");
+  const bool printable = std::ranges::all_of(url, [](char c) { return c >= 0x20 && c < 0x7f; });
+  if (printable && url.size() <= velmoryn::kLoggedUrlLength)
+    FUZZ_CHECK(shown == url, "a short printable URL must be logged as it is");
+
+  std::vector<std::string> args{"velmoryn"};
+  for (std::size_t start = 0; start <= url.size();) {
+    const std::size_t end = std::min(url.find('\0', start), url.size());
+    args.emplace_back(url.substr(start, end - start));
+    start = end + 1;
+  }
+  if (velmoryn::scriptVerbFrom(args)) {
+    FUZZ_CHECK(std::ranges::find(args, "--login") == args.end(), "--login must win");
+  }
+  return 0;
+}

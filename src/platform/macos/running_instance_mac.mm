@@ -1,0 +1,65 @@
+// Main thread, before any event loop exists; the completion handler runs on a
+// concurrent queue of AppKit's.
+#include "platform/macos/running_instance_mac.h"
+
+#import <AppKit/AppKit.h>
+#include <dispatch/dispatch.h>
+
+#include <cstdint>
+
+namespace velmoryn {
+namespace {
+
+NSString* toNSString(const std::string& text) {
+  return [[NSString alloc] initWithBytes:text.data()
+                                  length:text.size()
+                                encoding:NSUTF8StringEncoding];
+}
+
+}  // namespace
+
+UrlDelivery MacRunningInstance::openURL(const std::string& url, double timeLimit) {
+  using Outcome = UrlDelivery::Outcome;
+  @autoreleasepool {
+    NSString* bundleIdentifier = [NSBundle mainBundle].bundleIdentifier;
+    if (bundleIdentifier == nil) return {Outcome::failed, "this copy has no bundle identifier"};
+    // This process carries the same identifier: look for another one.
+    const pid_t ownProcess = [NSRunningApplication currentApplication].processIdentifier;
+    NSURL* bundleURL = nil;
+    for (NSRunningApplication* running in
+         [NSRunningApplication runningApplicationsWithBundleIdentifier:bundleIdentifier]) {
+      if (running.processIdentifier != ownProcess && running.bundleURL != nil) {
+        bundleURL = running.bundleURL;
+        break;
+      }
+    }
+    if (bundleURL == nil) return {Outcome::notRunning, {}};
+
+    NSString* text = toNSString(url);
+    NSURL* target = text ? [NSURL URLWithString:text] : nil;
+    if (target == nil) return {Outcome::failed, "not a URL: " + url};
+
+    NSWorkspaceOpenConfiguration* configuration = [NSWorkspaceOpenConfiguration configuration];
+    // A menu-bar program has nothing to bring to the front.
+    configuration.activates = NO;
+    dispatch_semaphore_t handedOver = dispatch_semaphore_create(0);
+    __block NSString* failure = nil;
+    [[NSWorkspace sharedWorkspace] openURLs:[NSArray arrayWithObject:target]
+                       withApplicationAtURL:bundleURL
+                              configuration:configuration
+                          completionHandler:^(NSRunningApplication* app, NSError* error) {
+                            if (app == nil) failure = error ? error.localizedDescription : @"";
+                            dispatch_semaphore_signal(handedOver);
+                          }];
+    const auto nanoseconds = static_cast<std::int64_t>(timeLimit * NSEC_PER_SEC);
+    if (dispatch_semaphore_wait(handedOver, dispatch_time(DISPATCH_TIME_NOW, nanoseconds)) != 0)
+      return {Outcome::noAnswer, {}};
+    if (failure != nil) {
+      const char* reason = failure.UTF8String;
+      return {Outcome::failed, reason ? reason : ""};
+    }
+    return {Outcome::delivered, {}};
+  }
+}
+
+}  // namespace velmoryn
