@@ -9,7 +9,7 @@
 #   4. the include rules (tools/check_includes.py), and that they reject each
 #      fault in tools/include_faults;
 #   5. the tests' share of the code (tools/test_share.sh).
-# Runs all four and exits non-zero if any of them found something.
+# Runs them all and exits non-zero if any of them found something.
 #
 #   tools/static_checks.sh
 set -uo pipefail
