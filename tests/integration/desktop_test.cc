@@ -21,26 +21,29 @@
 namespace velmoryn {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 class DesktopTest : public ::testing::Test {
  protected:
   DesktopTest() {
     console.addListener([this](const std::string& line) { printed.push_back(line); });
   }
 
-  // Types the lines into one source and returns what they printed, once all have run.
-  Lines type(const Lines& input) {
-    printed.clear();
-    for (const auto& line : input) source->feed(line);
-    bool expired = false;
+  // Types each line into one source and expects, once all have run, exactly
+  // the lines written beside it (several joined by '\n').
+  void expectScript(const std::vector<std::pair<std::string, std::string>>& script) {
+    std::string expected;
+    std::string seen;
+    for (const auto& [line, output] : script) {
+      source->feed(line);
+      expected += output.empty() ? "" : output + "\n";
+    }
     asio::steady_timer deadline(loop.context(), std::chrono::seconds(5));
-    deadline.async_wait([&](const asio::error_code& error) { expired = !error; });
-    loop.runUntil([&] { return expired || source->idle(); });
-    deadline.cancel();
-    loop.context().poll();
-    EXPECT_FALSE(expired);
-    return printed;
+    deadline.async_wait([](const asio::error_code&) {});
+    loop.runUntil([&] {
+      return source->idle() || deadline.expiry() < asio::steady_timer::clock_type::now();
+    });
+    for (const auto& line : printed) seen += line + "\n";
+    printed.clear();
+    EXPECT_EQ(seen, expected);
   }
 
   // An item whose action prints the current event, or opens `menu` when given.
@@ -49,11 +52,10 @@ class DesktopTest : public ::testing::Test {
     auto& status = static_cast<StatusItemLinux&>(*item);
     status.setButtonAction(Action{"clicked", [this, &status, menu] {
                                     if (!menu) {
-                                      const auto event = desktop.events().current;
-                                      console.printLine("event " +
-                                                        std::to_string(int(event->type)) + " " +
-                                                        std::to_string(event->modifierFlags));
-                                      return;
+                                      const CurrentEvent event = *desktop.events().current;
+                                      return console.printLine(
+                                          "event " + std::to_string(int(event.type)) + " " +
+                                          std::to_string(event.modifierFlags));
                                     }
                                     status.setMenu(menu);
                                     status.performClick();
@@ -79,7 +81,7 @@ class DesktopTest : public ::testing::Test {
 
   RunLoop loop;
   Console console;
-  Lines printed;
+  std::vector<std::string> printed;
   SimulatedDesktop desktop{loop, console,
                            DesktopHooks{[] { return std::string("dock=visible"); },
                                         [](control::Edge edge) -> std::optional<std::string> {
@@ -94,71 +96,58 @@ class DesktopTest : public ::testing::Test {
 };
 
 TEST_F(DesktopTest, ScreensTheDocksRoomAndThePointerFollowTheCommands) {
-  const Lines script = {"screen",
-                        "pointer",
-                        "screen add 1440 0 800 600",
-                        "screen set 3 0 0 10 10",
-                        "screen remove 3",
-                        "screen add 0 0 800 20",
-                        "screen set 2 1440 100 800 600 1440 100 800 500",
-                        "dock edge right 64",
-                        "dock edge left",
-                        "dock edge left 2000",
-                        "dock edge bottom 70",
-                        "screen set 1 0 0 800 600",
-                        "screen",
-                        "pointer -5 1e3",
-                        "screen remove 1",
-                        "screen remove 1",
-                        "screen",
-                        "dock edge left"};
-  EXPECT_EQ(type(script),
-            (Lines{"screens: 1 frame 0 0 1440 900 visible 0 70 1440 805", "pointer: 720 450",
-                   "screen 2: frame 1440 0 800 600 visible 1440 0 800 575",
-                   "error: there is no screen 3", "error: there is no screen 3",
-                   "error: the screen is too small for the menu bar and the Dock",
-                   "screen 2: frame 1440 100 800 600 visible 1440 100 800 500",
-                   "screen 1: frame 0 0 1440 900 visible 0 0 1376 875",
-                   "screen 1: frame 0 0 1440 900 visible 64 0 1376 875",
-                   "error: the Dock's room does not fit on screen 1", "error: the Dock refused",
-                   "screen 1: frame 0 0 800 600 visible 64 0 736 575",
-                   "screens: 1 frame 0 0 800 600 visible 64 0 736 575 | 2 frame 1440 100 800 600 "
-                   "visible 1440 100 800 500",
-                   "pointer: -5 1000", "screen 1: removed", "screen 1: removed", "screens: none",
-                   "error: there is no screen 1 for the Dock"}));
-}
-
-TEST_F(DesktopTest, WithoutAStatusItemOrAMenuCommandsAreRefused) {
-  EXPECT_EQ(
-      type({"click left", "choose 1", "dismiss", "hotkey", "icon a.png", "show"}),
-      (Lines{"error: there is no status item", "error: no menu is open", "error: no menu is open",
-             "hotkey: ⌃⌥⌘D is not registered", "error: there is no icon yet",
-             "show: status-item=none menu=closed hotkey=none monitors=0 dock=visible"}));
+  expectScript({
+      {"screen", "screens: 1 frame 0 0 1440 900 visible 0 70 1440 805"},
+      {"pointer", "pointer: 720 450"},
+      {"screen add 1440 0 800 600", "screen 2: frame 1440 0 800 600 visible 1440 0 800 575"},
+      {"screen set 3 0 0 10 10", "error: there is no screen 3"},
+      {"screen remove 3", "error: there is no screen 3"},
+      {"screen add 0 0 800 20", "error: the screen is too small for the menu bar and the Dock"},
+      {"screen set 2 1 2 8 6 1 2 8 5", "screen 2: frame 1 2 8 6 visible 1 2 8 5"},
+      {"dock edge right 64", "screen 1: frame 0 0 1440 900 visible 0 0 1376 875"},
+      {"dock edge left", "screen 1: frame 0 0 1440 900 visible 64 0 1376 875"},
+      {"dock edge left 2000", "error: the Dock's room does not fit on screen 1"},
+      {"dock edge bottom 70", "error: the Dock refused"},
+      {"screen set 1 0 0 800 600", "screen 1: frame 0 0 800 600 visible 64 0 736 575"},
+      {"screen",
+       "screens: 1 frame 0 0 800 600 visible 64 0 736 575 | 2 frame 1 2 8 6 visible 1 2 8 5"},
+      {"pointer -5 1e3", "pointer: -5 1000"},
+      {"screen remove 1", "screen 1: removed"},
+      {"screen remove 1", "screen 1: removed"},
+      {"screen", "screens: none"},
+      {"dock edge left", "error: there is no screen 1 for the Dock"},
+      {"click left", "error: there is no status item"},
+      {"choose 1", "error: no menu is open"},
+      {"dismiss", "error: no menu is open"},
+      {"icon a.png", "error: there is no icon yet"},
+      {"show", "show: status-item=none menu=closed hotkey=none monitors=0 dock=visible"},
+  });
 }
 
 TEST_F(DesktopTest, AClickReportsItsEventOnlyWhileTheActionRunsAndOnlyForItsButtons) {
   StatusItemLinux& status = makeItem();
-  EXPECT_EQ(type({"click right", "click left"}),
-            (Lines{"click: right", "click: the status item does not act on this button",
-                   "click: left", "event 2 0"}));
+  expectScript({{"click right", "click: right\nclick: the status item does not act on this button"},
+                {"click left", "click: left\nevent 2 0"}});
   status.sendActionOn(kLeftMouseUpMask | kRightMouseUpMask);
-  EXPECT_EQ(type({"click right", "click control"}),
-            (Lines{"click: right", "event 4 0", "click: control", "event 2 262144"}));
+  expectScript({{"click right", "click: right\nevent 4 0"},
+                {"click control", "click: control\nevent 2 262144"}});
   EXPECT_FALSE(desktop.events().current.has_value());
 }
 
 TEST_F(DesktopTest, AnOpenMenuHoldsPerformClickUntilChosenAndTheItemRunsAfterItCloses) {
-  makeItem(menu()).sendActionOn(kRightMouseUpMask);
-  EXPECT_EQ(
-      type({"click right", "choose 2", "choose 3", "choose 5", "click right", "show", "choose 4",
-            "click right", "dismiss"}),
-      (Lines{"click: right", "menu: 1 \"一\" | --- | 3 \"情報\" (disabled) | 4 [x] \"終了\" ⌘Q",
-             "error: item 2 is a separator", "error: item 3 is disabled",
-             "error: the menu has no item 5", "error: a menu is open: choose an item or dismiss it",
-             "show: tooltip=\"\" icon=none menu=open hotkey=none monitors=0 dock=visible",
-             "menu: chose 4 \"終了\"", "menu: closed", "ran 終了", "performClick returned",
-             "click: right", "menu: 1 \"一\" | --- | 3 \"情報\" (disabled) | 4 [x] \"終了\" ⌘Q",
-             "menu: closed", "performClick returned"}));
+  makeItem(menu());
+  const std::string opened = std::string("click: left\n") +
+                             "menu: 1 \"一\" | --- | 3 \"情報\" (disabled) | 4 [x] \"終了\" ⌘Q";
+  expectScript(
+      {{"click left", opened},
+       {"choose 2", "error: item 2 is a separator"},
+       {"choose 3", "error: item 3 is disabled"},
+       {"choose 5", "error: the menu has no item 5"},
+       {"click left", "error: a menu is open: choose an item or dismiss it"},
+       {"show", "show: tooltip=\"\" icon=none menu=open hotkey=none monitors=0 dock=visible"},
+       {"choose 4", "menu: chose 4 \"終了\"\nmenu: closed\nran 終了\nperformClick returned"},
+       {"click left", opened},
+       {"dismiss", "menu: closed\nperformClick returned"}});
 }
 
 TEST_F(DesktopTest, IconAndTooltipLinesComeOnlyOnAChangeAndTheIconRendersToAPng) {
@@ -166,25 +155,18 @@ TEST_F(DesktopTest, IconAndTooltipLinesComeOnlyOnAChangeAndTheIconRendersToAPng)
   IconImage image;
   image.width = 24;
   image.height = 16;
-  image.drawingHandler = [](DrawingContext* context) {
-    Path path;
-    path.elements.push_back(RectElement{Rect{2, 2, 20, 12}});
-    if (context) context->fillPathEvenOdd(path);
-    return context != nullptr;
-  };
+  image.drawingHandler = [](DrawingContext*) { return true; };
   status.setButtonImage(image);
   status.setButtonImage(image);
   image.hidden = true;
   status.setButtonImage(image);
   status.setButtonToolTip("Velmoryn / Dock表示中");
   status.setButtonToolTip("Velmoryn / Dock表示中");
-  EXPECT_EQ(printed, (Lines{"icon: shown (three squares)", "icon: hidden (arrow)",
-                            "tooltip: Velmoryn / Dock表示中"}));
-
   const std::string file = ::testing::TempDir() + "velmoryn_desktop_icon.png";
-  EXPECT_EQ(
-      type({"icon /nonexistent/a.png", "icon " + file + " 2"}),
-      (Lines{"error: cannot write /nonexistent/a.png", "icon: wrote " + file + " at scale 2"}));
+  expectScript(
+      {{"", "icon: shown (three squares)\nicon: hidden (arrow)\ntooltip: Velmoryn / Dock表示中"},
+       {"icon /nonexistent/a.png", "error: cannot write /nonexistent/a.png"},
+       {"icon " + file + " 2", "icon: wrote " + file + " at scale 2"}});
   std::string signature(8, '\0');
   std::ifstream(file, std::ios::binary).read(signature.data(), 8);
   EXPECT_EQ(signature, std::string("\x89PNG\r\n\x1a\n", 8));
@@ -201,44 +183,40 @@ TEST_F(DesktopTest, ScrollsReachEveryScrollMonitorAndAMonitorMayRemoveItselfOrAn
   second = monitors.addGlobalMonitor(kScrollWheelMask, [&](const ScrollEvent&) {});
   monitors.addGlobalMonitor(1ULL << 10, [&](const ScrollEvent&) { console.printLine("keys"); });
   ASSERT_TRUE(first && second);
-  EXPECT_EQ(type({"scroll line 1.5 0 inverted"}),
-            (Lines{"first 1.5", "scroll: line 1.5 0 inverted, seen by 1 monitor"}));
+  expectScript({{"scroll line 1.5 0 inverted",
+                 "first 1.5\nscroll: line 1.5 0 inverted, seen by 1 monitor"}});
   monitors.removeMonitor(*first);
-  EXPECT_EQ(type({"scroll precise 4 -2"}), (Lines{"scroll: precise 4 -2, seen by 0 monitors"}));
+  expectScript({{"scroll precise 4 -2", "scroll: precise 4 -2, seen by 0 monitors"}});
 }
 
 TEST_F(DesktopTest, TheHotKeyReachesTheNewestHandlerOnlyWhileControlOptionCommandDIsRegistered) {
   HotKeysLinux& keys = desktop.hotKeys();
-  const EventTypeSpec pressed{HotKeysLinux::kKeyboardClass, HotKeysLinux::kHotKeyPressedKind};
-  auto handler = [](EventHandlerCallRef, EventRef, void* data) -> OSStatus {
-    ++*static_cast<int*>(data);
-    return kNoErr;
-  };
-  int older = 0;
-  int newer = 0;
-  EventHandlerRef olderRef = nullptr;
-  EventHandlerRef newerRef = nullptr;
   const auto target = keys.applicationEventTarget();
-  ASSERT_EQ(keys.installEventHandler(target, handler, 1, &pressed, &older, &olderRef), kNoErr);
-  ASSERT_EQ(keys.installEventHandler(target, handler, 1, &pressed, &newer, &newerRef), kNoErr);
-  EventHotKeyRef commandD = nullptr;
-  EventHotKeyRef hotKey = nullptr;
-  EventHotKeyRef twice = nullptr;
-  ASSERT_EQ(keys.registerEventHotKey(2, 256, {1, 1}, target, 0, &commandD), kNoErr);
-  EXPECT_EQ(type({"hotkey"}), (Lines{"hotkey: ⌃⌥⌘D is not registered"}));
-  ASSERT_EQ(keys.registerEventHotKey(2, 6400, {1, 1}, target, 0, &hotKey), kNoErr);
-  EXPECT_EQ(keys.registerEventHotKey(2, 6400, {1, 2}, target, 0, &twice),
+  const EventTypeSpec pressed{HotKeysLinux::kKeyboardClass, HotKeysLinux::kHotKeyPressedKind};
+  auto handler = [](EventHandlerCallRef, EventRef, void* presses) -> OSStatus {
+    ++*static_cast<int*>(presses);
+    return kNoErr;  // handled: older handlers do not see the press
+  };
+  int presses[2] = {};  // the older handler's, the newer one's
+  EventHandlerRef handlers[2] = {};
+  for (int i : {0, 1})
+    ASSERT_EQ(keys.installEventHandler(target, handler, 1, &pressed, &presses[i], &handlers[i]),
+              kNoErr);
+  EventHotKeyRef hotKeys[3] = {};
+  ASSERT_EQ(keys.registerEventHotKey(2, 256, {1, 1}, target, 0, &hotKeys[0]), kNoErr);  // ⌘D
+  expectScript({{"hotkey", "hotkey: ⌃⌥⌘D is not registered"}});
+  ASSERT_EQ(keys.registerEventHotKey(2, 6400, {1, 1}, target, 0, &hotKeys[1]), kNoErr);
+  EXPECT_EQ(keys.registerEventHotKey(2, 6400, {1, 2}, target, 0, &hotKeys[2]),
             HotKeysLinux::kEventHotKeyExistsErr);
-  EXPECT_EQ(type({"hotkey"}), (Lines{"hotkey: pressed ⌃⌥⌘D"}));
-  EXPECT_EQ(keys.removeEventHandler(newerRef), kNoErr);
-  EXPECT_EQ(keys.removeEventHandler(newerRef), HotKeysLinux::kParamErr);
+  expectScript({{"hotkey", "hotkey: pressed ⌃⌥⌘D"}});
+  EXPECT_EQ(keys.removeEventHandler(handlers[1]), kNoErr);
+  EXPECT_EQ(keys.removeEventHandler(handlers[1]), HotKeysLinux::kParamErr);
   EXPECT_TRUE(keys.pressControlOptionCommandD());
-  EXPECT_EQ(std::make_pair(older, newer), std::make_pair(1, 1));
-
-  EXPECT_EQ(keys.unregisterEventHotKey(hotKey), kNoErr);
-  EXPECT_EQ(keys.unregisterEventHotKey(hotKey), HotKeysLinux::kEventHotKeyInvalidErr);
-  EXPECT_EQ(type({"hotkey"}), (Lines{"hotkey: ⌃⌥⌘D is not registered"}));
-  EXPECT_EQ(older, 1);
+  EXPECT_EQ(keys.unregisterEventHotKey(hotKeys[1]), kNoErr);
+  EXPECT_EQ(keys.unregisterEventHotKey(hotKeys[1]), HotKeysLinux::kEventHotKeyInvalidErr);
+  expectScript({{"hotkey", "hotkey: ⌃⌥⌘D is not registered"}});
+  EXPECT_EQ(presses[0], 1);
+  EXPECT_EQ(presses[1], 1);
 }
 
 }  // namespace
