@@ -5,17 +5,13 @@
 #include "sim/number_format.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <csignal>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <cstring>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -24,44 +20,29 @@
 #include <vector>
 
 #include <asio/local/stream_protocol.hpp>
+#include <asio/read.hpp>
 #include <asio/steady_timer.hpp>
+#include <asio/write.hpp>
 
 namespace velmoryn {
 namespace {
 
 namespace fs = std::filesystem;
-using std::chrono::milliseconds;
+using Socket = asio::local::stream_protocol::socket;
 
-int connectTo(const fs::path& path) {
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-void writeAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n <= 0) return;
-    done += static_cast<std::size_t>(n);
-  }
+// A blocking client; throws when nobody listens.
+Socket connectTo(const fs::path& path) {
+  static asio::io_context clients;
+  Socket socket(clients);
+  socket.connect(asio::local::stream_protocol::endpoint(path.string()));
+  return socket;
 }
 
 // Everything the peer sends until it closes.
-std::string readToEnd(int fd) {
+std::string readToEnd(Socket& socket) {
   std::string all;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    all.append(buffer, static_cast<std::size_t>(n));
-  }
+  asio::error_code end;
+  asio::read(socket, asio::dynamic_buffer(all), end);
   return all;
 }
 
@@ -83,52 +64,39 @@ RunLoop& loopThatOutlivesTheTest() {
 class ControlChannelTest : public ::testing::Test {
  protected:
   ControlChannelTest() {
-    // Short: a socket path has room for about a hundred bytes.
-    static int made = 0;
-    folder = fs::path(::testing::TempDir()) /
-             ("vcc-" + std::to_string(::getpid()) + "-" + std::to_string(++made));
-    fs::remove_all(folder);
-    socketPath = folder / "run" / "velmoryn" / "control.sock";
-    listenerId = console.addListener([this](const std::string& line) { lines.push_back(line); });
+    console.addListener([this](const std::string& line) { lines.push_back(line); });
   }
   ~ControlChannelTest() override {
-    console.removeListener(listenerId);
     std::error_code ignored;
     fs::remove_all(folder, ignored);
   }
 
-  // Runs the loop until `done` or a deadline; false on the deadline.
-  bool runUntil(const std::function<bool()>& done, milliseconds limit = milliseconds(5000)) {
-    bool expired = false;
+  // Runs the loop until `done`; false after five seconds without.
+  bool runUntil(const std::function<bool()>& done) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     asio::steady_timer deadline(loop.context(), limit);
-    deadline.async_wait([&](const asio::error_code& error) { expired = !error; });
-    loop.runUntil([&] { return expired || done(); });
-    deadline.cancel();
-    loop.context().poll();
-    return !expired;
+    deadline.async_wait([](const asio::error_code&) {});
+    loop.runUntil([&] { return done() || std::chrono::steady_clock::now() >= limit; });
+    return done();
   }
 
   bool has(const std::string& wanted) const {
     return std::find(lines.begin(), lines.end(), wanted) != lines.end();
   }
 
-  // Commands that need no desktop: only `pointer` does something here.
-  void execute(const control::Command& command) {
-    if (auto* pointer = std::get_if<control::Pointer>(&command)) {
-      console.printLine("pointer: " + formatNumber(pointer->to->x));
-    } else {
-      console.printLine("ran");
-    }
-  }
-
-  fs::path folder;
-  fs::path socketPath;
+  // Short: a socket path has room for about a hundred bytes.
+  const fs::path folder = fs::path(::testing::TempDir()) /
+                          ("vcc-" + std::to_string(::getpid()) + "-" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  const fs::path socketPath = folder / "run" / "velmoryn" / "control.sock";
   RunLoop& loop = loopThatOutlivesTheTest();
   Console console;
   std::vector<std::string> lines;
-  int listenerId = 0;
-  ControlChannel channel{loop, console,
-                         [this](const control::Command& command) { execute(command); }};
+  // Only `pointer X Y` does something here: it prints X.
+  ControlChannel channel{
+      loop, console, [this](const control::Command& command) {
+        console.printLine("pointer: " + formatNumber(std::get<control::Pointer>(command).to->x));
+      }};
 };
 
 TEST_F(ControlChannelTest, TheSocketIsPrivateAndGoneOnceTheChannelCloses) {
@@ -145,41 +113,36 @@ TEST_F(ControlChannelTest, TheSocketIsPrivateAndGoneOnceTheChannelCloses) {
 }
 
 TEST_F(ControlChannelTest, OnlyAStaleSocketIsReplacedNeverAFileOrALiveSocket) {
-  fs::create_directories(socketPath.parent_path());
+  fs::create_directories(socketPath.parent_path());  // open to others: made private
   std::ofstream(socketPath) << "keep me";
   EXPECT_NE(channel.listen(socketPath).value_or("").find("is not a socket"), std::string::npos);
   EXPECT_EQ(fs::file_size(socketPath), 7u);
   fs::remove(socketPath);
   {
     // A socket file whose listener has gone, as after a crash.
-    const asio::local::stream_protocol::endpoint stale(socketPath.string());
-    asio::local::stream_protocol::acceptor bound(loop.context(), stale);
+    asio::local::stream_protocol::acceptor gone(loop.context(), {socketPath.string()});
   }
   ASSERT_EQ(channel.listen(socketPath), std::nullopt);
-  EXPECT_EQ(modeOf(socketPath.parent_path()), 0700u) << "an existing folder is made private";
+  EXPECT_EQ(modeOf(socketPath.parent_path()), 0700u);
 
   ControlChannel second(loop, console, [](const control::Command&) {});
   EXPECT_NE(second.listen(socketPath).value_or("").find("another program listens"),
             std::string::npos);
-  const int client = connectTo(socketPath);
-  EXPECT_GE(client, 0) << "the first channel lost its socket";
-  ::close(client);
+  EXPECT_NO_THROW(connectTo(socketPath)) << "the first channel lost its socket";
 }
 
 TEST_F(ControlChannelTest, AClientThatHasFinishedSendingHearsEveryReplyAndThenTheEnd) {
   ASSERT_EQ(channel.listen(socketPath), std::nullopt);
-  std::atomic<bool> finished{false};
   std::string heard;
   std::thread client([&] {
-    const int fd = connectTo(socketPath);
-    writeAll(fd, "pointer 3 4\r\nbogus\n" + std::string(5000, 'x') + "\npointer 7 7");
-    ::shutdown(fd, SHUT_WR);
-    heard = readToEnd(fd);
-    ::close(fd);
-    finished = true;
-    loop.post([] {});  // wakes the loop to look at `finished`
+    Socket socket = connectTo(socketPath);
+    asio::write(socket,
+                asio::buffer("pointer 3 4\r\nbogus\n" + std::string(5000, 'x') + "\npointer 7 7"));
+    socket.shutdown(Socket::shutdown_send);
+    heard = readToEnd(socket);
+    loop.post([&] { lines.push_back("client done"); });
   });
-  const bool inTime = runUntil([&] { return finished.load(); });
+  const bool inTime = runUntil([&] { return has("client done"); });
   client.join();
   ASSERT_TRUE(inTime) << "the connection was never closed";
   EXPECT_EQ(heard,
@@ -194,16 +157,15 @@ TEST_F(ControlChannelTest, WaitPausesOnlyItsOwnSourceAndTheEndOfInputEndsNothing
   ASSERT_EQ(::pipe(pipeFds), 0);
   channel.readFrom(pipeFds[0]);
   ASSERT_EQ(channel.listen(socketPath), std::nullopt);
-  writeAll(pipeFds[1], "pointer 1 1\nwait 0.3\npointer 2 2");
+  ASSERT_EQ(::write(pipeFds[1], "pointer 1 1\nwait 0.3\npointer 2 2", 32), 32);
   ::close(pipeFds[1]);
   ASSERT_TRUE(runUntil([&] { return has("pointer: 1"); }));
   const auto start = std::chrono::steady_clock::now();
-  const int client = connectTo(socketPath);
-  writeAll(client, "pointer 9 9\n");
+  Socket client = connectTo(socketPath);
+  asio::write(client, asio::buffer(std::string("pointer 9 9\n")));
   ASSERT_TRUE(runUntil([&] { return has("pointer: 2"); }));
-  EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(250));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
   EXPECT_EQ(lines, (std::vector<std::string>{"pointer: 1", "pointer: 9", "pointer: 2"}));
-  ::close(client);
 }
 
 TEST_F(ControlChannelTest, AConnectionFromAnotherUserIsRefused) {
@@ -218,9 +180,14 @@ TEST_F(ControlChannelTest, AConnectionFromAnotherUserIsRefused) {
   if (child == 0) {
     ::signal(SIGPIPE, SIG_IGN);
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
-    const int fd = connectTo(socketPath);
-    writeAll(fd, "pointer 8 8\n");
-    ::_exit(fd >= 0 && readToEnd(fd).empty() ? 0 : 3);
+    try {
+      Socket socket = connectTo(socketPath);
+      asio::error_code ignored;
+      asio::write(socket, asio::buffer(std::string("pointer 8 8\n")), ignored);
+      ::_exit(readToEnd(socket).empty() ? 0 : 3);
+    } catch (...) {
+      ::_exit(4);
+    }
   }
   ASSERT_TRUE(runUntil([&] { return has("control: refused a connection from user 65534"); }));
   int status = 0;
