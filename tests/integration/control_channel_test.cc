@@ -136,8 +136,8 @@ TEST_F(ControlChannelTest, AClientThatHasFinishedSendingHearsEveryReplyAndThenTh
   std::string heard;
   std::thread client([&] {
     Socket socket = connectTo(socketPath);
-    asio::write(socket,
-                asio::buffer("pointer 3 4\r\nbogus\n" + std::string(5000, 'x') + "\npointer 7 7"));
+    asio::write(socket, asio::buffer("wait 0.1\npointer 3 4\r\nbogus\n" + std::string(5000, 'x') +
+                                     "\npointer 7 7"));
     socket.shutdown(Socket::shutdown_send);
     heard = readToEnd(socket);
     loop.post([&] { lines.push_back("client done"); });

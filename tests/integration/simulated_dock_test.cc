@@ -27,13 +27,13 @@ TEST(SimulatedDock, InstallsTheToolsAndATypicalDomainAndLaterKeepsTheUsersDomain
   EXPECT_EQ(sim.dock.view(), (SimulatedDock::View{false, std::nullopt, std::nullopt, 0}));
   EXPECT_TRUE(sim.dock.visible());
 
-  sim.run("defaults", {"write", kDock, "autohide-delay", "-float", "0.5"});
+  sim.run("defaults", {"write", kDock, "autohide", "-bool", "true"});
   const std::string before = sim.domainBytes();
   fs::remove(sim.tool("defaults"));
   fs::create_symlink("/nonexistent/old-build/velmoryn-simtool", sim.tool("defaults"));
   sim.dock.ensureInstalled();
   EXPECT_EQ(sim.domainBytes(), before);
-  EXPECT_EQ(sim.run("defaults", {"read", kDock, "autohide-delay"}).out, "0.5\n");
+  EXPECT_EQ(sim.run("defaults", {"read", kDock, "autohide"}).out, "1\n");
 }
 
 TEST(SimulatedDock, MapsExactlyTheThreeToolPathsIntoTheRoot) {
