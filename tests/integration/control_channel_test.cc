@@ -84,10 +84,10 @@ class ControlChannelTest : public ::testing::Test {
     return std::find(lines.begin(), lines.end(), wanted) != lines.end();
   }
 
+  static inline int testsMade = 0;
   // Short: a socket path has room for about a hundred bytes.
   const fs::path folder = fs::path(::testing::TempDir()) /
-                          ("vcc-" + std::to_string(::getpid()) + "-" +
-                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                          ("vcc-" + std::to_string(::getpid()) + "-" + std::to_string(++testsMade));
   const fs::path socketPath = folder / "run" / "velmoryn" / "control.sock";
   RunLoop& loop = loopThatOutlivesTheTest();
   Console console;
