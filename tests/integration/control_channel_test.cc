@@ -1,21 +1,17 @@
 // The control channel on a real Unix socket and a real pipe: the socket's
-// folder and modes, stale and foreign files, per-source order and `wait`,
-// replies to a client that has finished sending, and line splitting.
+// folder and modes, stale and foreign files, the peer check, per-source order
+// and `wait`, replies to a client that has finished sending, line splitting.
 #include "sim/control_channel.h"
 #include "sim/number_format.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <csignal>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <cstring>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -23,44 +19,30 @@
 #include <thread>
 #include <vector>
 
+#include <asio/local/stream_protocol.hpp>
+#include <asio/read.hpp>
 #include <asio/steady_timer.hpp>
+#include <asio/write.hpp>
 
 namespace velmoryn {
 namespace {
 
 namespace fs = std::filesystem;
-using std::chrono::milliseconds;
+using Socket = asio::local::stream_protocol::socket;
 
-int connectTo(const fs::path& path) {
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-void writeAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n <= 0) return;
-    done += static_cast<std::size_t>(n);
-  }
+// A blocking client; throws when nobody listens.
+Socket connectTo(const fs::path& path) {
+  static asio::io_context clients;
+  Socket socket(clients);
+  socket.connect(asio::local::stream_protocol::endpoint(path.string()));
+  return socket;
 }
 
 // Everything the peer sends until it closes.
-std::string readToEnd(int fd) {
+std::string readToEnd(Socket& socket) {
   std::string all;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    all.append(buffer, static_cast<std::size_t>(n));
-  }
+  asio::error_code end;
+  asio::read(socket, asio::dynamic_buffer(all), end);
   return all;
 }
 
@@ -82,132 +64,85 @@ RunLoop& loopThatOutlivesTheTest() {
 class ControlChannelTest : public ::testing::Test {
  protected:
   ControlChannelTest() {
-    // Short: a socket path has room for about a hundred bytes.
-    static int made = 0;
-    folder = fs::path(::testing::TempDir()) /
-             ("vcc-" + std::to_string(::getpid()) + "-" + std::to_string(++made));
-    fs::remove_all(folder);
-    socketPath = folder / "run" / "velmoryn" / "control.sock";
-    listenerId = console.addListener([this](const std::string& line) { lines.push_back(line); });
+    console.addListener([this](const std::string& line) { lines.push_back(line); });
   }
   ~ControlChannelTest() override {
-    console.removeListener(listenerId);
     std::error_code ignored;
     fs::remove_all(folder, ignored);
   }
 
-  // Runs the loop until `done` or a deadline; false on the deadline.
-  bool runUntil(const std::function<bool()>& done, milliseconds limit = milliseconds(5000)) {
-    bool expired = false;
+  // Runs the loop until `done`; false after five seconds without.
+  bool runUntil(const std::function<bool()>& done) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     asio::steady_timer deadline(loop.context(), limit);
-    deadline.async_wait([&](const asio::error_code& error) { expired = !error; });
-    loop.runUntil([&] { return expired || done(); });
-    deadline.cancel();
-    loop.context().poll();
-    return !expired;
+    deadline.async_wait([](const asio::error_code&) {});
+    loop.runUntil([&] { return done() || std::chrono::steady_clock::now() >= limit; });
+    return done();
   }
 
   bool has(const std::string& wanted) const {
     return std::find(lines.begin(), lines.end(), wanted) != lines.end();
   }
 
-  // Commands that need no desktop: only `pointer` does something here.
-  void execute(const control::Command& command) {
-    if (auto* pointer = std::get_if<control::Pointer>(&command)) {
-      console.printLine("pointer: " + formatNumber(pointer->to->x));
-    } else {
-      console.printLine("ran");
-    }
-  }
-
-  fs::path folder;
-  fs::path socketPath;
+  static inline int testsMade = 0;
+  // Short: a socket path has room for about a hundred bytes.
+  const fs::path folder = fs::path(::testing::TempDir()) /
+                          ("vcc-" + std::to_string(::getpid()) + "-" + std::to_string(++testsMade));
+  const fs::path socketPath = folder / "run" / "velmoryn" / "control.sock";
   RunLoop& loop = loopThatOutlivesTheTest();
   Console console;
   std::vector<std::string> lines;
-  int listenerId = 0;
-  ControlChannel channel{loop, console,
-                         [this](const control::Command& command) { execute(command); }};
+  // Only `pointer X Y` does something here: it prints X.
+  ControlChannel channel{
+      loop, console, [this](const control::Command& command) {
+        console.printLine("pointer: " + formatNumber(std::get<control::Pointer>(command).to->x));
+      }};
 };
 
 TEST_F(ControlChannelTest, TheSocketIsPrivateAndGoneOnceTheChannelCloses) {
   {
     ControlChannel own(loop, console, [](const control::Command&) {});
     ASSERT_EQ(own.listen(socketPath), std::nullopt);
-    EXPECT_EQ(modeOf(socketPath.parent_path()), 0700u);
     EXPECT_EQ(modeOf(folder / "run"), 0700u);
+    EXPECT_EQ(modeOf(socketPath.parent_path()), 0700u);
     EXPECT_EQ(modeOf(socketPath), 0600u);
-    EXPECT_EQ(fs::symlink_status(socketPath).type(), fs::file_type::socket);
   }
   EXPECT_FALSE(fs::exists(fs::symlink_status(socketPath)));
+  const auto tooLong = channel.listen(folder / std::string(120, 'x') / "control.sock");
+  EXPECT_NE(tooLong.value_or("").find("the socket path is too long"), std::string::npos);
 }
 
-TEST_F(ControlChannelTest, AFolderThatOthersCouldEnterIsMadePrivate) {
-  fs::create_directories(socketPath.parent_path());
-  ::chmod(socketPath.parent_path().c_str(), 0755);
-  ASSERT_EQ(channel.listen(socketPath), std::nullopt);
-  EXPECT_EQ(modeOf(socketPath.parent_path()), 0700u);
-}
-
-TEST_F(ControlChannelTest, AStaleSocketIsReplacedButALiveOneIsLeftToItsOwner) {
-  fs::create_directories(socketPath.parent_path());
+TEST_F(ControlChannelTest, OnlyAStaleSocketIsReplacedNeverAFileOrALiveSocket) {
+  fs::create_directories(socketPath.parent_path());  // open to others: made private
+  std::ofstream(socketPath) << "keep me";
+  EXPECT_NE(channel.listen(socketPath).value_or("").find("is not a socket"), std::string::npos);
+  EXPECT_EQ(fs::file_size(socketPath), 7u);
+  fs::remove(socketPath);
   {
     // A socket file whose listener has gone, as after a crash.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
+    asio::local::stream_protocol::acceptor gone(loop.context(), {socketPath.string()});
   }
   ASSERT_EQ(channel.listen(socketPath), std::nullopt);
+  EXPECT_EQ(modeOf(socketPath.parent_path()), 0700u);
 
   ControlChannel second(loop, console, [](const control::Command&) {});
-  auto refused = second.listen(socketPath);
-  ASSERT_TRUE(refused.has_value());
-  EXPECT_NE(refused->find("another program listens"), std::string::npos) << *refused;
-  const int client = connectTo(socketPath);
-  EXPECT_GE(client, 0) << "the first channel lost its socket";
-  if (client >= 0) ::close(client);
-}
-
-TEST_F(ControlChannelTest, AFileThatIsNotASocketIsNeverRemoved) {
-  fs::create_directories(socketPath.parent_path());
-  std::ofstream(socketPath) << "keep me";
-  auto refused = channel.listen(socketPath);
-  ASSERT_TRUE(refused.has_value());
-  EXPECT_NE(refused->find("is not a socket"), std::string::npos);
-  std::ifstream kept(socketPath);
-  std::string text;
-  std::getline(kept, text);
-  EXPECT_EQ(text, "keep me");
-}
-
-TEST_F(ControlChannelTest, APathTooLongForASocketIsRefused) {
-  auto refused = channel.listen(folder / std::string(120, 'x') / "control.sock");
-  ASSERT_TRUE(refused.has_value());
-  EXPECT_NE(refused->find("too long"), std::string::npos);
+  EXPECT_NE(second.listen(socketPath).value_or("").find("another program listens"),
+            std::string::npos);
+  EXPECT_NO_THROW(connectTo(socketPath)) << "the first channel lost its socket";
 }
 
 TEST_F(ControlChannelTest, AClientThatHasFinishedSendingHearsEveryReplyAndThenTheEnd) {
   ASSERT_EQ(channel.listen(socketPath), std::nullopt);
-  std::atomic<bool> finished{false};
   std::string heard;
   std::thread client([&] {
-    const int fd = connectTo(socketPath);
-    if (fd >= 0) {
-      // One command split across two writes, a bad one, one too long, one without a newline.
-      writeAll(fd, "pointer 3");
-      std::this_thread::sleep_for(milliseconds(20));
-      writeAll(fd, " 4\nbogus\n" + std::string(5000, 'x') + "\npointer 7 7");
-      ::shutdown(fd, SHUT_WR);
-      heard = readToEnd(fd);
-      ::close(fd);
-    }
-    finished = true;
-    loop.post([] {});  // wakes the loop to look at `finished`
+    Socket socket = connectTo(socketPath);
+    asio::write(socket, asio::buffer("wait 0.1\npointer 3 4\r\nbogus\n" + std::string(5000, 'x') +
+                                     "\npointer 7 7"));
+    socket.shutdown(Socket::shutdown_send);
+    heard = readToEnd(socket);
+    loop.post([&] { lines.push_back("client done"); });
   });
-  const bool inTime = runUntil([&] { return finished.load(); });
+  const bool inTime = runUntil([&] { return has("client done"); });
   client.join();
   ASSERT_TRUE(inTime) << "the connection was never closed";
   EXPECT_EQ(heard,
@@ -215,67 +150,49 @@ TEST_F(ControlChannelTest, AClientThatHasFinishedSendingHearsEveryReplyAndThenTh
             "pointer: 7\n");
 }
 
-TEST_F(ControlChannelTest, WaitPausesOnlyItsOwnSource) {
+// Standard input ends with a pending wait and a last line without a line
+// break: the socket's command runs during the wait, the rest after it.
+TEST_F(ControlChannelTest, WaitPausesOnlyItsOwnSourceAndTheEndOfInputEndsNothing) {
   int pipeFds[2];
   ASSERT_EQ(::pipe(pipeFds), 0);
   channel.readFrom(pipeFds[0]);
   ASSERT_EQ(channel.listen(socketPath), std::nullopt);
-
-  writeAll(pipeFds[1], "pointer 1 1\nwait 0.3\npointer 2 2\n");
+  ASSERT_EQ(::write(pipeFds[1], "pointer 1 1\nwait 0.3\npointer 2 2", 32), 32);
+  ::close(pipeFds[1]);
   ASSERT_TRUE(runUntil([&] { return has("pointer: 1"); }));
   const auto start = std::chrono::steady_clock::now();
-  const int client = connectTo(socketPath);
-  ASSERT_GE(client, 0);
-  writeAll(client, "pointer 9 9\n");
+  Socket client = connectTo(socketPath);
+  asio::write(client, asio::buffer(std::string("pointer 9 9\n")));
   ASSERT_TRUE(runUntil([&] { return has("pointer: 2"); }));
-  EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(250));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
   EXPECT_EQ(lines, (std::vector<std::string>{"pointer: 1", "pointer: 9", "pointer: 2"}));
-
-  ::close(client);
-  ::close(pipeFds[1]);  // the reader thread ends with its input
-}
-
-TEST_F(ControlChannelTest, TheEndOfStandardInputEndsNothing) {
-  int pipeFds[2];
-  ASSERT_EQ(::pipe(pipeFds), 0);
-  channel.readFrom(pipeFds[0]);
-  writeAll(pipeFds[1], "pointer 5 5");  // the last line has no line break
-  ::close(pipeFds[1]);
-  ASSERT_TRUE(runUntil([&] { return has("pointer: 5"); }));
-  ASSERT_EQ(channel.listen(socketPath), std::nullopt);
-  const int client = connectTo(socketPath);
-  ASSERT_GE(client, 0);
-  writeAll(client, "pointer 6 6\n");
-  EXPECT_TRUE(runUntil([&] { return has("pointer: 6"); }));
-  ::close(client);
 }
 
 TEST_F(ControlChannelTest, AConnectionFromAnotherUserIsRefused) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
   ASSERT_EQ(channel.listen(socketPath), std::nullopt);
   // Open the way for the other user, so that only the peer check stands in it.
-  ::chmod(folder.c_str(), 0755);
-  ::chmod((folder / "run").c_str(), 0755);
-  ::chmod(socketPath.parent_path().c_str(), 0755);
+  for (const fs::path& path : {folder, folder / "run", socketPath.parent_path()})
+    ::chmod(path.c_str(), 0755);
   ::chmod(socketPath.c_str(), 0666);
-
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     ::signal(SIGPIPE, SIG_IGN);
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
-    const int fd = connectTo(socketPath);
-    if (fd < 0) ::_exit(3);
-    writeAll(fd, "pointer 8 8\n");
-    const std::string heard = readToEnd(fd);
-    ::_exit(heard.empty() ? 0 : 4);
+    try {
+      Socket socket = connectTo(socketPath);
+      asio::error_code ignored;
+      asio::write(socket, asio::buffer(std::string("pointer 8 8\n")), ignored);
+      ::_exit(readToEnd(socket).empty() ? 0 : 3);
+    } catch (...) {
+      ::_exit(4);
+    }
   }
   ASSERT_TRUE(runUntil([&] { return has("control: refused a connection from user 65534"); }));
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  runUntil([] { return false; }, milliseconds(50));
+  EXPECT_EQ(status, 0) << "the other user heard something or could not connect";
   EXPECT_FALSE(has("pointer: 8"));
 }
 
@@ -283,18 +200,14 @@ TEST(LineSplitter, CutsLinesAcrossPiecesDropsCarriageReturnsAndRefusesOverlongLi
   LineSplitter splitter;
   std::vector<std::string> out;
   auto take = [&out](std::string line) { out.push_back(std::move(line)); };
-  splitter.push("click le", take);
-  splitter.push("ft\r\n\nshow\n", take);
+  const std::string atLimit(control::kLongestLine, 'a');
   const std::string overlong(control::kLongestLine + 10, 'y');
-  splitter.push(overlong.substr(0, 3000), take);
+  splitter.push("click le", take);
+  splitter.push("ft\r\n\n" + atLimit + "\n" + overlong.substr(0, 3000), take);
   splitter.push(overlong.substr(3000) + "\nhelp", take);
   splitter.finish(take);
-  ASSERT_EQ(out.size(), 5u);
-  EXPECT_EQ(out[0], "click left");
-  EXPECT_EQ(out[1], "");
-  EXPECT_EQ(out[2], "show");
-  EXPECT_EQ(out[3].size(), control::kLongestLine + 1) << "cut one byte over, so it is refused";
-  EXPECT_EQ(out[4], "help");
+  EXPECT_EQ(out, (std::vector<std::string>{"click left", "", atLimit,
+                                           overlong.substr(0, control::kLongestLine + 1), "help"}));
 }
 
 }  // namespace

@@ -2,12 +2,12 @@
 // in, for the tests of the stand-ins, the simulated Dock and the round trip.
 #pragma once
 
-#include <cstdlib>
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/linux/files_linux.h"
@@ -19,26 +19,8 @@ namespace velmoryn::simtest {
 
 inline std::filesystem::path makeTemporaryDirectory() {
   std::string pattern = (std::filesystem::temp_directory_path() / "velmoryn-sim-XXXXXX").string();
-  const char* made = mkdtemp(pattern.data());
-  return made != nullptr ? std::filesystem::path(made) : std::filesystem::path();
+  return ::mkdtemp(pattern.data());
 }
-
-inline std::string readBytes(const std::filesystem::path& file) {
-  return files::readAll(file).value_or("");
-}
-
-inline void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << bytes;
-}
-
-// What a tool printed on each stream and how it ended.
-struct ToolRun {
-  bool started = false;
-  int status = -1;
-  std::string out;
-  std::string err;
-};
 
 class SimRoot {
  public:
@@ -54,51 +36,37 @@ class SimRoot {
 
   std::string tool(const std::string& name) const { return (root / "usr/bin" / name).string(); }
 
-  // Runs the stand-in once; its standard error goes to a file through a shell,
-  // since the runner itself drops that stream.
-  ToolRun run(const std::string& name, const std::vector<std::string>& args) {
+  // Runs a stand-in; its standard error lands in `err` through a shell, since
+  // the runner drops that stream.
+  ProcessResult run(const std::string& name, const std::vector<std::string>& args,
+                    std::string* err = nullptr) {
     const std::filesystem::path errFile = root / "stderr.txt";
-    std::vector<std::string> shellArgs = {"-c", "exec \"$0\" \"$@\" 2>\"" + errFile.string() + "\"",
+    std::vector<std::string> shellArgs = {"-c", "exec \"$0\" \"$@\" 2>'" + errFile.string() + "'",
                                           tool(name)};
     shellArgs.insert(shellArgs.end(), args.begin(), args.end());
-    const ProcessResult out = runner.run({"/bin/sh", shellArgs, true});
-    ToolRun result;
-    result.started = out.started;
-    result.status = out.exitStatus;
-    result.out = out.out;
-    result.err = readBytes(errFile);
-    std::filesystem::remove(errFile);
+    ProcessResult result = runner.run({"/bin/sh", shellArgs, true});
+    if (err) *err = files::readAll(errFile).value_or("");
     return result;
   }
 
-  // Changes the domain without leaving a trace in it: for setting the scene.
-  ProcessResult quietly(const std::string& name, const std::vector<std::string>& args) {
-    return runner.run({tool(name), args, true});
-  }
-
-  // While on, the in-process AppleScript reports an error, as when System
-  // Events does not answer.
+  // While on, the in-process AppleScript fails, as when System Events does not answer.
   void failAppleScript(bool failing) const {
     const std::filesystem::path file = root / "faults" / "applescript";
-    std::error_code ec;
-    if (!failing) {
-      std::filesystem::remove(file, ec);
-      return;
-    }
-    std::filesystem::create_directories(file.parent_path(), ec);
-    std::ofstream(file).close();
+    std::filesystem::create_directories(file.parent_path());
+    if (failing) std::ofstream{file};
+    if (!failing) std::filesystem::remove(file);
   }
 
-  std::filesystem::path domainFile() const { return dockdomain::domainFile(root); }
-  std::string domainBytes() const { return readBytes(domainFile()); }
+  std::string domainBytes() const {
+    return files::readAll(dockdomain::domainFile(root)).value_or("");
+  }
 
-  // Every key with its type and text, independent of the order in the file.
-  std::map<std::string, std::pair<std::string, std::string>> snapshot() const {
-    std::map<std::string, std::pair<std::string, std::string>> keys;
+  // Every key with its type and text, whatever their order in the file.
+  std::map<std::string, std::string> snapshot() const {
+    std::map<std::string, std::string> keys;
     const dockdomain::Loaded loaded = dockdomain::load(root);
-    for (const auto& key : loaded.domain.keys()) {
-      keys[key] = {*loaded.domain.typeName(key), *loaded.domain.text(key)};
-    }
+    for (const auto& key : loaded.domain.keys())
+      keys[key] = *loaded.domain.typeName(key) + " " + *loaded.domain.text(key);
     return keys;
   }
 

@@ -1,11 +1,9 @@
 // The simulated Dock with its tool runner and in-process AppleScript, on real
-// files and real stand-in processes.
-#include <gmock/gmock.h>
+// files and real stand-in processes: what it installs, which paths it maps,
+// and the one line it reports for each change, whatever made it.
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/autohide_script.h"
@@ -17,195 +15,69 @@ namespace velmoryn {
 namespace {
 
 namespace fs = std::filesystem;
-using simtest::SimRoot;
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-
+const std::string kDock = "com.apple.dock";
 const std::string kLine(kAutohideScriptLine);
 
-struct Lines {
-  void attach(SimulatedDock& dock) {
-    dock.setChangeListener([this](const std::string& line) {
-      std::lock_guard lock(mutex);
-      seen.push_back(line);
-    });
-  }
-  std::vector<std::string> take() {
-    std::lock_guard lock(mutex);
-    return std::exchange(seen, {});
-  }
-  std::mutex mutex;
-  std::vector<std::string> seen;
-};
-
-TEST(SimulatedDock, InstallsTheToolsAndTheDomainOfATypicalUser) {
-  SimRoot sim;
+TEST(SimulatedDock, InstallsTheToolsAndATypicalDomainAndLaterKeepsTheUsersDomain) {
+  simtest::SimRoot sim;
   for (const char* name : {"defaults", "osascript", "killall"}) {
-    const fs::path link = sim.root / "usr/bin" / name;
-    EXPECT_TRUE(fs::is_symlink(link)) << name;
-    EXPECT_EQ(fs::canonical(link),
+    EXPECT_EQ(fs::canonical(sim.tool(name)),
               fs::canonical(fs::path(VELMORYN_BINARY_DIR) / "velmoryn-simtool"));
   }
-  const SimulatedDock::View view = sim.dock.view();
-  EXPECT_EQ(view.autohide, false);
-  EXPECT_EQ(view.autohideDelay, std::nullopt);
-  EXPECT_EQ(view.orientation, std::nullopt);
-  EXPECT_EQ(view.restarts, 0);
+  EXPECT_EQ(sim.dock.view(), (SimulatedDock::View{false, std::nullopt, std::nullopt, 0}));
   EXPECT_TRUE(sim.dock.visible());
-}
 
-TEST(SimulatedDock, KeepsTheUsersDomainAndRefreshesStaleLinks) {
-  SimRoot sim;
-  sim.quietly("defaults", {"write", "com.apple.dock", "autohide-delay", "-float", "0.5"});
+  sim.run("defaults", {"write", kDock, "autohide", "-bool", "true"});
   const std::string before = sim.domainBytes();
-  const fs::path link = sim.root / "usr/bin/defaults";
-  fs::remove(link);
-  fs::create_symlink("/nonexistent/old-build/velmoryn-simtool", link);
-
+  fs::remove(sim.tool("defaults"));
+  fs::create_symlink("/nonexistent/old-build/velmoryn-simtool", sim.tool("defaults"));
   sim.dock.ensureInstalled();
-
   EXPECT_EQ(sim.domainBytes(), before);
-  EXPECT_EQ(sim.quietly("defaults", {"read", "com.apple.dock", "autohide-delay"}).out, "0.5\n");
+  EXPECT_EQ(sim.run("defaults", {"read", kDock, "autohide"}).out, "1\n");
 }
 
 TEST(SimulatedDock, MapsExactlyTheThreeToolPathsIntoTheRoot) {
-  SimRoot sim;
-  EXPECT_EQ(sim.dock.mapToolPath("/usr/bin/defaults"), sim.tool("defaults"));
-  EXPECT_EQ(sim.dock.mapToolPath("/usr/bin/osascript"), sim.tool("osascript"));
-  EXPECT_EQ(sim.dock.mapToolPath("/usr/bin/killall"), sim.tool("killall"));
+  simtest::SimRoot sim;
+  for (const char* name : {"defaults", "osascript", "killall"})
+    EXPECT_EQ(sim.dock.mapToolPath(std::string("/usr/bin/") + name), sim.tool(name));
   for (const std::string other : {"/usr/bin/true", "/usr/bin/defaults2", "/usr/bin/defaults/",
-                                  "usr/bin/defaults", "/bin/killall", "/usr/bin//defaults", ""}) {
+                                  "usr/bin/defaults", "/bin/killall", ""}) {
     EXPECT_EQ(sim.dock.mapToolPath(other), other);
   }
 }
 
-TEST(SimulatedDock, ReportsEachChangeAsOneReadableLine) {
-  SimRoot sim;
-  Lines lines;
-  lines.attach(sim.dock);
+TEST(SimulatedDock, ReportsEachChangeAsOneLineWhetherAToolOrTheAppleScriptMadeIt) {
+  simtest::SimRoot sim;
+  std::vector<std::string> lines;
+  sim.dock.setChangeListener([&](const std::string& line) { lines.push_back(line); });
+  SimulatedToolRunner tools(sim.runner, sim.dock);
+  LinuxAppleScriptFactory scripts(sim.dock);
+  auto hide = scripts.create(kLine + "true");  // made before a fault: it still obeys it
+  auto show = scripts.create(kLine + "false");
 
-  sim.dock.noteChange();
-  EXPECT_THAT(lines.take(), IsEmpty());
-
-  sim.quietly("defaults", {"write", "com.apple.dock", "autohide-delay", "-float", "1000"});
-  sim.quietly("killall", {"Dock"});
-  sim.quietly("osascript", {"-e", kLine + "true"});
-  sim.quietly("defaults", {"write", "com.apple.dock", "orientation", "left"});
-  sim.dock.noteChange();
-  EXPECT_THAT(lines.take(), ElementsAre("dock: autohide on", "dock: autohide-delay 1000",
-                                        "dock: orientation left", "dock: restarted"));
-  EXPECT_FALSE(sim.dock.visible());
-
-  sim.quietly("defaults", {"write", "com.apple.dock", "autohide-delay", "-float", "0.5"});
-  sim.dock.noteChange();
-  sim.quietly("defaults", {"delete", "com.apple.dock", "autohide-delay"});
-  sim.quietly("defaults", {"delete", "com.apple.dock", "autohide"});
-  sim.dock.noteChange();
-  EXPECT_THAT(lines.take(), ElementsAre("dock: autohide-delay 0.5", "dock: autohide removed",
-                                        "dock: autohide-delay removed"));
-  EXPECT_TRUE(sim.dock.visible());
-}
-
-TEST(SimulatedToolRunner, RunsTheStandInForTheRealPathAndReportsTheChange) {
-  SimRoot sim;
-  Lines lines;
-  lines.attach(sim.dock);
-  SimulatedToolRunner runner(sim.runner, sim.dock);
-
-  const ProcessResult killed = runner.run({"/usr/bin/killall", {"Dock"}, false});
-  const ProcessResult read =
-      runner.run({"/usr/bin/defaults", {"read", "com.apple.dock", "autohide"}, true});
-
-  EXPECT_TRUE(killed.succeeded());
-  EXPECT_TRUE(read.succeeded());
-  EXPECT_EQ(read.out, "0\n");
-  EXPECT_EQ(sim.dock.view().restarts, 1);
-  EXPECT_THAT(lines.take(), ElementsAre("dock: restarted"));
-}
-
-TEST(SimulatedToolRunner, ReportsEachChangeOnceWhenToolsRunOnTwoThreads) {
-  SimRoot sim;
-  Lines lines;
-  lines.attach(sim.dock);
-  SimulatedToolRunner runner(sim.runner, sim.dock);
-  constexpr int kRestarts = 12;
-
-  std::thread restarter([&] {
-    for (int i = 0; i < kRestarts; ++i) runner.run({"/usr/bin/killall", {"Dock"}, false});
-  });
-  std::thread reader([&] {
-    for (int i = 0; i < kRestarts; ++i) {
-      runner.run({"/usr/bin/defaults", {"read", "com.apple.dock", "orientation"}, true});
-    }
-  });
-  restarter.join();
-  reader.join();
-
-  const std::vector<std::string> seen = lines.take();
-  EXPECT_EQ(seen, std::vector<std::string>(kRestarts, "dock: restarted"));
-  EXPECT_EQ(sim.dock.view().restarts, kRestarts);
-}
-
-TEST(SimulatedToolRunner, LeavesOtherPathsAlone) {
-  SimRoot sim;
-  SimulatedToolRunner runner(sim.runner, sim.dock);
-  const std::string probe = std::string(VELMORYN_BINARY_DIR) + "/velmoryn-process-probe";
-  const ProcessResult result = runner.run({probe, {"args", "x"}, true});
-  EXPECT_EQ(result.out, probe + "\nargs\nx\n");
-}
-
-TEST(LinuxAppleScript, TheAutohideLineSwitchesTheSimulatedDock) {
-  SimRoot sim;
-  Lines lines;
-  lines.attach(sim.dock);
-  LinuxAppleScriptFactory factory(sim.dock);
-  auto hide = factory.create(kLine + "true");
-  auto show = factory.create(kLine + "false");
-  ASSERT_TRUE(hide && show);
-  hide->compile();
-  show->compile();
-
-  EXPECT_FALSE(hide->executeReportsError());
-  EXPECT_EQ(sim.dock.view().autohide, true);
-  EXPECT_FALSE(show->executeReportsError());
-  EXPECT_EQ(sim.dock.view().autohide, false);
-  EXPECT_THAT(lines.take(), ElementsAre("dock: autohide on", "dock: autohide off"));
-}
-
-TEST(LinuxAppleScript, AnyOtherScriptReportsAnErrorAndChangesNothing) {
-  SimRoot sim;
-  LinuxAppleScriptFactory factory(sim.dock);
-  const std::string before = sim.domainBytes();
-  for (const std::string& source : {kLine + "TRUE", kLine + "true\n", kLine, std::string("")}) {
-    auto script = factory.create(source);
-    ASSERT_TRUE(script);
-    script->compile();
-    EXPECT_TRUE(script->executeReportsError()) << source;
-  }
-  EXPECT_EQ(sim.domainBytes(), before);
-}
-
-TEST(LinuxAppleScript, ReportingErrorsOnDemandFailsEvenTheAutohideLine) {
-  SimRoot sim;
-  LinuxAppleScriptFactory factory(sim.dock);
-  auto hide = factory.create(kLine + "true");  // made before the switch: it still obeys it
-
+  tools.run({"/usr/bin/defaults", {"read", kDock, "autohide"}});
+  tools.run({"/usr/bin/defaults", {"write", kDock, "autohide-delay", "-float", "1000"}});
+  tools.run({"/usr/bin/killall", {"Dock"}});
+  tools.run({"/usr/bin/killall", {"Dock"}});
   sim.failAppleScript(true);
   EXPECT_TRUE(hide->executeReportsError());
-  EXPECT_EQ(sim.dock.view().autohide, false);
-
   sim.failAppleScript(false);
-  EXPECT_FALSE(hide->executeReportsError());
-  EXPECT_EQ(sim.dock.view().autohide, true);
-}
-
-TEST(LinuxAppleScript, AnUnwritableDomainIsReportedAsAnError) {
-  SimRoot sim;
-  LinuxAppleScriptFactory factory(sim.dock);
-  simtest::writeBytes(sim.domainFile(), "garbage");
-  auto hide = factory.create(kLine + "true");
-  EXPECT_TRUE(hide->executeReportsError());
-  EXPECT_EQ(sim.domainBytes(), "garbage");
+  for (const std::string& other : {kLine + "TRUE", kLine + "true\n", kLine, std::string()})
+    EXPECT_TRUE(scripts.create(other)->executeReportsError()) << other;
+  EXPECT_EQ(hide->executeReportsError(), std::nullopt);
+  EXPECT_FALSE(sim.dock.visible());
+  tools.run({"/usr/bin/defaults", {"write", kDock, "orientation", "left"}});
+  tools.run({"/usr/bin/defaults", {"write", kDock, "autohide-delay", "-int", "2"}});
+  EXPECT_EQ(show->executeReportsError(), std::nullopt);
+  tools.run({"/usr/bin/defaults", {"delete", kDock, "autohide-delay"}});
+  tools.run({"/usr/bin/defaults", {"delete", kDock, "autohide"}});
+  EXPECT_TRUE(sim.dock.visible());
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{
+                "dock: autohide-delay 1000", "dock: restarted", "dock: restarted",
+                "dock: autohide on", "dock: orientation left", "dock: autohide-delay 2",
+                "dock: autohide off", "dock: autohide-delay removed", "dock: autohide removed"}));
+  EXPECT_EQ(sim.dock.view().restarts, 2);
 }
 
 }  // namespace
