@@ -2,37 +2,22 @@
 
 #import <Foundation/Foundation.h>
 
+#include "platform/macos/scoped_cf_type_ref.h"
 #include "platform/stored_value.h"
 
 namespace velmoryn {
 namespace {
 
-// Owns one reference obtained under the Create or Copy rule.
-class ScopedCFType {
- public:
-  explicit ScopedCFType(CFTypeRef ref) : ref(ref) {}
-  ~ScopedCFType() {
-    if (ref != nullptr) CFRelease(ref);
-  }
-  ScopedCFType(const ScopedCFType&) = delete;
-  ScopedCFType& operator=(const ScopedCFType&) = delete;
-  CFTypeRef get() const { return ref; }
-
- private:
-  CFTypeRef ref;
-};
-
-ScopedCFType makeKey(const std::string& key) {
-  return ScopedCFType(CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(key.data()),
-                                              static_cast<CFIndex>(key.size()),
-                                              kCFStringEncodingUTF8, false));
+mac::ScopedCFTypeRef<CFStringRef> makeKey(const std::string& key) {
+  return mac::ScopedCFTypeRef<CFStringRef>(
+      CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(key.data()),
+                              static_cast<CFIndex>(key.size()), kCFStringEncodingUTF8, false));
 }
 
 void store(const std::string& key, CFPropertyListRef value) {
-  ScopedCFType name = makeKey(key);
-  if (name.get() == nullptr) return;
-  CFPreferencesSetAppValue(static_cast<CFStringRef>(name.get()), value,
-                           kCFPreferencesCurrentApplication);
+  const auto name = makeKey(key);
+  if (!name) return;
+  CFPreferencesSetAppValue(name.get(), value, kCFPreferencesCurrentApplication);
 }
 
 StoredValue describe(CFTypeRef value) {
@@ -63,11 +48,11 @@ StoredValue describe(CFTypeRef value) {
 
 std::optional<SettingsValue> MacSettingsStore::object(const std::string& key) const {
   @autoreleasepool {
-    ScopedCFType name = makeKey(key);
-    if (name.get() == nullptr) return std::nullopt;
-    ScopedCFType value(CFPreferencesCopyAppValue(static_cast<CFStringRef>(name.get()),
-                                                 kCFPreferencesCurrentApplication));
-    if (value.get() == nullptr) return std::nullopt;
+    const auto name = makeKey(key);
+    if (!name) return std::nullopt;
+    const mac::ScopedCFTypeRef<CFPropertyListRef> value(
+        CFPreferencesCopyAppValue(name.get(), kCFPreferencesCurrentApplication));
+    if (!value) return std::nullopt;
     return settingsValueFrom(describe(value.get()));
   }
 }
@@ -77,13 +62,15 @@ void MacSettingsStore::setBool(const std::string& key, bool value) {
 }
 
 void MacSettingsStore::setInteger(const std::string& key, std::int64_t value) {
-  ScopedCFType number(CFNumberCreate(nullptr, kCFNumberSInt64Type, &value));
-  if (number.get() != nullptr) store(key, number.get());
+  const mac::ScopedCFTypeRef<CFNumberRef> number(
+      CFNumberCreate(nullptr, kCFNumberSInt64Type, &value));
+  if (number) store(key, number.get());
 }
 
 void MacSettingsStore::setDouble(const std::string& key, double value) {
-  ScopedCFType number(CFNumberCreate(nullptr, kCFNumberDoubleType, &value));
-  if (number.get() != nullptr) store(key, number.get());
+  const mac::ScopedCFTypeRef<CFNumberRef> number(
+      CFNumberCreate(nullptr, kCFNumberDoubleType, &value));
+  if (number) store(key, number.get());
 }
 
 // Setting no value removes the key.
