@@ -1,8 +1,9 @@
 // The process entry against the fakes: random argument lists and random
 // answers of the login-item service. Whatever the arguments, a run either
 // starts the program or ends the process after exactly one line, with status
-// 0 or 1; the status it prints is the service's own after the operation; and
-// the marker changes only through a successful "--login on" or "--login off".
+// 0 or 1 (the scripting verbs, which end it too, are fuzzed on their own); the
+// status it prints is the service's own after the operation; and the marker
+// changes only through a successful "--login on" or "--login off".
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "app/entry_point.h"
+#include "app/url_command.h"
 #include "boot/menu_bar_boot.h"
 #include "fakes/fake_platform.h"
 #include "fuzz_check.h"
@@ -76,6 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const auto& printed = fake.process.printed;
   const bool entryOption = has(args, "--register-login") || has(args, "--unregister-login");
+  if (!entryOption && !has(args, "--login") && velmoryn::scriptVerbFrom(args)) {
+    // The scripting verbs have a fuzzer of their own; here they only end the process.
+    FUZZ_CHECK(exitStatus.has_value(), "a script verb ends the process");
+    return 0;
+  }
   FUZZ_CHECK(exitStatus.has_value() == (entryOption || has(args, "--login")),
              "exactly the login options end the process");
   FUZZ_CHECK(printed.size() == (exitStatus ? 1u : 0u), "one line exactly when the process ends");
