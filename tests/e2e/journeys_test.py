@@ -208,7 +208,7 @@ class JourneyTest(unittest.TestCase):
         run = self.launch(env={"VELMORYN_TEST_TOOL_TIME_LIMIT": "0.5"})
         run.ask("click left", reply=HIDDEN)
         self.desktop.set_fault("defaults", "hang when write")
-        # A signal during the quit's restore does not start a second one.
+        # A signal during the quit's restore changes neither its status nor its one log line.
         status, _ = run.end(signal.SIGTERM, menu=True)
         self.assertEqual((status, self.desktop.record()), (0, RECORD))
         self.assertEqual(self.desktop.running_tools(), [])  # the hung tool was killed
