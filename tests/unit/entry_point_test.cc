@@ -26,9 +26,9 @@ void PrintTo(const Row& row, std::ostream* out) {
   *out << row.args << " with the item's status " << row.status;
 }
 
-// The application started ("app"), the service's changes, the marker's writes, the
-// URL handed on, the output (a status text as "#STATUS"), the end, then the
-// marker stored.
+// The application started ("app"), the service's changes, the position and
+// the marker written ("set"), the URL handed on, the output (a status text as
+// "#STATUS"), the end, then the marker stored.
 std::string run(const Row& row) {
   testing::FakePlatform fake;
   auto& items = fake.loginItems;
@@ -53,12 +53,12 @@ std::string run(const Row& row) {
   for (const auto& url : fake.runningInstance.sent)
     seen += "sent " + url + " in " + ::testing::PrintToString(fake.runningInstance.lastTimeLimit) +
             "s; ";
-  for (auto entry :
-       fake.timeline.matching({"accessory", "login r", "login u", "set menu", "print", "exit"})) {
+  for (auto entry : fake.timeline.matching(
+           {"accessory", "login r", "login u", "set NS", "set menu", "print", "exit"})) {
     for (std::int64_t status : {0, 1, 2, 3, 99})
       if (entry == "print " + std::string(MenuBarBoot::statusText(status)))
         entry = "print #" + std::to_string(status);
-    seen += entry == "accessory" ? "app; " : entry.substr(0, entry.find(" menuBarBoot")) + "; ";
+    seen += entry == "accessory" ? "app; " : entry.starts_with("set") ? "set; " : entry + "; ";
   }
   const auto marker = fake.settings.object(MenuBarBoot::loginRegisteredKey);
   if (marker) seen += std::get<bool>(*marker) ? "marker on; " : "marker off; ";
@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"--verbose --login", 1, "app; print #1; exit 0"},
         Row{"--login status --login off", 1, "app; print #1; exit 0"},
         // Anything else starts the program as an accessory.
-        Row{"--Login on --login=on --Hide", 0, "app; login register; set; marker on"},
+        Row{"--Login on --login=on --Hide", 0, "app; set; login register; set; marker on"},
         // The marker goes in before the line; an item already as asked counts as success.
         Row{"--login on ~approval", 0, "app; login register; set; print #2; exit 0; marker on"},
         Row{"--login on", 1, "app; login register; set; print #1; exit 0; marker on"},
