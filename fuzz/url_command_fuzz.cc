@@ -1,7 +1,8 @@
-// The URL parser and the log line against independent answers: only the three
-// actions' own URLs parse, each to its own action; the log text is printable
-// ASCII, bounded, and the URL itself when that is short and printable. The
-// fuzzer's bytes are also read as command-line arguments split at NUL.
+// The URL parser and the log line against independent answers: the three
+// actions' own URLs parse, each to its own action, and nothing else does; the
+// log text is printable ASCII, bounded, and the URL itself when that is short
+// and printable. The fuzzer's bytes are also read as command-line arguments
+// split at NUL.
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
@@ -29,11 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The view covers exactly the fuzzer's buffer: a read past the text is caught.
   const std::string_view url(reinterpret_cast<const char*>(data), size);
 
-  if (const auto command = velmoryn::parseUrlCommand(url)) {
-    std::string canonical = lower(url);
-    if (canonical.ends_with('/')) canonical.pop_back();
-    FUZZ_CHECK(canonical == velmoryn::urlFor(*command),
-               "only an action's own URL, in any case and with one trailing slash, may parse");
+  std::string canonical = lower(url);
+  if (canonical.ends_with('/')) canonical.pop_back();
+  const auto parsed = velmoryn::parseUrlCommand(url);
+  for (const UrlCommand command : {UrlCommand::hide, UrlCommand::show, UrlCommand::toggle}) {
+    FUZZ_CHECK(
+        (parsed == command) == (canonical == velmoryn::urlFor(command)),
+        "exactly an action's own URL, in any case and with one trailing slash, parses to it");
   }
 
   const std::string shown = velmoryn::urlForLog(url);

@@ -1,3 +1,5 @@
+// The delegate on the fakes, one scenario a row: the steps a user, a script or
+// the system takes, and what the program then did, in order.
 #include "app/app_delegate.h"
 
 #include <gmock/gmock.h>
@@ -6,38 +8,25 @@
 #include <csignal>
 #include <functional>
 #include <map>
-#include <optional>
 #include <set>
+#include <sstream>
 #include <string>
-#include <vector>
 
 #include "fakes/fake_platform.h"
 
 namespace velmoryn {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-using testing::ProcessExit;
-
-const std::string kHide =
-    "execute tell application \"System Events\" to tell dock preferences to set autohide to true";
-const std::string kShow =
-    "execute tell application \"System Events\" to tell dock preferences to set autohide to false";
-constexpr const char* kShownTip = "tooltip Velmoryn / Dock表示中";
-constexpr const char* kHiddenTip = "tooltip Velmoryn / Dock非表示中";
 constexpr const char* kReadAutohide = "defaults read com.apple.dock autohide";
 constexpr const char* kReadDelay = "defaults read com.apple.dock autohide-delay";
-const std::vector<std::string> kRestore = {
-    "defaults write com.apple.dock autohide-delay -float 0.5",
-    "defaults write com.apple.dock autohide -bool false", "killall Dock"};
-constexpr std::size_t kToggleItem = 0, kShortcutItem = 2, kSwipeItem = 3, kLoginItem = 4,
-                      kQuitItem = 6;
+constexpr const char* kWriteAutohide = "defaults write com.apple.dock autohide -bool false";
+const std::string kHide =
+    "tell application \"System Events\" to tell dock preferences to set autohide to true";
+const std::string kOsaHide = "osascript -e " + kHide;
 
 // The program on the fakes. The user's Dock as found: autohide as given, a
 // short delay of their own, at the bottom of one screen.
-class App {
- public:
+struct App {
   explicit App(std::string autohide = "0") {
     dock[kReadAutohide] = std::move(autohide);
     dock[kReadDelay] = "0.5";
@@ -51,346 +40,264 @@ class App {
     fake.screens.list = {Screen{Rect{0, 0, 1440, 900}, Rect{0, 70, 1440, 805}}};
     fake.screens.pointer = {700, 300};
   }
-  ~App() { delegate.reset(); }
 
   void launch() {
-    delegate = AppDelegate::create();
     fake.application.delegate = delegate.get();
     delegate->applicationDidFinishLaunching();
   }
-  testing::FakeStatusItem& item() { return *fake.statusBar.item; }
-  std::vector<std::string> seen(std::vector<std::string_view> prefixes) {
-    return fake.timeline.matching(std::move(prefixes));
-  }
-  std::vector<std::string> scripts() { return seen({"execute"}); }
-  std::vector<std::string> tools() { return seen({"defaults", "killall", "osascript"}); }
-  bool revealing() const { return fake.timers.liveTimers() > 0; }
 
-  static std::optional<int> exitOf(const std::function<void()>& call) {
-    try {
-      call();
-    } catch (const ProcessExit& exit) {
-      return exit.status;
-    }
-    return std::nullopt;
+  // Steps beginning with "~" set the platform up before the launch; returns
+  // what the others did, from the launch on after "~launch".
+  std::string play(const std::string& steps) {
+    std::istringstream in(steps);
+    std::vector<std::string> after;
+    for (std::string step; in >> step;)
+      step[0] == '~' ? run(step.substr(1)) : after.push_back(step);
+    launch();
+    if (!keepLaunch) fake.timeline.clear();
+    for (const std::string& step : after) run(step);
+    return effects();
   }
-  std::vector<int> drainMainQueue() {
-    std::vector<int> exits;
-    for (bool more = true; more;) {
-      if (auto status = exitOf([&] { more = fake.mainQueue.runOne(); })) exits.push_back(*status);
+
+  void run(const std::string& step) {
+    const std::uint64_t ctrl = kControlModifierFlag, cmd = 0x100000, opt = 0x80000;
+    const auto at = [this](EventType type, std::uint64_t flags) {
+      return [this, type, flags] { click(CurrentEvent{type, flags}); };
+    };
+    const auto left = EventType::leftMouseUp;
+    const std::map<std::string, std::function<void()>> steps = {
+        {"click", at(left, 0)},
+        {"cmdOptClick", at(left, cmd | opt)},
+        {"right", at(EventType::rightMouseUp, 0)},
+        {"ctrlClick", at(left, ctrl)},
+        {"ctrlCmdClick", at(left, ctrl | cmd)},
+        {"ctrlOther", at(EventType::other, ctrl)},
+        {"noEvent", [&] { click(std::nullopt); }},
+        {"press", [&] { fake.hotKeys.press(); }},
+        {"drain", [&] { drain(); }},
+        {"|", [&] { fake.timeline.add("|"); }},
+        // With the pointer resting on the Dock's edge, one notch toward it.
+        {"reveal", [&] { pointer(2), fake.scrollMonitor.deliver({.scrollingDeltaY = 1}); }},
+        {"leave", [&] { pointer(450), fake.timers.advance(1.0); }},
+        {"menuToggle", [&] { delegate->menuToggle(); }},
+        {"willTerminate", [&] { delegate->applicationWillTerminate(); }},
+        // The user has refused the program control of System Events.
+        {"refuse", [&] { fake.appleScript.executeReportsError = -1743, failing = {kOsaHide}; }},
+        {"deny",
+         [&] {
+           fake.loginItems.unregisterError = {{"no", "E1"}};
+         }},
+        {"writeFails", [&] { failing.insert(kWriteAutohide); }},
+        {"readFails", [&] { failing.insert(kReadAutohide); }},
+        {"longDelay", [&] { dock[kReadDelay] = "150"; }},
+        {"noButton", [&] { fake.statusBar.withButton = false; }},
+        {"noItem", [&] { fake.statusBar.returnNone = true; }},
+        {"noHotKey", [&] { fake.hotKeys.registerStatus = -9878; }},
+        {"noSignals", [&] { fake.signals.refuseSources = true; }},
+        {"release", [&] { release(); }},
+        {"launch", [&] { keepLaunch = true; }}};
+    try {
+      if (steps.contains(step)) {
+        steps.at(step)();
+      } else if (step.starts_with("menu")) {  // a right click, then the item
+        fake.statusBar.item->choose = std::stoul(step.substr(4));
+        run("right");
+      } else if (step.starts_with("sig")) {  // handled on the main queue
+        fake.signals.raise(std::stoi(step.substr(3)));
+        fake.timeline.add("|");
+        drain();
+      } else if (step.starts_with("dock")) {  // switched elsewhere
+        dock[kReadAutohide] = step.substr(4);
+      } else if (step.starts_with("login")) {
+        fake.loginItems.currentStatus = std::stoi(step.substr(5));
+      } else {
+        delegate->applicationOpenURLs({step[0] == ':' ? step.substr(1) : "velmoryn://" + step});
+      }
+    } catch (const testing::ProcessExit&) {
     }
-    return exits;
   }
   void click(std::optional<CurrentEvent> event) {
+    const std::size_t opened = fake.timeline.matching({"performClick"}).size();
     fake.application.event = event;
-    item().click();
+    fake.statusBar.item->click();
+    if (fake.timeline.matching({"performClick"}).size() == opened) return;
+    // The menu as shown: the toggle's title, the swipe and the login switches.
+    const auto& items = fake.statusBar.item->lastOpenedMenu->items;
+    const auto on = [&](std::size_t i) { return items[i].state == MenuItemState::on ? "+" : "-"; };
+    fake.timeline.add("☰" + items[0].title + on(3) + on(4) +
+                      (fake.statusBar.item->menu ? " attached" : ""));
   }
-  // Opens the menu with a right click and chooses an item, or none.
-  std::optional<int> openMenu(std::optional<std::size_t> choice = std::nullopt) {
-    item().choose = choice;
-    return exitOf([&] { click(CurrentEvent{EventType::rightMouseUp, 0}); });
+  void drain() {
+    for (bool more = true; more;) try {
+        more = fake.mainQueue.runOne();
+      } catch (const testing::ProcessExit&) {
+      }
   }
-  const MenuItem& menuItem(std::size_t index) { return item().lastOpenedMenu->items.at(index); }
-  // With the pointer resting on the Dock's edge, one notch of the wheel toward it.
-  void startReveal() {
-    fake.screens.pointer = {700, 2};
-    ScrollEvent notch;
-    notch.scrollingDeltaY = 1.0;
-    fake.scrollMonitor.deliver(notch);
+  void pointer(double y) { fake.screens.pointer = {700, y}; }
+  // Whatever was handed out then acts on nothing.
+  void release() {
+    const std::optional<Action> button = fake.statusBar.item->action;
+    const std::optional<Menu> menu = fake.statusBar.item->lastOpenedMenu;
+    const std::weak_ptr<AppDelegate> weak = delegate;
+    delegate.reset();
+    fake.application.delegate = nullptr;
+    fake.timeline.add(weak.expired() ? "released" : "kept alive");
+    if (button) button->perform();
+    for (const MenuItem& entry : menu ? menu->items : std::vector<MenuItem>{})
+      if (entry.action) entry.action->perform();
+    drain();
+  }
+
+  // The Dock switched and read, the icon's mode, the menu, the tools, the
+  // process and the login item, in order; then each log line up to its "。".
+  std::string effects() const {
+    std::string out;
+    for (std::string entry : fake.timeline.matching(
+             {"execute", "tooltip", "defaults", "killall", "☰", "|", "exit", "terminate", "monitor",
+              "login r", "login u", "login o", "hotkey u", "hotkey rem", "set swipe", "rel"})) {
+      if (entry.starts_with("execute")) entry = entry.ends_with("true") ? "hide" : "show";
+      if (entry == "tooltip Velmoryn / Dock表示中") entry = "=shown";
+      if (entry == "tooltip Velmoryn / Dock非表示中") entry = "=hidden";
+      if (entry == kReadAutohide) entry = "read";
+      if (entry.starts_with("defaults read")) continue;
+      if (entry.starts_with("defaults"))
+        entry = entry.substr(9).erase(entry.find(" com.apple.dock") - 9, 15);
+      out += entry + "; ";
+    }
+    for (const std::string& line : fake.log.lines)
+      out += "log " +
+             line.substr(0, line.find("。")).substr(line.starts_with("Velmoryn: ") ? 10 : 0) + "; ";
+    return out.substr(0, out.size() - std::min<std::size_t>(out.size(), 2));
   }
 
   testing::FakePlatform fake;
   std::map<std::string, std::string> dock;  // what each tool run prints
   std::set<std::string> failing;            // tool runs that exit with status 1
-  std::shared_ptr<AppDelegate> delegate;
+  std::shared_ptr<AppDelegate> delegate = AppDelegate::create();
+  bool keepLaunch = false;
 };
 
 TEST(AppDelegate, LaunchRunsItsStepsInOrderAndAdoptsTheDocksModeWithoutChangingIt) {
   App app;
+  app.delegate->applicationOpenURLs({"velmoryn://hide"});  // waits for the launch to finish
   app.launch();
   EXPECT_THAT(app.fake.timeline.entries(),
-              ElementsAre("arguments",  // no --login
-                          "set NSStatusItem Preferred Position Velmoryn", "login register",
-                          "set menuBarBoot.loginRegistered",
-                          // the user's own settings on record, the marker last
-                          kReadDelay, kReadAutohide, "set originalDock.autohideDelay",
-                          "set originalDock.autohide", "set originalDock.saved",
-                          // signals: off first, then the source
-                          "ignore 15", "source 15", "resume 15", "ignore 2", "source 2", "resume 2",
-                          "ignore 1", "source 1", "resume 1",
-                          // the short delay becomes 1000
-                          kReadDelay, "defaults write com.apple.dock autohide-delay -float 1000",
-                          "killall Dock", "defaults read com.apple.dock orientation", kReadAutohide,
-                          // the status item fires on the release of either button
-                          "statusItem -1", "autosave Velmoryn", "action statusClicked", "mask 20",
-                          "hotkey install", "hotkey register", "monitor 4194304", "image shown",
-                          "description Velmoryn / Dock表示中", kShownTip));
-  EXPECT_EQ(app.fake.settings.object("originalDock.autohideDelay"), SettingsValue(0.5));
+              ::testing::ElementsAre(
+                  "arguments", "set NSStatusItem Preferred Position Velmoryn", "login register",
+                  "set menuBarBoot.loginRegistered", kReadDelay, kReadAutohide,
+                  "set originalDock.autohideDelay", "set originalDock.autohide",
+                  "set originalDock.saved", "ignore 15", "source 15", "resume 15", "ignore 2",
+                  "source 2", "resume 2", "ignore 1", "source 1", "resume 1", kReadDelay,
+                  "defaults write com.apple.dock autohide-delay -float 1000", "killall Dock",
+                  "defaults read com.apple.dock orientation", kReadAutohide, "statusItem -1",
+                  "autosave Velmoryn", "action statusClicked", "mask 20", "hotkey install",
+                  "hotkey register", "monitor 4194304", "image shown",
+                  "description Velmoryn / Dock表示中", "tooltip Velmoryn / Dock表示中",
+                  "create " + kHide, "compile " + kHide, "execute " + kHide, "image hidden",
+                  "description Velmoryn / Dock非表示中", "tooltip Velmoryn / Dock非表示中"));
 }
 
-TEST(AppDelegate, LaunchLeavesTheDelayAloneWhenLongOrWhenNoRecordCouldBeTaken) {
-  for (const bool readFails : {false, true}) {
-    App app;
-    app.dock[kReadDelay] = readFails ? "0.5" : "150";
-    if (readFails) app.failing.insert(kReadDelay);
-    app.launch();
-    EXPECT_THAT(app.tools(), ::testing::Not(::testing::Contains("killall Dock"))) << readFails;
-    EXPECT_EQ(app.fake.log.lines.size(), readFails ? 1u : 0u);
-    // The quit that follows has nothing of the user's to put back or delete.
-    app.fake.timeline.clear();
-    EXPECT_EQ(App::exitOf([&] { app.delegate->quit(); }), 0);
-    EXPECT_EQ(app.tools().size(), readFails ? 0u : 3u);
-  }
-}
-
-TEST(AppDelegate, ALaunchGoesOnWhateverThePlatformRefuses) {
-  struct Row {
-    const char* what;
-    std::function<void(testing::FakePlatform&)> refuse;
-    std::size_t logged;
-    bool icon;
-  };
-  for (const Row& row : {
-           Row{"no button", [](auto& f) { f.statusBar.withButton = false; }, 0, false},
-           Row{"no status item", [](auto& f) { f.statusBar.returnNone = true; }, 0, false},
-           Row{"no hot key", [](auto& f) { f.hotKeys.registerStatus = -9878; }, 1, true},
-           Row{"no signal sources", [](auto& f) { f.signals.refuseSources = true; }, 3, true},
-       }) {
-    SCOPED_TRACE(row.what);
-    App app;
-    row.refuse(app.fake);
-    app.launch();
-    EXPECT_EQ(app.fake.log.lines.size(), row.logged);
-    EXPECT_EQ(app.fake.scrollMonitor.installed(), 1u);
-    EXPECT_EQ(app.seen({"image", "action", "mask"}).size(), row.icon ? 3u : 0u);
-    app.delegate->menuToggle();
-    EXPECT_THAT(app.scripts(), ElementsAre(kHide));
-  }
-}
-
-TEST(AppDelegate, TheLoginOptionEndsTheLaunchBeforeAnythingIsMade) {
+TEST(AppDelegate, TheMenuReadsAsTheUserSeesIt) {
   App app;
-  app.fake.process.args.push_back("--login");
-  EXPECT_EQ(App::exitOf([&] { app.launch(); }), 1);
-  EXPECT_THAT(app.fake.timeline.entries(),
-              ElementsAre("arguments", "login status", "print 未登録（ログイン時に起動しません）",
-                          "login status", "exit 1"));
-}
-
-TEST(AppDelegate, ARightClickOrAnyClickWithControlOpensTheMenuAndEveryOtherClickToggles) {
-  const std::uint64_t control = kControlModifierFlag, command = 0x100000, option = 0x80000;
-  struct Row {
-    std::optional<CurrentEvent> event;
-    bool opensMenu;
-  };
-  for (const Row& row :
-       {Row{std::nullopt, false}, Row{CurrentEvent{EventType::leftMouseUp, 0}, false},
-        Row{CurrentEvent{EventType::leftMouseUp, command | option}, false},
-        Row{CurrentEvent{EventType::rightMouseUp, 0}, true},
-        Row{CurrentEvent{EventType::leftMouseUp, control}, true},
-        Row{CurrentEvent{EventType::leftMouseUp, control | command}, true},
-        Row{CurrentEvent{EventType::other, control}, true}}) {
-    App app;
-    app.launch();
-    app.click(row.event);
-    EXPECT_EQ(app.seen({"performClick"}).size(), row.opensMenu ? 1u : 0u);
-    EXPECT_EQ(app.scripts().size(), row.opensMenu ? 0u : 1u);
+  app.play("right");
+  std::string shown;
+  for (const MenuItem& item : app.fake.statusBar.item->lastOpenedMenu->items) {
+    shown += item.title + (item.enabled ? "" : " (off)") +
+             (item.action ? " " + item.action->selector : "") + " " + item.keyEquivalent + "|" +
+             item.toolTip.substr(0, item.toolTip.find("ポインタ")) + "\n";
   }
+  EXPECT_EQ(shown,
+            "Dockを隠す menuToggle |\n |\nショートカット: ⌃⌥⌘D (off) |\n"
+            "画面端のスワイプで一時表示 toggleSwipeReveal |Dockのある画面端に\n"
+            "ログイン時に起動 toggleLogin |\n |\nVelmoryn を終了 quit q|\n");
 }
 
-TEST(AppDelegate, EveryToggleFlipsTheProgramsOwnModeWithoutReadingTheDock) {
-  App app;
-  app.launch();
-  app.fake.timeline.clear();
+struct Row {
+  const char* autohide;
+  std::string steps, effects;
+};
 
-  app.click(CurrentEvent{EventType::leftMouseUp, 0});
-  ASSERT_TRUE(app.fake.hotKeys.press());
-  EXPECT_EQ(app.scripts().size(), 1u) << "the hot key's toggle waits for the main queue";
-  app.fake.mainQueue.drain();
-  app.openMenu(kShortcutItem);  // an information line: nothing happens
-  app.openMenu(kToggleItem);    // refreshes from the Dock ("0"), then toggles
-
-  EXPECT_THAT(app.seen({"execute", "tooltip", "defaults"}),
-              ElementsAre(kHide, kHiddenTip, kShow, kShownTip, kReadAutohide, kShownTip,
-                          kReadAutohide, kShownTip, kHide, kHiddenTip));
+void PrintTo(const Row& row, std::ostream* out) {
+  *out << "autohide " << row.autohide << ": " << row.steps;
 }
 
-TEST(AppDelegate, AToggleDuringARevealEndsItAndLeavesTheDockShown) {
-  App app("1");
-  app.launch();
-  EXPECT_EQ(app.item().toolTip, "Velmoryn / Dock非表示中");
-  app.startReveal();
-  ASSERT_TRUE(app.revealing());
-
-  app.click(CurrentEvent{EventType::leftMouseUp, 0});
-
-  EXPECT_FALSE(app.revealing());
-  EXPECT_THAT(app.scripts(), ElementsAre(kShow, kShow));
-  EXPECT_EQ(app.item().toolTip, "Velmoryn / Dock表示中");
+class Scenario : public ::testing::TestWithParam<Row> {};
+TEST_P(Scenario, DoesWhatTheStepsAsk) {
+  App app(GetParam().autohide);
+  EXPECT_EQ(app.play(GetParam().steps), GetParam().effects);
 }
 
-TEST(AppDelegate, ASwitchTheDockRefusedKeepsTheModeAndSaysWhereToAllowIt) {
-  App app;
-  app.fake.appleScript.executeReportsError = -1743;
-  app.failing.insert("osascript -e " + kHide.substr(8));
-  app.launch();
-
-  app.click(CurrentEvent{EventType::leftMouseUp, 0});
-  EXPECT_EQ(app.item().toolTip, "Velmoryn / Dock表示中");
-  ASSERT_EQ(app.fake.log.lines.size(), 1u);
-  EXPECT_THAT(app.fake.log.lines[0], ::testing::HasSubstr("AppleScript エラー -1743"));
-
-  app.failing.clear();
-  app.click(CurrentEvent{EventType::leftMouseUp, 0});
-  EXPECT_EQ(app.item().toolTip, "Velmoryn / Dock非表示中");
-}
-
-TEST(AppDelegate, OpeningTheMenuAdoptsTheDocksModeUnlessARevealHasLiftedIt) {
-  for (const bool reveal : {false, true}) {
-    App app("1");
-    app.launch();
-    if (reveal) app.startReveal();
-    app.dock[kReadAutohide] = "0";  // switched off elsewhere, or by the reveal
-    app.fake.timeline.clear();
-
-    app.openMenu();
-
-    EXPECT_EQ(app.seen({kReadAutohide}).size(), reveal ? 0u : 1u);
-    EXPECT_EQ(app.menuItem(kToggleItem).title, reveal ? "Dockを表示" : "Dockを隠す");
-    EXPECT_THAT(app.seen({"menu", "performClick"}),
-                ElementsAre("menu set", "performClick", "menu cleared"));
-  }
-}
-
-TEST(AppDelegate, TheSwipeSettingGatesTheRevealAndSwitchingItOffEndsOne) {
-  {
-    App shown;
-    shown.launch();
-    shown.startReveal();
-    EXPECT_FALSE(shown.revealing()) << "nothing to lift in shown mode";
-  }
-  App app("1");
-  app.launch();
-  app.openMenu();
-  EXPECT_EQ(app.menuItem(kSwipeItem).state, MenuItemState::on);
-  app.openMenu(kSwipeItem);
-  app.startReveal();
-  EXPECT_FALSE(app.revealing());
-  app.openMenu();
-  EXPECT_EQ(app.menuItem(kSwipeItem).state, MenuItemState::off);
-  app.openMenu(kSwipeItem);
-
-  app.startReveal();  // lifts the Dock
-  app.fake.screens.pointer = {700, 450};
-  app.fake.timers.advance(1.0);  // and hides it again once the pointer has left
-  app.startReveal();
-  app.fake.timeline.clear();
-  app.openMenu(kSwipeItem);
-
-  EXPECT_FALSE(app.revealing());
-  EXPECT_EQ(app.fake.settings.object("swipeRevealEnabled"), SettingsValue(false));
-  EXPECT_THAT(app.seen({"execute", "tooltip"}), ElementsAre(kHide));
-}
-
-TEST(AppDelegate, TheLoginItemSwitchUnregistersOnlyAnEnabledItem) {
-  struct Row {
-    std::int64_t status;
-    MenuItemState state;
-    std::vector<std::string> calls;
-  };
-  for (const Row& row : {Row{kLoginItemNotRegistered, MenuItemState::off, {"login register"}},
-                         Row{kLoginItemEnabled, MenuItemState::on, {"login unregister"}},
-                         Row{kLoginItemRequiresApproval,
-                             MenuItemState::off,
-                             {"login register", "login open settings"}},
-                         Row{kLoginItemNotFound, MenuItemState::off, {"login register"}}}) {
-    App app;
-    app.fake.settings.values["menuBarBoot.loginRegistered"] = true;
-    app.launch();
-    app.fake.loginItems.currentStatus = row.status;
-    app.fake.timeline.clear();
-    app.openMenu(kLoginItem);
-    EXPECT_EQ(app.menuItem(kLoginItem).state, row.state) << row.status;
-    EXPECT_EQ(app.seen({"login register", "login unregister", "login open", "set"}), row.calls);
-  }
-  App app;
-  app.launch();
-  app.fake.loginItems.currentStatus = kLoginItemEnabled;
-  app.fake.loginItems.unregisterError = LoginItemError{"denied", "Code=1 \"denied\""};
-  app.openMenu(kLoginItem);
-  EXPECT_THAT(app.fake.log.lines, ElementsAre("ログイン項目の変更に失敗: Code=1 \"denied\""));
-}
-
-TEST(AppDelegate, TheUsersDockIsRestoredOnceWhicheverWayTheProgramEnds) {
-  enum Step { quitItem, willTerminate, term, interrupt, hangUp, releaseDelegate };
-  struct Row {
-    std::vector<Step> steps;
-    bool restored;
-    std::vector<int> exits;
-    bool writeFails = false;  // the record then stays, and still only one path restores
-  };
-  for (const Row& row :
-       {Row{{quitItem}, true, {0}}, Row{{term}, true, {0}}, Row{{interrupt}, true, {0}},
-        Row{{hangUp}, true, {0}}, Row{{quitItem, term}, true, {0, 0}},
-        Row{{interrupt, willTerminate, hangUp}, true, {0, 0}},
-        Row{{quitItem, term}, true, {0, 0}, true}, Row{{releaseDelegate, term}, false, {0}}}) {
-    App app;
-    if (row.writeFails) app.failing.insert(kRestore[1]);
-    app.launch();
-    app.fake.timeline.clear();
-    std::vector<int> exits;
-    for (Step step : row.steps) {
-      if (step == quitItem) {
-        if (auto status = app.openMenu(kQuitItem)) exits.push_back(*status);
-      } else if (step == willTerminate) {
-        app.delegate->applicationWillTerminate();
-      } else if (step == releaseDelegate) {
-        app.delegate.reset();
-      } else {
-        const std::size_t before = app.tools().size();
-        app.fake.signals.raise(step == term ? SIGTERM : step == interrupt ? SIGINT : SIGHUP);
-        EXPECT_EQ(app.tools().size(), before) << "handled on the main queue";
-        for (int status : app.drainMainQueue()) exits.push_back(status);
-      }
-    }
-    EXPECT_EQ(exits, row.exits);
-    std::vector<std::string> restores = app.seen({"defaults write", "defaults delete", "killall"});
-    EXPECT_EQ(restores, row.restored ? kRestore : std::vector<std::string>{});
-    EXPECT_EQ(app.seen({"monitor removed"}).size(), row.restored ? 1u : 0u);
-    EXPECT_EQ(app.fake.settings.boolForKey("originalDock.saved"), !row.restored || row.writeFails);
-  }
-}
-
-TEST(AppDelegate, TheRestoreEndsARunningRevealWithoutHidingTheDock) {
-  App app("1");
-  app.launch();
-  app.startReveal();
-  app.delegate->applicationWillTerminate();
-  EXPECT_FALSE(app.revealing());
-  EXPECT_THAT(app.scripts(), ElementsAre(kShow));
-}
-
-TEST(AppDelegate, NothingHandedOutKeepsTheDelegateAliveOrActsOnceItIsGone) {
-  App app("1");
-  app.launch();
-  const Action button = *app.item().action;
-  app.openMenu();
-  const Menu menu = *app.item().lastOpenedMenu;
-  app.fake.hotKeys.press();  // queued before the delegate goes
-  std::weak_ptr<AppDelegate> weak = app.delegate;
-  app.delegate.reset();
-  app.fake.application.delegate = nullptr;
-  EXPECT_TRUE(weak.expired());
-  app.fake.timeline.clear();
-
-  app.fake.mainQueue.drain();
-  button.perform();
-  for (const MenuItem& entry : menu.items) {
-    if (entry.action) entry.action->perform();
-  }
-  // The hot key lets go of its registration when the last work item goes; nothing else.
-  EXPECT_THAT(app.fake.timeline.entries(), ElementsAre("hotkey unregister", "hotkey remove"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    AppDelegate, Scenario,
+    ::testing::Values(
+        // Only a short delay of the user's, on record, becomes the long one.
+        Row{"0", "~launch ~longDelay menu6",
+            "login register; read; read; monitor 4194304; =shown; read; =shown; terminate; monitor "
+            "removed; write autohide-delay -float 150.0; write autohide -bool false; killall Dock"},
+        Row{"0", "~launch ~readFails menu6",
+            "login register; read; read; read; monitor 4194304; =shown; read; =shown; terminate; "
+            "monitor removed; log Dockの設定を読み取れなかったため、何も変更しませんでした"},
+        // The launch goes on whatever the platform refuses.
+        Row{"1", "~noButton reveal menuToggle", "show; show"},
+        Row{"1", "~noItem reveal menuToggle", "show; show"},
+        Row{"0", "~noHotKey press drain menuToggle",
+            "hide; =hidden; log ショートカット ⌃⌥⌘D を登録できませんでした（-9878）"},
+        Row{"0", "~noSignals sig15 menuToggle",
+            "|; hide; =hidden; log シグナル 15 を受け取れませんでした; log シグナル "
+            "2 を受け取れませんでした; log シグナル 1 を受け取れませんでした"},
+        // A right click or any click with Control opens the menu, which first adopts
+        // the Dock's mode unless a reveal has lifted it; every other click toggles.
+        Row{"0", "click", "hide; =hidden"}, Row{"0", "noEvent", "hide; =hidden"},
+        Row{"0", "cmdOptClick", "hide; =hidden"}, Row{"0", "right", "read; =shown; ☰Dockを隠す++"},
+        Row{"0", "ctrlClick", "read; =shown; ☰Dockを隠す++"},
+        Row{"0", "ctrlCmdClick", "read; =shown; ☰Dockを隠す++"},
+        Row{"0", "ctrlOther", "read; =shown; ☰Dockを隠す++"},
+        Row{"1", "dock0 right", "read; =shown; ☰Dockを隠す++"},
+        Row{"1", "reveal dock0 right", "show; ☰Dockを表示++"},
+        // Each toggle flips the program's own mode; the hot key's waits for the main
+        // queue; during a reveal the Dock stays up; a refused switch changes nothing.
+        Row{"0", "click press | drain menu2 menu0",
+            "hide; =hidden; |; show; =shown; read; =shown; ☰Dockを隠す++; read; "
+            "=shown; hide; =hidden; ☰Dockを隠す++"},
+        Row{"1", "reveal click leave", "show; show; =shown"},
+        Row{"0", "refuse click",
+            "hide; log Dockの切り替えに失敗しました（AppleScript エラー -1743）"},
+        // Nothing runs when the mode asked for is there already and no reveal runs.
+        Row{"0", "hide hide", "hide; =hidden"}, Row{"0", "show", ""},
+        Row{"1", "show toggle", "show; =shown; hide; =hidden"},
+        Row{"1", "reveal hide", "show; hide; =hidden"},
+        Row{"1", "reveal show", "show; show; =shown"},
+        Row{"0", ":velmoryn://hide?x", "log 不明なURLを無視しました: velmoryn://hide?x"},
+        Row{"0", "reveal", ""},
+        Row{"1", "menu3 reveal menu3 reveal leave reveal menu3 leave",
+            "read; =hidden; set swipeRevealEnabled; ☰Dockを表示++; read; =hidden; "
+            "set swipeRevealEnabled; ☰Dockを表示-+; show; hide; show; set "
+            "swipeRevealEnabled; hide; ☰Dockを表示++"},
+        // Only an enabled item is unregistered; one waiting for approval shows where to give it.
+        Row{"0", "login0 menu4", "read; =shown; login register; ☰Dockを隠す+-"},
+        Row{"0", "login1 menu4", "read; =shown; login unregister; ☰Dockを隠す++"},
+        Row{"0", "login2 menu4",
+            "read; =shown; login register; login open settings; ☰Dockを隠す+-"},
+        Row{"0", "login3 menu4", "read; =shown; login register; ☰Dockを隠す+-"},
+        Row{"0", "login1 deny menu4",
+            "read; =shown; login unregister; ☰Dockを隠す++; log ログイン項目の変更に失敗: E1"},
+        // The user's Dock is put back once, whichever way the program ends; whatever
+        // was handed out lets the delegate go.
+        Row{"0", "menu6",
+            "read; =shown; terminate; monitor removed; write autohide-delay -float 0.5; write "
+            "autohide -bool false; killall Dock"},
+        Row{"0", "sig2 willTerminate sig1 sig15",
+            "|; monitor removed; write autohide-delay -float 0.5; write autohide -bool false; "
+            "killall Dock; exit 0; |; exit 0; |; exit 0"},
+        Row{"0", "writeFails menu6 sig15",
+            "read; =shown; terminate; monitor removed; write autohide-delay -float 0.5; write "
+            "autohide -bool false; killall Dock; |; exit 0; log Dockの設定を元に戻せませんでした"},
+        Row{"1", "reveal willTerminate leave",
+            "show; monitor removed; write autohide-delay -float 0.5; write autohide -bool true; "
+            "killall Dock"},
+        Row{"0", "release sig15", "hotkey unregister; hotkey remove; released; |; exit 0"},
+        Row{"1", "right press release",
+            "read; =hidden; ☰Dockを表示++; released; hotkey unregister; hotkey remove"}));
 
 }  // namespace
 }  // namespace velmoryn

@@ -1,145 +1,129 @@
-// The command line of both login paths, through the process entry: the
-// entry point's "--register-login" and "--unregister-login", answered before
-// the application starts, and "--login on|off|status", answered at launch.
+// The process entry's command line: "--register-login" and "--unregister-login"
+// and the script verbs before the application starts, "--login on|off|status"
+// at its launch.
 #include "app/entry_point.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <sstream>
 #include <string>
-#include <vector>
 
+#include "boot/menu_bar_boot.h"
 #include "fakes/fake_platform.h"
 
 namespace velmoryn {
 namespace {
 
-using ::testing::ElementsAre;
-
-constexpr const char* kNotRegistered = "print 未登録（ログイン時に起動しません）";
-constexpr const char* kEnabled = "print 登録済み（ログイン時に起動します）";
-constexpr const char* kApproval =
-    "print 要許可（システム設定 > 一般 > ログイン項目 で有効にしてください）";
-constexpr const char* kNotFound = "print 未登録（/Applications に入れてから実行してください）";
-constexpr const char* kUsage = "print 使い方: --login on|off|status";
-constexpr const char* kMarker = "menuBarBoot.loginRegistered";
-const LoginItemError kDenied{"Operation not permitted",
-                             "Error Domain=SMAppServiceErrorDomain Code=1"};
+using Outcome = UrlDelivery::Outcome;
 
 struct Row {
-  std::vector<std::string> args;
+  std::string args;     // "~" marks how the platform answers
   std::int64_t status;  // of the login item before
-  // The login service's calls, the marker's writes and the process's output, in order.
-  std::vector<std::string> seen;
-  std::optional<bool> marker;  // afterwards
-  bool fails = false;          // the service refuses to register and to unregister
-  std::int64_t statusAfterRegister = kLoginItemEnabled;
+  std::string seen;
 };
 
-Row row(std::vector<std::string> args, std::int64_t status, std::vector<std::string> seen,
-        std::optional<bool> marker = {}, bool fails = false,
-        std::int64_t statusAfterRegister = kLoginItemEnabled) {
-  return Row{std::move(args), status, std::move(seen), marker, fails, statusAfterRegister};
-}
-
 void PrintTo(const Row& row, std::ostream* out) {
-  for (const auto& arg : row.args) *out << '"' << arg << "\" ";
-  *out << "with the item's status " << row.status;
+  *out << row.args << " with the item's status " << row.status;
 }
 
-class LoginCommandLine : public ::testing::TestWithParam<Row> {};
-
-TEST_P(LoginCommandLine, AnswersWithOneLineAndItsExitStatus) {
-  const Row& row = GetParam();
+// The application started ("app"), the service's changes, the position and
+// the marker written ("set"), the URL handed on, the output (a status text as
+// "#STATUS"), the end, then the marker stored.
+std::string run(const Row& row) {
   testing::FakePlatform fake;
-  fake.process.args.insert(fake.process.args.end(), row.args.begin(), row.args.end());
-  fake.loginItems.currentStatus = row.status;
-  fake.loginItems.statusAfterRegister = row.statusAfterRegister;
-  if (row.fails) fake.loginItems.registerError = fake.loginItems.unregisterError = kDenied;
-
+  auto& items = fake.loginItems;
+  items.currentStatus = row.status;
+  ProcessResult read{true, false, 0, ""};  // of the Dock's autohide
+  std::istringstream in(row.args);
+  for (std::string arg; in >> arg;) {
+    if (arg == "~fails") items.registerError = items.unregisterError = {{"no", "E1"}};
+    if (arg == "~approval") items.statusAfterRegister = kLoginItemRequiresApproval;
+    if (arg.starts_with("~outcome")) fake.runningInstance.answer = {Outcome(arg[8] - '0'), "x"};
+    if (arg.starts_with("~read")) read = {arg != "~readNone", false, arg[5] - '0', arg.substr(6)};
+    if (arg[0] != '~') fake.process.args.push_back(arg);
+  }
+  fake.processes.respond = [&read](const ProcessRequest&) { return read; };
   try {
     runEntryPoint();
-    ADD_FAILURE() << "the process did not end";
   } catch (const testing::ProcessExit&) {
   }
   delegate.reset();
   app = nullptr;
-
-  EXPECT_EQ(fake.timeline.matching({"login", "set menuBarBoot", "print", "exit"}), row.seen);
-  const auto marker = fake.settings.object(kMarker);
-  EXPECT_EQ(marker ? std::optional(std::get<bool>(*marker)) : std::nullopt, row.marker);
+  std::string seen;
+  for (const auto& url : fake.runningInstance.sent)
+    seen += "sent " + url + " in " + ::testing::PrintToString(fake.runningInstance.lastTimeLimit) +
+            "s; ";
+  for (auto entry : fake.timeline.matching(
+           {"accessory", "login r", "login u", "set NS", "set menu", "print", "exit"})) {
+    for (std::int64_t status : {0, 1, 2, 3, 99})
+      if (entry == "print " + std::string(MenuBarBoot::statusText(status)))
+        entry = "print #" + std::to_string(status);
+    seen += entry == "accessory" ? "app; " : entry.starts_with("set") ? "set; " : entry + "; ";
+  }
+  const auto marker = fake.settings.object(MenuBarBoot::loginRegisteredKey);
+  if (marker) seen += std::get<bool>(*marker) ? "marker on; " : "marker off; ";
+  return seen.substr(0, seen.size() - 2);
 }
 
-const std::string kSet = std::string("set ") + kMarker;
+class CommandLine : public ::testing::TestWithParam<Row> {};
+TEST_P(CommandLine, AnswersWithOneLineAndItsExitStatus) {
+  EXPECT_EQ(run(GetParam()), GetParam().seen);
+}
 
 INSTANTIATE_TEST_SUITE_P(
-    EntryOptions, LoginCommandLine,
+    EntryPoint, CommandLine,
     ::testing::Values(
-        // The status is read after the operation.
-        row({"--register-login"}, 0,
-            {"login register", "login status", "print status: 2 (1=enabled)", "exit 0"}, {}, false,
-            kLoginItemRequiresApproval),
-        row({"--unregister-login"}, 1,
-            {"login unregister", "login status", "print status: 0 (1=enabled)", "exit 0"}),
-        // Both given, in either order: only unregister.
-        row({"--register-login", "--unregister-login"}, 1,
-            {"login unregister", "login status", "print status: 0 (1=enabled)", "exit 0"}),
-        row({"--unregister-login", "--register-login"}, 1,
-            {"login unregister", "login status", "print status: 0 (1=enabled)", "exit 0"}),
-        // Anywhere among the arguments; "--login" is then never looked at.
-        row({"--login", "off", "--register-login"}, 0,
-            {"login register", "login status", "print status: 1 (1=enabled)", "exit 0"}),
-        row({"--register-login"}, 0,
-            {"login register", "print error: " + kDenied.description, "exit 1"}, {}, true),
-        row({"--unregister-login"}, 1,
-            {"login unregister", "print error: " + kDenied.description, "exit 1"}, {}, true),
+        // The status is read after the operation; unregister wins, in either order.
+        Row{"--register-login ~approval", 0, "login register; print status: 2 (1=enabled); exit 0"},
+        Row{"--register-login --unregister-login", 1,
+            "login unregister; print status: 0 (1=enabled); exit 0"},
+        Row{"--unregister-login --register-login", 1,
+            "login unregister; print status: 0 (1=enabled); exit 0"},
+        Row{"--login off --register-login", 0,
+            "login register; print status: 1 (1=enabled); exit 0"},
+        Row{"--register-login ~fails", 0, "login register; print error: E1; exit 1"},
         // Look-alikes start the program, which answers "--login" at launch.
-        row({"--REGISTER-LOGIN", "--register-login=1", "-unregister-login", "--unregister-login ",
-             "--login", "status"},
-            1, {"login status", kEnabled, "login status", "exit 0"})));
+        Row{"--REGISTER-LOGIN --register-login=1 -unregister-login --login status", 1,
+            "app; print #1; exit 0"},
+        // Only an enabled item gives status 0; "--login" alone asks for the status.
+        Row{"--login status", 0, "app; print #0; exit 1"},
+        Row{"--login status", 2, "app; print #2; exit 1"},
+        Row{"--login status", 99, "app; print #99; exit 1"},
+        Row{"--verbose --login", 1, "app; print #1; exit 0"},
+        Row{"--login status --login off", 1, "app; print #1; exit 0"},
+        // Anything else starts the program as an accessory.
+        Row{"--Login on --login=on --Hide", 0, "app; set; login register; set; marker on"},
+        // The marker goes in before the line; an item already as asked counts as success.
+        Row{"--login on ~approval", 0, "app; login register; set; print #2; exit 0; marker on"},
+        Row{"--login on", 1, "app; login register; set; print #1; exit 0; marker on"},
+        Row{"--login off", 1, "app; login unregister; set; print #0; exit 0; marker off"},
+        Row{"--login off", 0, "app; login unregister; set; print #0; exit 0; marker off"},
+        Row{"--login on ~fails", 0, "app; login register; print 登録に失敗しました: no; exit 1"},
+        Row{"--login off ~fails", 1, "app; login unregister; print 解除に失敗しました: no; exit 1"},
+        Row{"--login ON", 0, "app; print 使い方: --login on|off|status; exit 1"},
+        Row{"--login --login on", 0, "app; print 使い方: --login on|off|status; exit 1"},
+        // The verbs hand their URL on, or read the Dock's autohide, and start nothing.
+        Row{"--hide", 0, "sent velmoryn://hide in 1s; exit 0"},
+        Row{"--toggle ~outcome1", 0,
+            "sent velmoryn://toggle in 1s; print Velmorynは起動していません; exit 1"},
+        Row{"--show ~outcome2", 0,
+            "sent velmoryn://show in 1s; print Velmorynが1秒以内に応答しませんでした; exit 1"},
+        Row{"--hide ~outcome3", 0,
+            "sent velmoryn://hide in 1s; print Velmorynに伝えられませんでした（x）; exit 1"},
+        Row{"--status ~read01", 0, "print Dock非表示中; exit 0"},
+        Row{"--status ~read1", 0, "print Dock表示中; exit 1"},
+        Row{"--status ~read1x", 0, "print error: /usr/bin/defaults ended with status 1; exit 2"},
+        Row{"--status ~readNone", 0,
+            "print error: /usr/bin/defaults could not be started; exit 2"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    LoginOption, LoginCommandLine,
-    ::testing::Values(
-        // The status command exits 0 only for an enabled item.
-        row({"--login", "status"}, 0, {"login status", kNotRegistered, "login status", "exit 1"}),
-        row({"--login", "status"}, 2, {"login status", kApproval, "login status", "exit 1"}),
-        row({"--login", "status"}, 3, {"login status", kNotFound, "login status", "exit 1"}),
-        row({"--login", "status"}, 99, {"login status", "print 不明", "login status", "exit 1"}),
-        row({"--verbose", "--login"}, 1, {"login status", kEnabled, "login status", "exit 0"}),
-        row({"--login", "status", "--login", "off"}, 1,
-            {"login status", kEnabled, "login status", "exit 0"}),
-        // On and off store the marker before the line; exit 0 means the operation worked.
-        row({"--login", "on"}, 0, {"login register", kSet, "login status", kApproval, "exit 0"},
-            true, false, kLoginItemRequiresApproval),
-        row({"--login", "on"}, 1,
-            {"login register", "login status", kSet, "login status", kEnabled, "exit 0"}, true),
-        row({"--login", "off"}, 1,
-            {"login unregister", kSet, "login status", kNotRegistered, "exit 0"}, false),
-        row({"--login", "off"}, 0,
-            {"login unregister", "login status", kSet, "login status", kNotRegistered, "exit 0"},
-            false),
-        row({"--login", "on"}, 0,
-            {"login register", "print 登録に失敗しました: Operation not permitted", "exit 1"}, {},
-            true),
-        row({"--login", "off"}, 1,
-            {"login unregister", "print 解除に失敗しました: Operation not permitted", "exit 1"}, {},
-            true),
-        row({"--login", "ON"}, 0, {kUsage, "exit 1"}), row({"--login", ""}, 0, {kUsage, "exit 1"}),
-        row({"--login", "--login", "on"}, 0, {kUsage, "exit 1"})));
-
-TEST(EntryPoint, WithoutALoginOptionTheApplicationStartsAsAnAccessory) {
-  testing::FakePlatform fake;
-  fake.process.args.insert(fake.process.args.end(), {"--Login", "on", "--login=on"});
-  EXPECT_EQ(runEntryPoint(), 0);
-  EXPECT_EQ(app, &fake.application);
-  EXPECT_EQ(fake.application.delegate, delegate.get());
-  EXPECT_THAT(fake.timeline.matching({"accessory", "delegate", "run", "arguments", "print"}),
-              ElementsAre("arguments", "accessory", "delegate", "run", "arguments"));
-  EXPECT_NE(fake.statusBar.item, nullptr);
-  delegate.reset();
-  app = nullptr;
+TEST(EntryPoint, TheStatusTexts) {
+  std::string texts;
+  for (std::int64_t status : {0, 1, 2, 3, 99})
+    texts += std::string(MenuBarBoot::statusText(status)) + "\n";
+  EXPECT_EQ(texts,
+            "未登録（ログイン時に起動しません）\n登録済み（ログイン時に起動します）\n"
+            "要許可（システム設定 > 一般 > ログイン項目 で有効にしてください）\n"
+            "未登録（/Applications に入れてから実行してください）\n不明\n");
 }
 
 }  // namespace
