@@ -145,7 +145,7 @@ LOGIN_WORDS = ["--login", "on", "off", "status", "--register-login", "--unregist
 
 
 def command_line(name, current=0, after=1, register_error=None, unregister_error=None,
-                 marker=None, through_entry=False, words=()):
+                 marker=None, words=()):
     p = Provider()
     for value in (current, after):
         if 0 <= value <= 3:
@@ -159,10 +159,10 @@ def command_line(name, current=0, after=1, register_error=None, unregister_error
         if error is not None:
             p.string(error[0])
             p.string(error[1])
+            p.in_range(0, 13, error[2])
     p.boolean(marker is not None)
     if marker is not None:
         p.boolean(marker)
-    p.boolean(through_entry)
     p.in_range(0, 6, len(words))
     for word in words:
         if word in LOGIN_WORDS:
@@ -174,7 +174,7 @@ def command_line(name, current=0, after=1, register_error=None, unregister_error
     write("command_line", name, p.data())
 
 
-DENIED = ("Not permitted", "Error Domain=SM Code=1")
+DENIED = ("Not permitted", "Error Domain=SM Code=1", 1)
 
 
 def command_lines():
@@ -186,11 +186,11 @@ def command_lines():
                  words=["--login", "off"])
     command_line("login_twice_is_usage", words=["--login", "--login", "on"])
     command_line("unknown_status", current=-7, words=["--login", "status"])
-    command_line("register_option", through_entry=True, after=2,
+    command_line("register_option", after=2,
                  words=["--register-login", "--login", "off"])
-    command_line("both_options_unregister", through_entry=True, unregister_error=DENIED,
+    command_line("both_options_unregister", unregister_error=DENIED,
                  words=["--register-login", "--unregister-login"])
-    command_line("normal_start", through_entry=True, words=["--Register-login"])
+    command_line("normal_start", words=["--Register-login"])
 
 
 # Step numbers of the edge_reveal target.
