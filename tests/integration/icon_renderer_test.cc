@@ -43,10 +43,7 @@ class IconRendererTest : public ::testing::Test {
                                                                          cairo_surface_destroy};
 };
 
-// At 20 pixels a point, probes a pixel's width inside or outside the shapes:
-// opaque black where drawn (y upward), clear elsewhere. Shown: the body, the
-// 0.2 gaps between three square holes; hidden: the arrow hole pointing down and
-// the strip where body, shaft and head overlap, filled by the even-odd rule.
+// At 20x, probes pixels inside and outside the shapes, the 0.2 gaps and neck line too.
 TEST_F(IconRendererTest, ShownHasThreeSquareHolesAndHiddenADownwardArrowHole) {
   const std::vector<Point> outside{{0.5, 0.5}, {23.5, 15.5}, {1.5, 8.5},
                                    {12, 14},   {12, 2},      {2.2, 2.7}};
@@ -58,7 +55,6 @@ TEST_F(IconRendererTest, ShownHasThreeSquareHolesAndHiddenADownwardArrowHole) {
                                        {12, 7.5},  {10.8, 9.5}, {13.2, 9.5}, {12, 11.6}};
   const std::vector<Point> hiddenClear{{12, 9.5}, {11, 9.5},  {13, 9.5},   {12, 11.4},
                                        {12, 6.5}, {9.5, 7.3}, {14.5, 7.3}, {12, 4.7}};
-  // Last, a flipped image: the same picture with its origin at the top.
   const struct {
     bool hidden, flipped;
     const std::vector<Point>&solid, &clear;

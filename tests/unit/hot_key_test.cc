@@ -14,8 +14,7 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-// Setup installs the handler, then registers ⌃⌥⌘D; release mirrors it in
-// reverse, after the last queued press has run (the press holds the object).
+// Release mirrors setup, after the last queued press has run (it holds the object).
 TEST(HotKey, RegistersTheChordQueuesEachPressAndReleasesInReverseOrder) {
   const Log all{"install", "register", "unregister", "remove"};
   const Log refused{"install", "register", "remove"};
