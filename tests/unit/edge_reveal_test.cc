@@ -57,7 +57,7 @@ class EdgeRevealTest : public ::testing::Test {
     for (int quarters = 1; quarters <= 48; ++quarters) {
       scroll(pt(0.25));
       if (reveal->isRevealing())
-        return reveal->cancel(), log.pop_back(), EdgeReveal::triggerAmount - quarters * 0.25;
+        return reveal->cancel(), EdgeReveal::triggerAmount - quarters * 0.25;
     }
     return -1;
   }
