@@ -3,10 +3,12 @@
 // calls and closure answers. Checked after every step and inside the closures:
 // - onConceal never comes without a reveal before it, never twice for one
 //   reveal, never before the minimum reveal time, and finds the reveal over;
-// - a live poll timer exists exactly while a reveal runs;
+// - a live poll timer exists exactly while a reveal runs, and not yet in onReveal;
 // - a reveal begins only from a scroll event, with the gesture on, the Dock
 //   hidden and the pointer on a screen;
-// - cancel() restarts the sum: less than the trigger after it begins nothing.
+// - the Dock is asked about only with the gesture on and no reveal running;
+// - cancel() restarts the sum: less than the trigger after it begins nothing;
+// - start() installs one monitor unless the platform refuses, stop() removes it.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -97,7 +99,11 @@ struct Harness {
     fake.screens.list = {Screen{{0, 0, 800, 600}, {0, 70, 800, 505}}};
     fake.screens.pointer = Point{400, 2};
     reveal->isEnabled = [this] { return enabled; };
-    reveal->isDockHidden = [this] { return hidden; };
+    reveal->isDockHidden = [this] {
+      FUZZ_CHECK(enabled && !reveal->isRevealing(),
+                 "the Dock is asked about only with the gesture on and no reveal running");
+      return hidden;
+    };
     reveal->onReveal = [this] {
       FUZZ_CHECK(delivering, "a reveal begins only from a scroll event");
       FUZZ_CHECK(enabled && hidden, "a reveal begins only with the gesture on and the Dock hidden");
@@ -106,6 +112,7 @@ struct Harness {
                       [&](const Screen& s) { return s.frame.contains(fake.screens.pointer); }),
           "a reveal begins only with the pointer on a screen");
       FUZZ_CHECK(reveal->isRevealing(), "onReveal runs inside the reveal");
+      FUZZ_CHECK(fake.timers.liveTimers() == 0, "the poll timer comes after onReveal");
       ++reveals;
       concealedThisReveal = false;
       revealStartedAt = fake.clock.now();
@@ -186,6 +193,8 @@ struct Harness {
         fake.scrollMonitor.refuse = in.ConsumeBool();
         reveal->start();
         FUZZ_CHECK(fake.scrollMonitor.installed() <= 1, "one monitor at most");
+        FUZZ_CHECK(fake.scrollMonitor.refuse || fake.scrollMonitor.installed() == 1,
+                   "start() installs the monitor, also after a refusal");
         break;
       case 9:
         enabled = in.ConsumeBool();

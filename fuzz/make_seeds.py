@@ -255,6 +255,17 @@ class Reveal:
         self.p.pick(len(ORIENTATIONS), ORIENTATIONS.index(orientation))
         return self
 
+    def start(self, refused=False):
+        self.step(START)
+        self.p.boolean(refused)
+        return self
+
+    def flags(self, enabled, hidden):
+        self.step(FLAGS)
+        self.p.boolean(enabled)
+        self.p.boolean(hidden)
+        return self
+
     def on_reveal(self, action):
         self.step(ON_REVEAL)
         self.p.in_range(0, 3, action)
@@ -284,6 +295,14 @@ def edge_reveals():
      .scroll(20).pointer(900, 1.0).advance(60).save("two_screens_move_across"))
     (Reveal().pointer(400, 0.0).scroll(20).screens().advance(60)
      .save("screen_removed_during_reveal"))
+    (Reveal().pointer(400, 0.0).scroll(4).step(CANCEL).save("cancel_after_four_points"))
+    (Reveal().pointer(400, 0.0).on_reveal(1).scroll(20).advance(100)
+     .save("cancel_inside_on_reveal"))
+    (Reveal().pointer(400, 0.0).start().scroll(4).step(STOP).scroll(20)
+     .save("started_twice_then_stopped"))
+    (Reveal(start=False).start(refused=True).start().save("refused_start_retried"))
+    (Reveal().pointer(400, 0.0).flags(False, True).scroll(20).flags(True, True).scroll(20)
+     .scroll(20).save("events_while_off_and_during_a_reveal"))
 
 
 def main():
