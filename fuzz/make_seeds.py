@@ -78,6 +78,9 @@ def settings_store():
                "nested": {"a": b"\x00\x01"}, "nan": float("nan"), "tiny": 5e-324}
     write("settings_store", "foreign_types.xml", plistlib.dumps(foreign, fmt=plistlib.FMT_XML))
     write("settings_store", "foreign_types.bplist", plistlib.dumps(foreign, fmt=plistlib.FMT_BINARY))
+    extremes = {"big": -(2**63), "negative": float("-inf"), "tiny": 0.0, "text": 1 / 3,
+                "a": float("inf"), "k": False, "s": 0}
+    write("settings_store", "extremes.xml", plistlib.dumps(extremes, fmt=plistlib.FMT_XML))
     write("settings_store", "empty_dict.xml", plistlib.dumps({}, fmt=plistlib.FMT_XML))
     write("settings_store", "array_at_top.xml", plistlib.dumps([1, 2], fmt=plistlib.FMT_XML))
     whole = plistlib.dumps(program, fmt=plistlib.FMT_XML)

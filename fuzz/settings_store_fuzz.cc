@@ -34,6 +34,7 @@ namespace fs = std::filesystem;
 using velmoryn::SettingsValue;
 
 constexpr const char* kAddedKey = "velmoryn.fuzz.added";
+constexpr const char* kAgainSuffix = ".set-again";
 
 class CountingLog : public velmoryn::Log {
  public:
@@ -234,8 +235,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                "each entry must read as its own type and value, or as absent");
   }
 
-  // A change keeps every other entry and writes a file the next run can read.
+  // A change keeps every other entry and writes a file the next run can read;
+  // each Boolean and number set again under a key of its own reads back alike.
   store.setBool(kAddedKey, true);
+  for (const auto& [key, answer] : answers) {
+    const std::string again = key + kAgainSuffix;
+    if (!answer) continue;
+    if (const auto* b = std::get_if<bool>(&*answer)) store.setBool(again, *b);
+    if (const auto* i = std::get_if<std::int64_t>(&*answer)) store.setInteger(again, *i);
+    if (const auto* d = std::get_if<double>(&*answer)) store.setDouble(again, *d);
+  }
   FUZZ_CHECK(log.lines == 0, "writing to a writable folder must succeed");
   CountingLog nextLog;
   velmoryn::PlistSettingsStore next(file, nextLog);
@@ -246,6 +255,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (key == kAddedKey) continue;
     if (!sameValue(next.object(key), answer)) std::fprintf(stderr, "entry \"%s\"\n", key.c_str());
     FUZZ_CHECK(sameValue(next.object(key), answer), "other entries must survive a write");
+    if (answer && answer->index() <= 2) {
+      FUZZ_CHECK(sameValue(next.object(key + kAgainSuffix), answer),
+                 "a Boolean or number set must read back as it was set");
+    }
   }
   return 0;
 }

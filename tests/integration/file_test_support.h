@@ -13,8 +13,8 @@
 
 namespace velmoryn::testing {
 
-// A fresh folder that everyone may traverse (so that a test acting as an
-// unprivileged user reaches its contents), removed with all it holds.
+// A fresh folder everyone may traverse (a test acting as an ordinary user
+// reaches into it), removed with all it holds however its modes were left.
 struct TemporaryFolder {
   TemporaryFolder() {
     char pattern[] = "/tmp/velmoryn-files-XXXXXX";
@@ -23,8 +23,8 @@ struct TemporaryFolder {
   }
   ~TemporaryFolder() {
     std::error_code ignored;
-    for (auto it = std::filesystem::recursive_directory_iterator(path, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    for (std::filesystem::recursive_directory_iterator it(path, ignored), end; it != end;
+         it.increment(ignored)) {
       if (it->is_directory(ignored)) ::chmod(it->path().c_str(), 0700);
     }
     std::filesystem::remove_all(path, ignored);
@@ -34,20 +34,13 @@ struct TemporaryFolder {
   std::filesystem::path path;
 };
 
-// While alive, the file-system checks of this thread are those of an ordinary
-// user: root would otherwise write into any folder whatever its mode.
+// While alive, this thread's file-system checks are an ordinary user's: root
+// would otherwise write into any folder whatever its mode.
 struct ActingAsOrdinaryUser {
-  ActingAsOrdinaryUser() {
-    if (wasRoot) {
-      ::setfsgid(65534);
-      ::setfsuid(65534);
-    }
-  }
-  ~ActingAsOrdinaryUser() {
-    if (wasRoot) {
-      ::setfsuid(0);
-      ::setfsgid(0);
-    }
+  ActingAsOrdinaryUser() { become(65534); }
+  ~ActingAsOrdinaryUser() { become(0); }
+  void become(int id) const {
+    if (wasRoot) ::setfsuid(id), ::setfsgid(id);
   }
   ActingAsOrdinaryUser(const ActingAsOrdinaryUser&) = delete;
   ActingAsOrdinaryUser& operator=(const ActingAsOrdinaryUser&) = delete;
@@ -60,6 +53,11 @@ inline std::string readFile(const std::filesystem::path& path) {
 
 inline void writeFile(const std::filesystem::path& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
+}
+
+inline unsigned modeOf(const std::filesystem::path& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
 }  // namespace velmoryn::testing

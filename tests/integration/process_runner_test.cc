@@ -3,8 +3,6 @@
 #include "platform/posix/posix_process_runner.h"
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -23,9 +21,9 @@ namespace {
 
 const std::string kProbe = std::string(VELMORYN_BINARY_DIR) + "/velmoryn-process-probe";
 
-int openDescriptorCount() {
-  int count = -1;  // the directory's own descriptor
+int openDescriptors() {
   DIR* dir = ::opendir("/proc/self/fd");
+  int count = -1;  // the folder's own descriptor
   while (dirent* entry = ::readdir(dir)) count += entry->d_name[0] != '.';
   ::closedir(dir);
   return count;
@@ -33,163 +31,118 @@ int openDescriptorCount() {
 
 // No child of ours is left, running or as a zombie.
 bool noChildrenLeft() {
-  int status = 0;
-  return ::waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
+  return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
 }
 
-ProcessResult probe(std::vector<std::string> args) {
-  return PosixProcessRunner(10.0).run({kProbe, std::move(args), true});
+ProcessResult probe(std::vector<std::string> args, double ceiling = 10.0) {
+  return PosixProcessRunner(ceiling).run({kProbe, std::move(args), true});
 }
 
-TEST(PosixProcessRunner, PassesTheExactArgumentVectorWithThePathAsArgvZero) {
-  const std::vector<std::string> tricky = {"a b", "$HOME",    "*",    "'quoted'",
-                                           "",    "; echo x", "`id`", "ü\t|&>x"};
-  std::vector<std::string> args = {"args"};
-  args.insert(args.end(), tricky.begin(), tricky.end());
-  std::string expected = kProbe + "\n";
-  for (const auto& arg : args) expected += arg + "\n";
-  EXPECT_EQ(probe(args).out, expected);
-}
-
-TEST(PosixProcessRunner, ReportsHowAToolEndedAndRefusesWhatCannotBeStartedExactly) {
+// How a tool ended, what it wrote, and that whatever happened it is reaped
+// and its pipes closed; a tool is killed at the earlier of the request's
+// limit and the runner's ceiling, and what it wrote is then dropped.
+TEST(PosixProcessRunner, ReportsHowAToolEndedRefusesWhatCannotStartExactlyAndKillsAtTheLimit) {
+  constexpr double never = std::numeric_limits<double>::infinity();
   const struct {
     ProcessRequest request;
-    bool started;
     int exitStatus;
+    std::string out;
+    bool started = true, timedOut = false;
+    double ceiling = never;
   } rows[] = {
-      {{kProbe, {"exit", "3"}, true}, true, 3},
-      {{"/bin/sh", {"-c", "kill -9 $$"}, true}, true, -1},
-      {{"/nonexistent/velmoryn-tool", {}, true}, false, -1},
-      {{"sh", {"-c", "true"}, true}, false, -1},  // no search path
-      {{"bin/sh", {"-c", "true"}, true}, false, -1},
-      {{"", {}, true}, false, -1},
-      {{kProbe, {"args", std::string("a\0b", 3)}, true}, false, -1},
+      {{kProbe, {"args", "a b", "$HOME", "*", "", "`id`;|&>x"}}, 0, "a b\n$HOME\n*\n\n`id`;|&>x\n"},
+      {{kProbe, {"exit", "3"}}, 3, ""},
+      {{"/bin/sh", {"-c", "kill -9 $$"}}, -1, ""},
+      {{kProbe, {"flood", "1048576"}}, 0, std::string(1 << 20, 'x')},  // as much on stderr
+      {{"/nonexistent/velmoryn-tool", {}}, -1, "", false},
+      {{"sh", {"-c", "true"}}, -1, "", false},  // no search path
+      {{"", {}}, -1, "", false},
+      {{kProbe, {"args", std::string("a\0b", 3)}}, -1, "", false},
+      {{kProbe, {"hang"}, true, 0.5}, -1, "", true, true},
+      {{kProbe, {"quiet-hang"}, true, 30.0}, -1, "", true, true, 0.5},  // closed its streams
+      {{"/bin/sh", {"-c", "echo partial; exec sleep 60"}, true, 0.5}, -1, "", true, true},
   };
-  PosixProcessRunner runner;
   for (const auto& row : rows) {
-    const ProcessResult result = runner.run(row.request);
-    EXPECT_EQ(result.started, row.started) << row.request.path;
-    EXPECT_EQ(result.exitStatus, row.exitStatus) << row.request.path;
-    EXPECT_FALSE(result.timedOut || result.succeeded()) << row.request.path;
+    SCOPED_TRACE(row.request.path + " " + (row.request.args.empty() ? "" : row.request.args[0]));
+    const int before = openDescriptors();
+    const ProcessResult result = PosixProcessRunner(row.ceiling).run(row.request);
+    EXPECT_EQ(result.started, row.started);
+    EXPECT_EQ(result.timedOut, row.timedOut);
+    EXPECT_EQ(result.exitStatus, row.exitStatus);
+    const bool echoes = row.exitStatus == 0 && row.request.args[0] == "args";
+    EXPECT_EQ(result.out, echoes ? kProbe + "\nargs\n" + row.out : row.out);
+    EXPECT_TRUE(noChildrenLeft());
+    EXPECT_EQ(openDescriptors(), before);
   }
-  EXPECT_TRUE(noChildrenLeft());
 }
 
-// The tool's input, descriptors and signals are its own, whatever ours are.
+// The tool's input, descriptors and signals are its own whatever ours are,
+// and without capture its output is ours.
 TEST(PosixProcessRunner, GivesTheToolAnEmptyInputNoOtherDescriptorAndDefaultSignals) {
   int input[2];
-  ASSERT_EQ(::pipe(input), 0);
+  ASSERT_EQ(::pipe(input), 0);  // not close-on-exec
   ASSERT_EQ(::write(input[1], "typed", 5), 5);
-  const int savedStdin = ::dup(STDIN_FILENO);
-  ::dup2(input[0], STDIN_FILENO);
-  struct sigaction ignore {};
+  std::FILE* output = std::tmpfile();
+  std::fflush(stdout);
+  const int saved[] = {::dup(STDIN_FILENO), ::dup(STDOUT_FILENO)};
+  ::dup2(input[0], STDIN_FILENO), ::dup2(::fileno(output), STDOUT_FILENO);
+  struct sigaction old[4], ignore = {};
   ignore.sa_handler = SIG_IGN;
-  struct sigaction old[4];
   const int ignored[] = {SIGTERM, SIGINT, SIGHUP, SIGPIPE};
   for (int i = 0; i < 4; ++i) ::sigaction(ignored[i], &ignore, &old[i]);
   sigset_t usr1, oldMask;
-  sigemptyset(&usr1);
-  sigaddset(&usr1, SIGUSR1);
+  sigemptyset(&usr1), sigaddset(&usr1, SIGUSR1);
   ::pthread_sigmask(SIG_BLOCK, &usr1, &oldMask);
-
-  const ProcessResult in = probe({"stdin"});
-  const ProcessResult fds = probe({"fds"});  // the pipe above is not close-on-exec
-  const ProcessResult signals = probe({"signals"});
-
+  const ProcessResult in = probe({"stdin"}), fds = probe({"fds"}), signals = probe({"signals"});
+  const ProcessResult ours = PosixProcessRunner().run({kProbe, {"args", "ours"}, false});
   ::pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
   for (int i = 0; i < 4; ++i) ::sigaction(ignored[i], &old[i], nullptr);
-  ::dup2(savedStdin, STDIN_FILENO);
-  for (int fd : {savedStdin, input[0], input[1]}) ::close(fd);
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO}) ::dup2(saved[fd], fd), ::close(saved[fd]);
+  ::close(input[0]), ::close(input[1]);
   EXPECT_EQ(in.out, "null 0\n");
-  EXPECT_TRUE(fds.succeeded());
-  EXPECT_EQ(fds.out, "");
+  EXPECT_TRUE(fds.succeeded() && fds.out.empty()) << fds.out;
   EXPECT_EQ(signals.out,
             "SIGTERM default\nSIGINT default\nSIGHUP default\nSIGPIPE default\n"
             "SIGUSR1 default\nSIGCHLD default\nblocked 0\n");
-}
-
-TEST(PosixProcessRunner, AToolReapedBySomeoneElseEndsTheRunWithoutATimeOut) {
-  // With SIGCHLD ignored the kernel reaps the tool itself; its pid may then be
-  // reused, so the runner must neither wait for the limit nor kill anything.
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  struct sigaction old;
-  ::sigaction(SIGCHLD, &ignore, &old);
-  const ProcessResult result = PosixProcessRunner(5.0).run({kProbe, {"args", "reaped"}, true});
-  ::sigaction(SIGCHLD, &old, nullptr);
-  EXPECT_TRUE(result.started);
-  EXPECT_FALSE(result.timedOut);
-  EXPECT_EQ(result.out, kProbe + "\nargs\nreaped\n");
-}
-
-TEST(PosixProcessRunner, DrainsBothStreamsOfAChattyToolAndReturnsAllOfItsOutput) {
-  const ProcessResult result = probe({"flood", std::to_string(1 << 20)});
-  ASSERT_TRUE(result.succeeded());
-  EXPECT_EQ(result.out, std::string(1 << 20, 'x'));
-}
-
-TEST(PosixProcessRunner, KillsAToolAtTheEarlierOfTheRequestsLimitAndTheCeilingAndReapsIt) {
-  const double never = std::numeric_limits<double>::infinity();
-  const struct {
-    double ceiling;
-    ProcessRequest request;
-  } rows[] = {
-      {never, {kProbe, {"hang"}, true, 0.5}},
-      {0.5, {kProbe, {"quiet-hang"}, true, 30.0}},  // closed its streams, runs on
-      {never, {"/bin/sh", {"-c", "echo partial; exec sleep 60"}, true, 0.5}},
-  };
-  for (const auto& row : rows) {
-    const int before = openDescriptorCount();
-    const ProcessResult result = PosixProcessRunner(row.ceiling).run(row.request);
-    SCOPED_TRACE(row.request.args.back());
-    EXPECT_TRUE(result.started && result.timedOut);
-    EXPECT_EQ(result.exitStatus, -1);
-    EXPECT_EQ(result.out, "") << "the output of a tool cut short is dropped";
-    EXPECT_TRUE(noChildrenLeft());
-    EXPECT_EQ(openDescriptorCount(), before);
-  }
-}
-
-TEST(PosixProcessRunner, LetsTheToolWriteToOurStandardOutputWhenNotCapturing) {
-  char path[] = "/tmp/velmoryn-stdout-XXXXXX";
-  const int file = ::mkstemp(path);
-  ::unlink(path);
-  std::fflush(stdout);
-  const int savedStdout = ::dup(STDOUT_FILENO);
-  ::dup2(file, STDOUT_FILENO);
-  const ProcessResult result = PosixProcessRunner().run({kProbe, {"args", "ours"}, false});
-  ::dup2(savedStdout, STDOUT_FILENO);
-  ::close(savedStdout);
   std::string written(256, '\0');
-  written.resize(
-      static_cast<std::size_t>(std::max<ssize_t>(0, ::pread(file, written.data(), 256, 0))));
-  ::close(file);
-  EXPECT_TRUE(result.succeeded());
-  EXPECT_EQ(result.out, "");
+  written.resize(std::max<ssize_t>(0, ::pread(::fileno(output), written.data(), 256, 0)));
+  std::fclose(output);
+  EXPECT_TRUE(ours.succeeded() && ours.out.empty());
   EXPECT_EQ(written, kProbe + "\nargs\nours\n");
 }
 
-// One runner serves the main and the utility thread at once.
+// With SIGCHLD ignored the kernel reaps the tool itself, and its pid may be
+// reused: the run must neither wait for the limit nor kill anything.
+TEST(PosixProcessRunner, AToolReapedBySomeoneElseEndsTheRunWithoutATimeOut) {
+  struct sigaction old, ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGCHLD, &ignore, &old);
+  const ProcessResult result = probe({"args", "reaped"}, 5.0);
+  ::sigaction(SIGCHLD, &old, nullptr);
+  EXPECT_TRUE(result.started && !result.timedOut);
+  EXPECT_EQ(result.out, kProbe + "\nargs\nreaped\n");
+}
+
+// One runner serves the main and the utility thread at once; neither's pipes
+// reach the other's tool.
 TEST(PosixProcessRunner, RunsOnTwoThreadsAtOnceWithoutMixingOrLeaking) {
-  const int before = openDescriptorCount();
+  const int before = openDescriptors();
   PosixProcessRunner runner;
   std::vector<std::string> failures[2];
   auto work = [&](int thread) {
     for (int i = 0; i < 40; ++i) {
       const std::string tag = std::to_string(thread) + "-" + std::to_string(i);
       const ProcessResult args = runner.run({kProbe, {"args", tag}, true});
-      if (args.out != kProbe + "\nargs\n" + tag + "\n") failures[thread].push_back(args.out);
-      // The other thread's pipes must never reach this tool.
       const ProcessResult fds = runner.run({kProbe, {"fds"}, true});
+      if (args.out != kProbe + "\nargs\n" + tag + "\n") failures[thread].push_back(args.out);
       if (!fds.succeeded() || !fds.out.empty()) failures[thread].push_back("fds: " + fds.out);
     }
   };
   std::thread first(work, 0), second(work, 1);
-  first.join();
-  second.join();
-  EXPECT_THAT(failures[0], ::testing::IsEmpty());
-  EXPECT_THAT(failures[1], ::testing::IsEmpty());
-  EXPECT_EQ(openDescriptorCount(), before);
+  first.join(), second.join();
+  EXPECT_EQ(failures[0], std::vector<std::string>{});
+  EXPECT_EQ(failures[1], std::vector<std::string>{});
+  EXPECT_EQ(openDescriptors(), before);
   EXPECT_TRUE(noChildrenLeft());
 }
 

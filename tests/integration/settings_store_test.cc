@@ -1,42 +1,33 @@
-// The settings store against real files in temporary folders.
+// The settings store and the autostart login item against real files in
+// temporary folders. What any file reads as, and that a write keeps it, is
+// the settings fuzzer's to check.
 #include "platform/linux/settings_store_linux.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <plist/plist.h>
-#include <sys/stat.h>
+#include <stdlib.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <ctime>
-#include <filesystem>
-#include <limits>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "fakes/fake_platform.h"
 #include "integration/file_test_support.h"
+#include "platform/linux/login_items_linux.h"
 
-namespace {
-
-// What the atomic writer asked of the kernel, while a test listens: fsync
-// with the path of the descriptor, rename with both paths. The definitions
-// here take the place of the C library's for this test program.
-std::vector<std::string>* heardCalls = nullptr;
-
-}  // namespace
+// The kernel calls of the atomic writer while a test listens: these stand in
+// for the C library's fsync and rename in this test program.
+static std::vector<std::string>* heardCalls = nullptr;
 
 extern "C" int fsync(int fd) {
-  if (heardCalls) {
-    char path[4096] = {};
-    const std::string link = "/proc/self/fd/" + std::to_string(fd);
-    const ssize_t length = ::readlink(link.c_str(), path, sizeof path - 1);
-    heardCalls->push_back("fsync " + std::string(path, length > 0 ? length : 0));
-  }
+  char path[4096] = {};
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t length = ::readlink(link.c_str(), path, sizeof path - 1);
+  if (heardCalls) heardCalls->push_back("fsync " + std::string(path, std::max<ssize_t>(length, 0)));
   return static_cast<int>(::syscall(SYS_fsync, fd));
 }
 
@@ -50,285 +41,154 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ActingAsOrdinaryUser;
-using testing::FakeLog;
+using testing::modeOf;
 using testing::readFile;
-using testing::TemporaryFolder;
 using testing::writeFile;
 
-unsigned modeOf(const fs::path& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
-}
-
-std::vector<std::string> namesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-// The text the property-list library writes for `text` read as a property list.
-std::string asLibraryWritesIt(const std::string& text) {
-  plist_t node = nullptr;
-  plist_from_memory(text.data(), static_cast<std::uint32_t>(text.size()), &node);
-  char* xml = nullptr;
-  std::uint32_t length = 0;
-  if (node) plist_to_xml(node, &xml, &length);
-  std::string written(xml ? xml : "", length);
-  plist_to_xml_free(xml);
-  plist_free(node);
-  return written;
-}
-
 std::string plistOf(const std::string& entries) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD "
-         "PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-         "<plist version=\"1.0\">\n<dict>" +
-         entries + "</dict></plist>\n";
+  return "<plist version=\"1.0\"><dict>" + entries + "</dict></plist>";
 }
 
 struct SettingsFile : ::testing::Test {
-  TemporaryFolder folder;
+  long count(const fs::path& where) { return std::distance(fs::directory_iterator(where), {}); }
+  std::optional<SettingsValue> onDisk(const std::string& key) {
+    return PlistSettingsStore(file, log).object(key);
+  }
+  testing::TemporaryFolder folder;
   fs::path file = folder.path / "preferences.plist";
-  FakeLog log;
+  testing::FakeLog log;
 };
 
-TEST_F(SettingsFile, ValuesKeepTheirTypesAcrossInstancesAndRemovalIsForGood) {
-  const std::vector<std::pair<std::string, SettingsValue>> values = {
-      {"false", false},
-      {"zero", std::int64_t{0}},
-      {"min", std::numeric_limits<std::int64_t>::min()},
-      {"max", std::numeric_limits<std::int64_t>::max()},
-      {"zeroReal", 0.0},
-      {"integral", 2.0},
-      {"third", 1.0 / 3.0},
-      {"tiny", 5e-324},
-      {"infinite", -std::numeric_limits<double>::infinity()},
-      {"replaced", 1.5},
-  };
-  {
-    PlistSettingsStore store(file, log);
-    store.setInteger("replaced", 1);
-    store.setBool("replaced", true);
-    store.setBool("removed", true);
-    for (const auto& [key, value] : values) {
-      if (const auto* b = std::get_if<bool>(&value)) store.setBool(key, *b);
-      if (const auto* i = std::get_if<std::int64_t>(&value)) store.setInteger(key, *i);
-      if (const auto* d = std::get_if<double>(&value)) store.setDouble(key, *d);
-    }
-    store.remove("removed");
-    store.remove("never.set");
-    EXPECT_FALSE(store.object("removed").has_value());
-  }
-  PlistSettingsStore reopened(file, log);
-  for (const auto& [key, value] : values) EXPECT_EQ(reopened.object(key), value) << key;
-  EXPECT_FALSE(reopened.object("removed").has_value());
-  EXPECT_TRUE(log.lines.empty());
-}
-
-// The platform's type rules, one table for both stores: the Linux store reads
-// the value from its file, the macOS adapter describes it as CoreFoundation
-// hands it over; both must see the same typed value and the same Boolean.
-TEST_F(SettingsFile, TheLinuxStoreAndTheMacTranslationReadEveryTypeAlikeAndKeepIt) {
-  using Kind = StoredValue::Kind;
-  const auto mac = [](Kind kind, double number = 0, std::string_view text = {}) {
-    StoredValue value;
-    value.kind = kind;
-    value.boolean = number != 0;
-    value.integer = static_cast<std::int64_t>(number);
-    value.real = number;
-    value.text = text;
-    return value;
-  };
+// Each type reads as itself, and as a Boolean the platform's way: a text
+// never as a number. That a set value reads back alike is the fuzzer's.
+TEST_F(SettingsFile, EveryTypeReadsAsItselfAndAsABooleanByThePlatformsRule) {
   const struct {
     std::string xml;
-    StoredValue mac;
-    SettingsValue expected;
-    bool readsAsTrue;
-  } rules[] = {
-      {"<true/>", mac(Kind::boolean, 1), true, true},
-      {"<false/>", mac(Kind::boolean, 0), false, false},
-      {"<integer>0</integer>", mac(Kind::integerNumber, 0), std::int64_t{0}, false},
-      {"<integer>-5</integer>", mac(Kind::integerNumber, -5), std::int64_t{-5}, true},
-      {"<real>0.0</real>", mac(Kind::floatNumber, 0), 0.0, false},
-      {"<real>1000.0</real>", mac(Kind::floatNumber, 1000), 1000.0, true},
-      // Text stays text and reads as a Boolean the platform's way, never as a number.
-      {"<string>NO</string>", mac(Kind::text, 0, "NO"), std::string("NO"), false},
-      {"<string>y</string>", mac(Kind::text, 0, "y"), std::string("y"), true},
-      {"<string>True</string>", mac(Kind::text, 0, "True"), std::string("True"), true},
-      {"<string> +007</string>", mac(Kind::text, 0, " +007"), std::string(" +007"), true},
-      {"<string>0</string>", mac(Kind::text, 0, "0"), std::string("0"), false},
-      {"<string></string>", mac(Kind::text), std::string(), false},
-      {"<data>AAECAwQF</data>", mac(Kind::other), OtherValue{}, false},
-      {"<date>2026-12-06T07:33:31Z</date>", mac(Kind::other), OtherValue{}, false},
-      {"<array><integer>1</integer></array>", mac(Kind::other), OtherValue{}, false},
-      {"<dict><key>x</key><real>1.5</real></dict>", mac(Kind::other), OtherValue{}, false},
+    SettingsValue value;
+    bool isTrue;
+  } rows[] = {
+      {"<true/>", true, true},
+      {"<false/>", false, false},
+      {"<integer>0</integer>", std::int64_t{0}, false},
+      {"<integer>-5</integer>", std::int64_t{-5}, true},
+      {"<real>0.0</real>", 0.0, false},
+      {"<real>0.5</real>", 0.5, true},
+      {"<string>NO</string>", std::string("NO"), false},
+      {"<string>y</string>", std::string("y"), true},
+      {"<string> +007</string>", std::string(" +007"), true},
+      {"<string>0</string>", std::string("0"), false},
+      {"<string></string>", std::string(), false},
+      {"<data>AAECAwQF</data>", OtherValue{}, false},
+      {"<array><integer>1</integer></array>", OtherValue{}, false},
   };
   std::string entries;
-  for (std::size_t i = 0; i < std::size(rules); ++i) {
-    entries += "<key>k" + std::to_string(i) + "</key>" + rules[i].xml;
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    entries += "<key>k" + std::to_string(i) + "</key>" + rows[i].xml;
   }
   writeFile(file, plistOf(entries));
   PlistSettingsStore store(file, log);
-  for (std::size_t i = 0; i < std::size(rules); ++i) {
-    const std::string key = "k" + std::to_string(i);
-    SCOPED_TRACE(rules[i].xml);
-    EXPECT_EQ(store.object(key), rules[i].expected);
-    EXPECT_EQ(store.boolForKey(key), rules[i].readsAsTrue);
-    EXPECT_EQ(settingsValueFrom(rules[i].mac), rules[i].expected);
-    EXPECT_EQ(readsAsTrue(settingsValueFrom(rules[i].mac)), rules[i].readsAsTrue);
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    EXPECT_EQ(store.object("k" + std::to_string(i)), rows[i].value) << rows[i].xml;
+    EXPECT_EQ(store.boolForKey("k" + std::to_string(i)), rows[i].isTrue) << rows[i].xml;
   }
-  // A change and its undoing write every entry back as it was.
-  store.setBool("added", true);
-  store.remove("added");
-  EXPECT_EQ(readFile(file), asLibraryWritesIt(plistOf(entries)));
-  EXPECT_TRUE(log.lines.empty());
 }
 
 // A "--login off" run beside the running program: each writer applies only
 // what it changed to the file as it is now, so neither loses the other's keys.
 TEST_F(SettingsFile, TwoWritersMergeTheirChangesInsteadOfWritingBackStaleCopies) {
   {
-    PlistSettingsStore running(file, log);
+    PlistSettingsStore running(file, log), commandLine(file, log);
     running.setBool("originalDock.saved", true);
-    PlistSettingsStore commandLine(file, log);
     commandLine.setBool("menuBarBoot.loginRegistered", false);
     commandLine.remove("originalDock.saved");
     running.setBool("swipeRevealEnabled", false);
     EXPECT_EQ(running.object("menuBarBoot.loginRegistered"), SettingsValue{false});
   }
-  PlistSettingsStore reopened(file, log);
-  EXPECT_EQ(reopened.object("menuBarBoot.loginRegistered"), SettingsValue{false});
-  EXPECT_EQ(reopened.object("swipeRevealEnabled"), SettingsValue{false});
-  EXPECT_FALSE(reopened.object("originalDock.saved").has_value());
+  EXPECT_EQ(onDisk("menuBarBoot.loginRegistered"), SettingsValue{false});
+  EXPECT_EQ(onDisk("swipeRevealEnabled"), SettingsValue{false});
+  EXPECT_FALSE(onDisk("originalDock.saved").has_value());
 }
 
-// A binary property list may name a key twice; the XML reader keeps the last
-// entry. The store reads what it will read again after its next write, and a
-// removal takes the key out for good. "s" holds a NUL, to be written back whole.
-TEST_F(SettingsFile, AKeyNamedTwiceInABinaryFileReadsAsItsLastEntryBeforeAndAfterWrites) {
-  // A dictionary "k" = 1, "k" = 2, "s" = "a\0b": objects, offset table, trailer.
-  const std::string binary(
-      "bplist00\xD3\x01\x02\x03\x04\x05\x06\x51k\x51k\x51s\x10\x01\x10\x02\x53"
-      "a\0b"
-      "\x08\x0F\x11\x13\x15\x17\x19\0\0\0\0\0\0\x01\x01\0\0\0\0\0\0\0\x07\0\0\0\0\0\0\0\0"
-      "\0\0\0\0\0\0\0\x1D",
-      68);
-  writeFile(file, binary);
-  PlistSettingsStore(file, log).setBool("swipeRevealEnabled", true);
-  EXPECT_EQ(PlistSettingsStore(file, log).object("k"), SettingsValue{std::int64_t{2}});
-  writeFile(file, binary);
-  PlistSettingsStore(file, log).remove("k");
-  EXPECT_FALSE(PlistSettingsStore(file, log).object("k").has_value());
-  EXPECT_TRUE(log.lines.empty());
-}
-
-// The file is replaced whole, durably: the new text reaches the disk before it
-// takes the file's name, and the name before the write counts as done.
-TEST_F(SettingsFile, EachWriteSyncsTheNewFileThenRenamesItThenSyncsTheFolder) {
-  std::vector<std::string> calls;
+// Durable at every instant: the new text reaches the disk before it takes the
+// file's name, and the name before the write counts as done. Only the user
+// may read the file and the folders made for it, whatever the umask.
+TEST_F(SettingsFile, AWriteSyncsTheNewPrivateFileThenRenamesItThenSyncsTheFolder) {
+  file = folder.path / "config" / "velmoryn" / "preferences.plist";
+  const mode_t previousUmask = ::umask(0);
   PlistSettingsStore store(file, log);
+  store.remove("originalDock.saved");
+  EXPECT_TRUE(store.synchronize());
+  EXPECT_FALSE(fs::exists(folder.path / "config")) << "nothing is created until a write";
+  std::vector<std::string> calls;
   heardCalls = &calls;
   store.setBool("originalDock.saved", true);
   heardCalls = nullptr;
+  ::umask(previousUmask);
   ASSERT_EQ(calls.size(), 3u) << ::testing::PrintToString(calls);
   const std::string temporary = calls[0].substr(6);
-  EXPECT_EQ(fs::path(temporary).parent_path(), folder.path) << calls[0];
+  EXPECT_EQ(fs::path(temporary).parent_path(), file.parent_path()) << calls[0];
   EXPECT_EQ(calls[1], "rename " + temporary + " " + file.string());
-  EXPECT_EQ(calls[2], "fsync " + folder.path.string());
-  EXPECT_EQ(PlistSettingsStore(file, log).object("originalDock.saved"), SettingsValue{true});
-}
-
-TEST_F(SettingsFile, NothingIsCreatedUntilAWriteThenTheFileAndNewFoldersArePrivate) {
-  file = folder.path / "config" / "velmoryn" / "preferences.plist";
-  const mode_t previousUmask = ::umask(0);  // the modes must not depend on the umask
-  PlistSettingsStore store(file, log);
-  store.remove("originalDock.saved");
-  store.synchronize();
-  EXPECT_FALSE(fs::exists(folder.path / "config"));
-  store.setBool("originalDock.saved", true);
-  ::umask(previousUmask);
-  EXPECT_EQ(modeOf(file), 0600u);
+  EXPECT_EQ(calls[2], "fsync " + file.parent_path().string());
+  EXPECT_EQ(onDisk("originalDock.saved"), SettingsValue{true});
   EXPECT_EQ(modeOf(folder.path / "config"), 0700u);
-  EXPECT_EQ(modeOf(folder.path / "config" / "velmoryn"), 0700u);
+  EXPECT_EQ(modeOf(file.parent_path()), 0700u);
   ::chmod(file.c_str(), 0644);  // made readable to others by the user
   store.setBool("originalDock.saved", false);
   EXPECT_EQ(modeOf(file), 0600u);
 }
 
-// The fuzzer covers every kind of damage; here each file moved aside keeps its
-// own new name, however quickly the next one follows.
+// Each kind of damage is the fuzzer's; here files moved aside one after the
+// other keep a name each, which the log line gives.
 TEST_F(SettingsFile, UnreadableFilesAreMovedAsideEachUnderItsOwnNameWithALineSayingWhere) {
-  const std::vector<std::string> broken = {
-      "", std::string("bplist00\xd1\x01\x02", 11), plistOf("<key>a</ke"),
-      "<?xml version=\"1.0\"?><plist><array><integer>1</integer></array></plist>"};
-  for (std::size_t i = 0; i < broken.size(); ++i) {
+  const std::string broken[] = {"<plist><dict><key>a</ke", std::string("bplist00\xd1\x01", 10)};
+  for (std::size_t i = 0; i < std::size(broken); ++i) {
     writeFile(file, broken[i]);
-    PlistSettingsStore store(file, log);
-    EXPECT_FALSE(store.object("a").has_value());
+    EXPECT_FALSE(PlistSettingsStore(file, log).object("a").has_value());
     ASSERT_EQ(log.lines.size(), i + 1);
-    const auto names = namesIn(folder.path);
-    ASSERT_EQ(names.size(), i + 1);
-    const auto newest = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
-      return log.lines.back().find((folder.path / name).string() + " ") != std::string::npos;
-    });
-    ASSERT_NE(newest, names.end()) << log.lines.back();
-    EXPECT_EQ(newest->rfind("preferences.plist.unreadable-", 0), 0u) << *newest;
-    EXPECT_EQ(readFile(folder.path / *newest), broken[i]);
+    const std::string& line = log.lines.back();
+    const std::size_t at = line.find(file.string() + ".unreadable-");
+    ASSERT_NE(at, std::string::npos) << line;
+    EXPECT_EQ(readFile(line.substr(at, line.find(' ', at) - at)), broken[i]) << line;
+    EXPECT_EQ(count(folder.path), i + 1);
   }
-  PlistSettingsStore(file, log).setBool("originalDock.saved", true);
-  EXPECT_EQ(PlistSettingsStore(file, log).object("originalDock.saved"), SettingsValue{true});
-  EXPECT_EQ(log.lines.size(), broken.size());
 }
 
-TEST_F(SettingsFile, AnUnreadableFileThatCannotBeMovedAsideIsNeverWrittenOver) {
+// A folder the user cannot change: values stay in memory, the file (readable
+// or not) is never written over nor replaced, one line says why, and a
+// synchronize once the folder can be changed again catches up.
+TEST_F(SettingsFile, WhatCannotBeWrittenStaysInMemoryLoggedOnceUntilSynchronizeCatchesUp) {
   file = folder.path / "velmoryn" / "preferences.plist";
-  fs::create_directory(file.parent_path());
-  writeFile(file, "<plist><dict><key>precious");
-  ::chmod(file.c_str(), 0644);
-  ::chmod(file.parent_path().c_str(), 0555);
-  auto ordinary = std::make_optional<ActingAsOrdinaryUser>();
-  PlistSettingsStore store(file, log);
-  store.setBool("originalDock.saved", true);
-  store.setBool("swipeRevealEnabled", false);
-  EXPECT_EQ(store.object("originalDock.saved"), SettingsValue{true});
-  EXPECT_EQ(readFile(file), "<plist><dict><key>precious");
-  EXPECT_EQ(log.lines.size(), 1u) << "repeated identical failures are logged once";
-
-  // Once the folder can be changed, synchronizing moves the file aside first.
-  ordinary.reset();
-  ::chmod(file.parent_path().c_str(), 0777);
-  ordinary.emplace();
-  EXPECT_TRUE(store.synchronize());
-  EXPECT_EQ(namesIn(file.parent_path()).size(), 2u);
-  EXPECT_EQ(PlistSettingsStore(file, log).object("swipeRevealEnabled"), SettingsValue{false});
-}
-
-TEST_F(SettingsFile, FailedWritesKeepValuesInMemoryLogOnceAndSynchronizeCatchesUp) {
-  file = folder.path / "velmoryn" / "preferences.plist";
-  PlistSettingsStore store(file, log);
-  store.setInteger("position", 300);
-  ::chmod(file.parent_path().c_str(), 0555);
-  {
-    ActingAsOrdinaryUser ordinary;
+  const struct {
+    std::string contents;
+    long filesAfter, linesAfter;  // moved aside, then "saved again"
+  } rows[] = {{plistOf("<key>position</key><integer>300</integer>"), 1, 2},
+              {"<plist><dict><key>precious", 2, 3}};
+  for (const auto& row : rows) {
+    fs::remove_all(file.parent_path());
+    fs::create_directory(file.parent_path());
+    writeFile(file, row.contents);
+    ::chmod(file.parent_path().c_str(), 0555);
+    log.lines.clear();
+    auto ordinary = std::make_optional<ActingAsOrdinaryUser>();
+    PlistSettingsStore store(file, log);
     store.setBool("originalDock.saved", true);
-    store.remove("position");
+    store.setBool("swipeRevealEnabled", false);
     EXPECT_FALSE(store.synchronize());
+    EXPECT_EQ(store.object("originalDock.saved"), SettingsValue{true});
+    EXPECT_EQ(readFile(file), row.contents);
+    EXPECT_EQ(count(file.parent_path()), 1) << "no temporary file is left behind";
+    ASSERT_EQ(log.lines.size(), 1u) << "repeated identical failures are logged once";
+    EXPECT_NE(log.lines[0].find("Permission denied"), std::string::npos) << log.lines[0];
+    EXPECT_NE(log.lines[0].find(file.string()), std::string::npos) << log.lines[0];
+    ordinary.reset();
+    ::chmod(file.parent_path().c_str(), 0777);
+    ordinary.emplace();
+    EXPECT_TRUE(store.synchronize());
+    EXPECT_EQ(count(file.parent_path()), row.filesAfter);
+    EXPECT_EQ(log.lines.size(), row.linesAfter);
+    EXPECT_EQ(onDisk("swipeRevealEnabled"), SettingsValue{false});
   }
-  EXPECT_EQ(store.object("originalDock.saved"), SettingsValue{true});
-  ASSERT_EQ(log.lines.size(), 1u);
-  EXPECT_NE(log.lines[0].find(file.string()), std::string::npos) << log.lines[0];
-  EXPECT_NE(log.lines[0].find("Permission denied"), std::string::npos) << log.lines[0];
-  EXPECT_EQ(namesIn(file.parent_path()), std::vector<std::string>{"preferences.plist"})
-      << "a failed write leaves no temporary file behind";
-  EXPECT_EQ(PlistSettingsStore(file, log).object("position"), SettingsValue{std::int64_t{300}});
-
-  ::chmod(file.parent_path().c_str(), 0700);
-  EXPECT_TRUE(store.synchronize());
-  EXPECT_EQ(log.lines.size(), 2u);  // and one line saying it is saved again
-  PlistSettingsStore onDisk(file, log);
-  EXPECT_EQ(onDisk.object("originalDock.saved"), SettingsValue{true});
-  EXPECT_FALSE(onDisk.object("position").has_value());
+  EXPECT_EQ(onDisk("position"), std::nullopt) << "the damaged file's store started empty";
 }
 
 TEST_F(SettingsFile, StaleTemporaryFilesAreClearedAndNeverReadAsTheStore) {
@@ -337,12 +197,116 @@ TEST_F(SettingsFile, StaleTemporaryFilesAreClearedAndNeverReadAsTheStore) {
   const fs::path young = folder.path / ".preferences.plist.tmp-XyZ789";
   writeFile(stale, plistOf("<key>generation</key><integer>1</integer>"));
   writeFile(young, "half writ");
-  const struct timespec twoHoursAgo[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
+  const timespec twoHoursAgo[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
   ::utimensat(AT_FDCWD, stale.c_str(), twoHoursAgo, 0);
-  EXPECT_EQ(PlistSettingsStore(file, log).object("generation"), SettingsValue{std::int64_t{7}});
+  EXPECT_EQ(onDisk("generation"), SettingsValue{std::int64_t{7}});
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_TRUE(fs::exists(young)) << "a young one may belong to another instance writing now";
-  EXPECT_TRUE(log.lines.empty());
+}
+
+// The autostart entry that starts the program at login.
+struct LoginItemFile : ::testing::Test {
+  testing::TemporaryFolder folder;
+  fs::path autostart = folder.path / "config" / "autostart", entry = autostart / "velmoryn.desktop";
+};
+
+// Registering writes an entry the session reads, and takes any entry over for
+// this copy; unregistering removes it for good, whichever copy it starts.
+TEST_F(LoginItemFile, RegisterAndUnregisterWriteAndRemoveTheEntryTheSessionReads) {
+  const fs::path self = folder.path / "My \"Apps\" $HOME\\ 100% `x`\t" / "velmoryn";
+  fs::create_directories(self.parent_path());
+  writeFile(self, "");
+  fs::create_symlink(self, folder.path / "link");
+  AutostartLoginItems items(autostart, self);
+  EXPECT_EQ(items.status(), kLoginItemNotRegistered);
+  for (int times = 0; times < 2; ++times) EXPECT_EQ(items.registerApp(), std::nullopt);
+  const std::string text = readFile(entry);
+  EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u) << text;
+  // Quoted, escaped twice (in quotes, then as a string), "%" doubled.
+  const std::string exec = "Exec=\"" + folder.path.string() +
+                           "/My \\\\\"Apps\\\\\" \\\\$HOME\\\\\\\\ 100%% \\\\`x\\\\`\\t/velmoryn\"";
+  for (const std::string& line :
+       {std::string("Type=Application"), exec, std::string("X-GNOME-Autostart-enabled=true")}) {
+    EXPECT_NE(text.find("\n" + line + "\n"), std::string::npos) << line << " in\n" << text;
+  }
+  EXPECT_EQ(testing::modeOf(entry), 0644u) << "the session reads it";
+  const struct {
+    std::string exec, rest;
+    std::int64_t status;
+  } rows[] = {
+      {desktopExecFor(self), "", kLoginItemEnabled},
+      {(folder.path / "link").string() + " %U", "", kLoginItemEnabled},
+      {"/opt/old/velmoryn %U", "", kLoginItemNotRegistered},  // another copy's
+      {"\"/opt/unterminated", "", kLoginItemNotRegistered},
+      {desktopExecFor(self), "X-GNOME-Autostart-enabled=false\n", kLoginItemRequiresApproval},
+      {desktopExecFor(self), "Hidden=true\n", kLoginItemNotRegistered},  // counts as deleted
+      {desktopExecFor(self), "[Desktop Action extra]\nHidden=true\n", kLoginItemEnabled},
+  };
+  for (const auto& row : rows) {
+    const std::string text = "# by hand\n[Desktop Entry]\nExec=" + row.exec + "\n" + row.rest;
+    writeFile(entry, text);
+    EXPECT_EQ(items.status(), row.status) << text;
+    ASSERT_EQ(items.registerApp(), std::nullopt);
+    EXPECT_EQ(items.status(), kLoginItemEnabled);
+    writeFile(entry, text);
+    std::vector<std::string> calls;
+    heardCalls = &calls;
+    EXPECT_EQ(items.unregisterApp(), std::nullopt);
+    heardCalls = nullptr;
+    EXPECT_EQ(calls, std::vector<std::string>{"fsync " + autostart.string()});
+    EXPECT_EQ(items.status(), kLoginItemNotRegistered);
+    EXPECT_TRUE(fs::is_empty(autostart)) << "nothing but the entry was ever left there";
+  }
+  ASSERT_EQ(AutostartLoginItems(autostart, "ユーザー").registerApp(), std::nullopt);
+  EXPECT_NE(readFile(entry).find("Exec=" + (fs::current_path() / "ユーザー").string() + "\n"),
+            std::string::npos);
+}
+
+TEST_F(LoginItemFile, WhatCannotBeChangedGivesAClearErrorAndChangesNothing) {
+  fs::create_directory(autostart.parent_path());
+  AutostartLoginItems items(autostart, "/usr/bin/velmoryn");
+  const auto asOrdinaryUser = [&](auto change) {
+    ::chmod(autostart.c_str(), 0555);
+    ActingAsOrdinaryUser ordinary;
+    return change().value_or(LoginItemError{}).localizedDescription;
+  };
+  writeFile(autostart, "");
+  EXPECT_EQ(items.registerApp().value_or(LoginItemError{}).localizedDescription,
+            "ログイン時に起動する設定を書き込めません（フォルダの場所にファイルがあります）");
+  fs::remove(autostart);
+  fs::create_directory(autostart);
+  EXPECT_EQ(items.unregisterApp().value_or(LoginItemError{}).description,
+            "Error Domain=VelmorynLoginItemErrorDomain Code=2 \"ログイン項目は登録されていません\" "
+            "UserInfo={NSFilePath=" +
+                (autostart / "velmoryn.desktop").string() +
+                ", NSUnderlyingError=No such file or directory}");
+  fs::create_directory(autostart / "velmoryn.desktop");  // in the way of the rename
+  EXPECT_EQ(items.registerApp().value_or(LoginItemError{}).localizedDescription,
+            "ログイン時に起動する設定を書き込めません（Is a directory）");
+  EXPECT_EQ(std::distance(fs::directory_iterator(autostart), {}), 1) << "no temporary file left";
+  fs::remove(autostart / "velmoryn.desktop");
+  EXPECT_EQ(asOrdinaryUser([&] { return items.registerApp(); }),
+            "ログイン時に起動する設定を書き込めません（アクセス権がありません）");
+  EXPECT_TRUE(fs::is_empty(autostart));
+  ::chmod(autostart.c_str(), 0755);
+  ASSERT_EQ(items.registerApp(), std::nullopt);
+  EXPECT_EQ(asOrdinaryUser([&] { return items.unregisterApp(); }),
+            "ログイン時に起動する設定を削除できません（アクセス権がありません）");
+  EXPECT_EQ(items.status(), kLoginItemEnabled);
+}
+
+TEST(DefaultPaths, FollowXdgConfigHomeAndFallBackToHomeWhenItIsNotAbsolute) {
+  const char* xdg = ::getenv("XDG_CONFIG_HOME");
+  const std::string savedXdg = xdg ? xdg : "", savedHome = ::getenv("HOME");
+  ::setenv("HOME", "/home/someone", 1);
+  for (const char* value : {"/xdg/config", "relative/config", "", (const char*)nullptr}) {
+    value ? ::setenv("XDG_CONFIG_HOME", value, 1) : ::unsetenv("XDG_CONFIG_HOME");
+    const fs::path config = value && *value == '/' ? value : "/home/someone/.config";
+    EXPECT_EQ(defaultAutostartDir(), config / "autostart");
+    EXPECT_EQ(defaultSettingsPath(), config / "velmoryn" / "preferences.plist");
+  }
+  xdg ? ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("HOME", savedHome.c_str(), 1);
 }
 
 }  // namespace

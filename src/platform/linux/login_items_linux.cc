@@ -102,7 +102,8 @@ std::map<std::string, std::string> readDesktopEntry(const std::string& text) {
     if (key.find('[') != std::string::npos) continue;
     std::size_t valueStart = line.find_first_not_of(" \t", equals + 1);
     std::string value = valueStart == std::string::npos ? "" : line.substr(valueStart);
-    keys.emplace(key, unescapeDesktopString(value));  // the first one counts
+    // As written: parseExecProgram() undoes the Exec value's escapes itself.
+    keys.emplace(key, value);  // the first one counts
   }
   return keys;
 }
