@@ -1,117 +1,151 @@
-// The simulated desktop driven through its control commands on the real run
-// loop: each script of typed lines must print exactly the lines a person
-// would see (screens, the Dock's room, the pointer, clicks, the nested menu
-// loop, scroll monitors, the hot key).
-#include "sim/number_format.h"
+// The simulated desktop driven by typed lines on the real run loop, from a
+// source of its own, from a real pipe and from a real Unix socket: each
+// script must print exactly the lines a person would see, errors included.
 #include "sim/simulated_desktop.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
+#include <thread>
 
+#include <asio/local/stream_protocol.hpp>
+#include <asio/read.hpp>
 #include <asio/steady_timer.hpp>
+#include <asio/write.hpp>
 
 #include "platform/linux/icon_renderer_linux.h"
 #include "sim/control_channel.h"
+#include "sim/number_format.h"
+#include "sim_test_support.h"
 
 namespace velmoryn {
 namespace {
 
+namespace fs = std::filesystem;
+using Socket = asio::local::stream_protocol::socket;
+using Script = std::vector<std::pair<std::string, std::string>>;
+
+const std::string kScreenUsage =
+    "error: usage: screen | screen add X Y W H [VX VY VW VH] | "
+    "screen set N X Y W H [VX VY VW VH] | screen remove N";
+
+// A blocking client; throws when nobody listens.
+Socket connectTo(const fs::path& path) {
+  static asio::io_context clients;
+  Socket socket(clients);
+  socket.connect({path.string()});
+  return socket;
+}
+
+// Sends `text`, stops sending and returns everything heard until the end.
+std::string ask(const fs::path& path, const std::string& text) {
+  Socket socket = connectTo(path);
+  asio::error_code end;
+  asio::write(socket, asio::buffer(text), end);
+  socket.shutdown(Socket::shutdown_send, end);
+  std::string heard;
+  asio::read(socket, asio::dynamic_buffer(heard), end);
+  return heard;
+}
+
 class DesktopTest : public ::testing::Test {
  protected:
   DesktopTest() {
-    console.addListener([this](const std::string& line) { printed.push_back(line); });
+    console.addListener([this](const std::string& line) { printed += line + "\n"; });
+  }
+  ~DesktopTest() override {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
   }
 
-  // Types each line into one source and expects, once all have run, exactly
-  // the lines written beside it (several joined by '\n').
-  void expectScript(const std::vector<std::pair<std::string, std::string>>& script) {
+  // Runs the loop until `line` has been printed, or for five seconds at most.
+  bool runUntil(const std::function<bool()>& done) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    asio::steady_timer deadline(loop.context(), limit);
+    deadline.async_wait([](const asio::error_code&) {});
+    loop.runUntil([&] { return done() || std::chrono::steady_clock::now() >= limit; });
+    return done();
+  }
+  bool runUntil(const std::string& line) {
+    return runUntil([&] { return ("\n" + printed).find("\n" + line + "\n") != std::string::npos; });
+  }
+
+  // Types each line into one source; once all have run, exactly the lines
+  // beside them must have been printed.
+  void expectScript(const Script& script) {
     std::string expected;
-    std::string seen;
     for (const auto& [line, output] : script) {
       source->feed(line);
       expected += output.empty() ? "" : output + "\n";
     }
-    asio::steady_timer deadline(loop.context(), std::chrono::seconds(5));
-    deadline.async_wait([](const asio::error_code&) {});
-    loop.runUntil([&] {
-      return source->idle() || deadline.expiry() < asio::steady_timer::clock_type::now();
-    });
-    for (const auto& line : printed) seen += line + "\n";
-    printed.clear();
-    EXPECT_EQ(seen, expected);
+    runUntil([&] { return source->idle(); });
+    EXPECT_EQ(std::exchange(printed, ""), expected);
   }
 
-  // An item whose action prints the current event, or opens `menu` when given.
-  StatusItemLinux& makeItem(std::optional<Menu> menu = std::nullopt) {
-    item = desktop.statusBar().statusItem(kVariableStatusItemLength);
-    auto& status = static_cast<StatusItemLinux&>(*item);
-    status.setButtonAction(Action{"clicked", [this, &status, menu] {
-                                    if (!menu) {
-                                      const CurrentEvent event = *desktop.events().current;
-                                      return console.printLine(
-                                          "event " + std::to_string(int(event.type)) + " " +
-                                          std::to_string(event.modifierFlags));
-                                    }
-                                    status.setMenu(menu);
-                                    status.performClick();
-                                    console.printLine("performClick returned");
-                                    status.setMenu(std::nullopt);
-                                  }});
-    return status;
+  // As in the program, the loop is never torn down: the reader of standard
+  // input may still post to it when the test ends.
+  static RunLoop& loopThatOutlivesTheTest() {
+    static auto& loops = *new std::vector<std::unique_ptr<RunLoop>>;
+    return *loops.emplace_back(std::make_unique<RunLoop>());
   }
 
-  Menu menu() {
-    auto item = [this](const std::string& title) {
-      MenuItem made;
-      made.title = title;
-      made.action = Action{"say", [this, title] { console.printLine("ran " + title); }};
-      return made;
-    };
-    Menu made{{item("一"), MenuItem::separator(), item("情報"), item("終了")}};
-    made.items[2].enabled = false;
-    made.items[3].keyEquivalent = "q";
-    made.items[3].state = MenuItemState::on;
-    return made;
-  }
-
-  RunLoop loop;
+  const fs::path folder = simtest::makeTemporaryDirectory();
+  const fs::path socketPath = folder / "run" / "velmoryn" / "control.sock";
+  RunLoop& loop = loopThatOutlivesTheTest();
   Console console;
-  std::vector<std::string> printed;
+  std::string printed;
   SimulatedDesktop desktop{loop, console,
                            DesktopHooks{[] { return std::string("dock=visible"); },
                                         [](control::Edge edge) -> std::optional<std::string> {
-                                          if (edge == control::Edge::bottom)
-                                            return "the Dock refused";
-                                          return std::nullopt;
+                                          if (edge != control::Edge::bottom) return std::nullopt;
+                                          return "the Dock refused";
                                         },
                                         renderIconPng}};
-  std::shared_ptr<CommandSource> source = std::make_shared<CommandSource>(
-      loop, console, [this](const control::Command& c) { desktop.execute(c); });
-  std::unique_ptr<StatusItem> item;
+  CommandSource::Execute execute = [this](const control::Command& c) { desktop.execute(c); };
+  std::shared_ptr<CommandSource> source = std::make_shared<CommandSource>(loop, console, execute);
+  ControlChannel channel{loop, console, execute};
 };
 
-TEST_F(DesktopTest, ScreensTheDocksRoomAndThePointerFollowTheCommands) {
+TEST_F(DesktopTest, ScreensTheDocksRoomAndThePointerFollowTheCommandsAndBadLinesSayWhy) {
   expectScript({
       {"screen", "screens: 1 frame 0 0 1440 900 visible 0 70 1440 805"},
-      {"pointer", "pointer: 720 450"},
+      {" \tpointer  ", "pointer: 720 450"},
+      {" \t# a comment", ""},
+      {"Screen", "error: unknown command \"Screen\" (try help)"},
       {"screen add 1440 0 800 600", "screen 2: frame 1440 0 800 600 visible 1440 0 800 575"},
+      {"screen add 0 0 800", kScreenUsage},
+      {"screen add 0 0 0 600", "error: the frame's width and height must be greater than 0"},
+      {"screen add 0 0 800 20", "error: the screen is too small for the menu bar and the Dock"},
       {"screen set 3 0 0 10 10", "error: there is no screen 3"},
       {"screen remove 3", "error: there is no screen 3"},
-      {"screen add 0 0 800 20", "error: the screen is too small for the menu bar and the Dock"},
       {"screen set 2 1 2 8 6 1 2 8 5", "screen 2: frame 1 2 8 6 visible 1 2 8 5"},
       {"dock edge right 64", "screen 1: frame 0 0 1440 900 visible 0 0 1376 875"},
       {"dock edge left", "screen 1: frame 0 0 1440 900 visible 64 0 1376 875"},
       {"dock edge left 2000", "error: the Dock's room does not fit on screen 1"},
+      {"dock edge top", "error: usage: dock edge bottom|left|right [RESERVED]"},
       {"dock edge bottom 70", "error: the Dock refused"},
       {"screen set 1 0 0 800 600", "screen 1: frame 0 0 800 600 visible 64 0 736 575"},
       {"screen",
        "screens: 1 frame 0 0 800 600 visible 64 0 736 575 | 2 frame 1 2 8 6 visible 1 2 8 5"},
-      {"pointer -5 1e3", "pointer: -5 1000"},
+      {"pointer -5 +1e3", "pointer: -5 1000"},
+      {"pointer 0x10 3", "error: \"0x10\" is not a number"},
+      {"scroll line 1 0 reversed", "error: usage: scroll precise|line DY DX [inverted]"},
+      {"click middle", "error: usage: click left|right|control"},
+      {"choose 0", "error: menu item numbers start at 1"},
+      {"choose 1.5", "error: \"1.5\" is not a whole number"},
+      {"wait 0", ""},
+      {"wait 3600.5", "error: the wait must lie between 0 and 3600 seconds"},
+      {"icon a.png 16.01", "error: the scale must be greater than 0 and at most 16"},
+      {"icon \"\"", "error: the file name is empty"},
+      {"icon \"a.png", "error: unterminated quote"},
+      {"icon \"a\"b.png", "error: a quoted word must end at a blank"},
+      {"show all", "error: \"show\" takes no arguments"},
       {"screen remove 1", "screen 1: removed"},
       {"screen remove 1", "screen 1: removed"},
       {"screen", "screens: none"},
@@ -122,55 +156,74 @@ TEST_F(DesktopTest, ScreensTheDocksRoomAndThePointerFollowTheCommands) {
       {"icon a.png", "error: there is no icon yet"},
       {"show", "show: status-item=none menu=closed hotkey=none monitors=0 dock=visible"},
   });
+  // The longest wait, which this script cannot sit through.
+  EXPECT_EQ(control::parseCommand("wait 3600"),
+            decltype(control::parseCommand(""))(control::Wait{3600}));
 }
 
-TEST_F(DesktopTest, AClickReportsItsEventOnlyWhileTheActionRunsAndOnlyForItsButtons) {
-  StatusItemLinux& status = makeItem();
-  expectScript({{"click right", "click: right\nclick: the status item does not act on this button"},
-                {"click left", "click: left\nevent 2 0"}});
-  status.sendActionOn(kLeftMouseUpMask | kRightMouseUpMask);
-  expectScript({{"click right", "click: right\nevent 4 0"},
-                {"click control", "click: control\nevent 2 262144"}});
-  EXPECT_FALSE(desktop.events().current.has_value());
-}
-
-TEST_F(DesktopTest, AnOpenMenuHoldsPerformClickUntilChosenAndTheItemRunsAfterItCloses) {
-  makeItem(menu());
-  const std::string opened = std::string("click: left\n") +
-                             "menu: 1 \"一\" | --- | 3 \"情報\" (disabled) | 4 [x] \"終了\" ⌘Q";
-  expectScript(
-      {{"click left", opened},
-       {"choose 2", "error: item 2 is a separator"},
-       {"choose 3", "error: item 3 is disabled"},
-       {"choose 5", "error: the menu has no item 5"},
-       {"click left", "error: a menu is open: choose an item or dismiss it"},
-       {"show", "show: tooltip=\"\" icon=none menu=open hotkey=none monitors=0 dock=visible"},
-       {"choose 4", "menu: chose 4 \"終了\"\nmenu: closed\nran 終了\nperformClick returned"},
-       {"click left", opened},
-       {"dismiss", "menu: closed\nperformClick returned"}});
-}
-
-TEST_F(DesktopTest, IconAndTooltipLinesComeOnlyOnAChangeAndTheIconRendersToAPng) {
-  StatusItemLinux& status = makeItem();
-  IconImage image;
-  image.width = 24;
-  image.height = 16;
-  image.drawingHandler = [](DrawingContext*) { return true; };
+// The item's action shows `menu` when there is one, else prints the current event.
+TEST_F(DesktopTest, TheStatusItemShowsChangesAndClicksAndAnOpenMenuHoldsPerformClick) {
+  const auto item = desktop.statusBar().statusItem(kVariableStatusItemLength);
+  auto& status = static_cast<StatusItemLinux&>(*item);
+  std::optional<Menu> menu;
+  status.setButtonAction(Action{"clicked", [&] {
+                                  if (!menu) {
+                                    const CurrentEvent e = *desktop.events().current;
+                                    return console.printLine("event " +
+                                                             std::to_string(int(e.type)) + " " +
+                                                             std::to_string(e.modifierFlags));
+                                  }
+                                  status.setMenu(menu);
+                                  status.performClick();
+                                  status.setMenu(std::nullopt);
+                                  console.printLine("performClick returned");
+                                }});
+  IconImage image{
+      .width = 24, .height = 16, .drawingHandler = [](DrawingContext*) { return true; }};
   status.setButtonImage(image);
   status.setButtonImage(image);
   image.hidden = true;
   status.setButtonImage(image);
   status.setButtonToolTip("Velmoryn / Dock表示中");
   status.setButtonToolTip("Velmoryn / Dock表示中");
-  const std::string file = ::testing::TempDir() + "velmoryn_desktop_icon.png";
+  const std::string file = ::testing::TempDir() + "velmoryn \"icon\".png";
   expectScript(
       {{"", "icon: shown (three squares)\nicon: hidden (arrow)\ntooltip: Velmoryn / Dock表示中"},
        {"icon /nonexistent/a.png", "error: cannot write /nonexistent/a.png"},
-       {"icon " + file + " 2", "icon: wrote " + file + " at scale 2"}});
-  std::string signature(8, '\0');
-  std::ifstream(file, std::ios::binary).read(signature.data(), 8);
-  EXPECT_EQ(signature, std::string("\x89PNG\r\n\x1a\n", 8));
-  std::remove(file.c_str());
+       {"icon \"" + ::testing::TempDir() + "velmoryn \\\"icon\\\".png\" 16",
+        "icon: wrote " + file + " at scale 16"},
+       {"click right", "click: right\nclick: the status item does not act on this button"},
+       {"click left", "click: left\nevent 2 0"}});
+  EXPECT_EQ(std::remove(file.c_str()), 0);
+  status.sendActionOn(kLeftMouseUpMask | kRightMouseUpMask);
+  expectScript({{"click right", "click: right\nevent 4 0"},
+                {" click\tcontrol ", "click: control\nevent 2 262144"}});
+  EXPECT_FALSE(desktop.events().current.has_value());
+
+  auto entry = [this](const std::string& title) {
+    MenuItem made;
+    made.title = title;
+    made.action = Action{"say", [this, title] { console.printLine("ran " + title); }};
+    return made;
+  };
+  menu = Menu{{entry("一"), MenuItem::separator(), entry("情報"), entry("終了")}};
+  menu->items[2].enabled = false;
+  menu->items[3].keyEquivalent = "q";
+  menu->items[3].state = MenuItemState::on;
+  const std::string opened =
+      "click: left\nmenu: 1 \"一\" | --- | 3 \"情報\" (disabled) | 4 [x] \"終了\" ⌘Q";
+  expectScript(
+      {{"click left", opened},
+       {"choose 2", "error: item 2 is a separator"},
+       {"choose 3", "error: item 3 is disabled"},
+       {"choose 5", "error: the menu has no item 5"},
+       {"click left", "error: a menu is open: choose an item or dismiss it"},
+       {"show",
+        "show: tooltip=\"Velmoryn / Dock表示中\" icon=hidden menu=open hotkey=none "
+        "monitors=0 dock=visible"},
+       {"choose 4", "menu: chose 4 \"終了\"\nmenu: closed\nran 終了\nperformClick returned"},
+       {"click left", opened},
+       {"dismiss", "menu: closed\nperformClick returned"}});
 }
 
 TEST_F(DesktopTest, ScrollsReachEveryScrollMonitorAndAMonitorMayRemoveItselfOrAnother) {
@@ -182,41 +235,117 @@ TEST_F(DesktopTest, ScrollsReachEveryScrollMonitorAndAMonitorMayRemoveItselfOrAn
   });
   second = monitors.addGlobalMonitor(kScrollWheelMask, [&](const ScrollEvent&) {});
   monitors.addGlobalMonitor(1ULL << 10, [&](const ScrollEvent&) { console.printLine("keys"); });
-  ASSERT_TRUE(first && second);
-  expectScript({{"scroll line 1.5 0 inverted",
-                 "first 1.5\nscroll: line 1.5 0 inverted, seen by 1 monitor"}});
+  expectScript({{"scroll line -1.5 0.5 inverted",
+                 "first -1.5\nscroll: line -1.5 0.5 inverted, seen by 1 monitor"}});
   monitors.removeMonitor(*first);
   expectScript({{"scroll precise 4 -2", "scroll: precise 4 -2, seen by 0 monitors"}});
 }
 
+// Handlers run newest first until one handles the press, and only while
+// Control+Option+Command+D itself is registered.
 TEST_F(DesktopTest, TheHotKeyReachesTheNewestHandlerOnlyWhileControlOptionCommandDIsRegistered) {
   HotKeysLinux& keys = desktop.hotKeys();
   const auto target = keys.applicationEventTarget();
   const EventTypeSpec pressed{HotKeysLinux::kKeyboardClass, HotKeysLinux::kHotKeyPressedKind};
-  auto handler = [](EventHandlerCallRef, EventRef, void* presses) -> OSStatus {
-    ++*static_cast<int*>(presses);
-    return kNoErr;  // handled: older handlers do not see the press
+  auto count = [](EventHandlerCallRef, EventRef, void* n) {
+    return ++*static_cast<int*>(n), kNoErr;
   };
   int presses[2] = {};  // the older handler's, the newer one's
   EventHandlerRef handlers[2] = {};
   for (int i : {0, 1})
-    ASSERT_EQ(keys.installEventHandler(target, handler, 1, &pressed, &presses[i], &handlers[i]),
-              kNoErr);
+    keys.installEventHandler(target, count, 1, &pressed, &presses[i], &handlers[i]);
   EventHotKeyRef hotKeys[3] = {};
-  ASSERT_EQ(keys.registerEventHotKey(2, 256, {1, 1}, target, 0, &hotKeys[0]), kNoErr);  // ⌘D
+  keys.registerEventHotKey(2, 256, {1, 1}, target, 0, &hotKeys[0]);  // Command+D alone
   expectScript({{"hotkey", "hotkey: ⌃⌥⌘D is not registered"}});
-  ASSERT_EQ(keys.registerEventHotKey(2, 6400, {1, 1}, target, 0, &hotKeys[1]), kNoErr);
+  keys.registerEventHotKey(2, 6400, {1, 1}, target, 0, &hotKeys[1]);
   EXPECT_EQ(keys.registerEventHotKey(2, 6400, {1, 2}, target, 0, &hotKeys[2]),
             HotKeysLinux::kEventHotKeyExistsErr);
   expectScript({{"hotkey", "hotkey: pressed ⌃⌥⌘D"}});
   EXPECT_EQ(keys.removeEventHandler(handlers[1]), kNoErr);
-  EXPECT_EQ(keys.removeEventHandler(handlers[1]), HotKeysLinux::kParamErr);
   EXPECT_TRUE(keys.pressControlOptionCommandD());
   EXPECT_EQ(keys.unregisterEventHotKey(hotKeys[1]), kNoErr);
-  EXPECT_EQ(keys.unregisterEventHotKey(hotKeys[1]), HotKeysLinux::kEventHotKeyInvalidErr);
   expectScript({{"hotkey", "hotkey: ⌃⌥⌘D is not registered"}});
   EXPECT_EQ(presses[0], 1);
   EXPECT_EQ(presses[1], 1);
+}
+
+TEST_F(DesktopTest, TheSocketIsPrivateOnlyAStaleOneIsReplacedAndItGoesWithTheChannel) {
+  fs::create_directories(socketPath.parent_path());  // open to others: made private
+  std::ofstream(socketPath) << "keep me";
+  EXPECT_NE(channel.listen(socketPath).value_or("").find("is not a socket"), std::string::npos);
+  EXPECT_EQ(fs::file_size(socketPath), 7u);
+  fs::remove(socketPath);
+  { asio::local::stream_protocol::acceptor crashed(loop.context(), {socketPath.string()}); }
+  {
+    ControlChannel own(loop, console, [](const control::Command&) {});
+    ASSERT_EQ(own.listen(socketPath), std::nullopt);
+    EXPECT_EQ(fs::symlink_status(socketPath.parent_path()).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::symlink_status(socketPath).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_NE(channel.listen(socketPath).value_or("").find("another program listens"),
+              std::string::npos);
+    EXPECT_NO_THROW(connectTo(socketPath)) << "the first channel lost its socket";
+  }
+  EXPECT_FALSE(fs::exists(fs::symlink_status(socketPath)));
+  const auto tooLong = channel.listen(folder / std::string(120, 'x') / "control.sock");
+  EXPECT_NE(tooLong.value_or("").find("the socket path is too long"), std::string::npos);
+}
+
+// Standard input ends with a pending wait and a last line without a line
+// break: a client's commands run during the wait, the rest of the input after
+// it. The client, done sending, hears every reply and then the end. A line
+// may be as long as the limit; a longer one is refused whole.
+TEST_F(DesktopTest, WaitPausesOnlyItsOwnSourceAndAClientHearsEveryReplyThenTheEnd) {
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  channel.readFrom(pipeFds[0]);
+  ASSERT_EQ(channel.listen(socketPath), std::nullopt);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(::write(pipeFds[1], "pointer 1 1\nwait 1\npointer 2 2", 30), 30);
+  ::close(pipeFds[1]);
+  ASSERT_TRUE(runUntil("pointer: 1 1"));
+  std::string heard;
+  std::thread client([&] {
+    const std::string longest = "# " + std::string(control::kLongestLine - 2, 'x');
+    heard = ask(socketPath, "wait 0.1\npointer 3 4\r\n" + longest + "\nbogus\n" +
+                                std::string(5000, 'y') + "\npointer 7 7");
+    loop.post([&] { console.printLine("client done"); });
+  });
+  const bool inTime = runUntil("client done") && runUntil("pointer: 2 2");
+  client.join();
+  ASSERT_TRUE(inTime);
+  const std::string replies =
+      "pointer: 3 4\nerror: unknown command \"bogus\" (try help)\nerror: line too long\n"
+      "pointer: 7 7\n";
+  EXPECT_EQ(heard, replies);
+  EXPECT_EQ(printed, "pointer: 1 1\n" + replies + "client done\npointer: 2 2\n");
+  // A lower bound only, which no slow machine can break: the wait took its second.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST_F(DesktopTest, AConnectionFromAnotherUserIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
+  ASSERT_EQ(channel.listen(socketPath), std::nullopt);
+  // Open the way for the other user, so that only the peer check stands in it.
+  for (const fs::path& path : {folder, folder / "run", socketPath.parent_path()})
+    ::chmod(path.c_str(), 0755);
+  ::chmod(socketPath.c_str(), 0666);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGPIPE, SIG_IGN);
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    try {
+      ::_exit(ask(socketPath, "pointer 8 8\n").empty() ? 0 : 3);
+    } catch (...) {
+      ::_exit(4);
+    }
+  }
+  ASSERT_TRUE(runUntil("control: refused a connection from user 65534"));
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0) << "the other user heard something or could not connect";
+  EXPECT_EQ(printed, "control: refused a connection from user 65534\n");
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// A simulated root in a temporary directory with the stand-in tools linked
-// in, for the tests of the stand-ins, the simulated Dock and the round trip.
+// A simulated root in a temporary directory with the stand-in tools linked in.
 #pragma once
 
 #include <stdlib.h>
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/autohide_script.h"
 #include "platform/linux/files_linux.h"
 #include "platform/posix/posix_process_runner.h"
 #include "sim/dock_domain.h"
@@ -22,39 +22,38 @@ inline std::filesystem::path makeTemporaryDirectory() {
   return ::mkdtemp(pattern.data());
 }
 
-class SimRoot {
- public:
-  SimRoot() : root(makeTemporaryDirectory()), dock(root, VELMORYN_BINARY_DIR) {
-    dock.ensureInstalled();
-  }
+struct SimRoot {
+  SimRoot() { dock.ensureInstalled(); }
   ~SimRoot() {
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
   }
-  SimRoot(const SimRoot&) = delete;
-  SimRoot& operator=(const SimRoot&) = delete;
 
   std::string tool(const std::string& name) const { return (root / "usr/bin" / name).string(); }
 
-  // Runs a stand-in; its standard error lands in `err` through a shell, since
-  // the runner drops that stream.
-  ProcessResult run(const std::string& name, const std::vector<std::string>& args,
-                    std::string* err = nullptr) {
-    const std::filesystem::path errFile = root / "stderr.txt";
-    std::vector<std::string> shellArgs = {"-c", "exec \"$0\" \"$@\" 2>'" + errFile.string() + "'",
-                                          tool(name)};
-    shellArgs.insert(shellArgs.end(), args.begin(), args.end());
-    ProcessResult result = runner.run({"/bin/sh", shellArgs, true});
-    if (err) *err = files::readAll(errFile).value_or("");
+  ProcessResult run(const std::string& name, const std::vector<std::string>& args) {
+    return runner.run({tool(name), args, true});
+  }
+
+  // A line for /bin/sh with the tools as commands, $D the Dock's domain and $L
+  // the autohide script less its last word; its standard error lands in `err`.
+  ProcessResult shell(const std::string& line, std::string* err = nullptr) {
+    const std::string prelude = "R='" + root.string() + "'; D=com.apple.dock; L='" +
+                                std::string(kAutohideScriptLine) + "'; exec 2>\"$R/err\"; " +
+                                "defaults() { \"$R/usr/bin/defaults\" \"$@\"; }; " +
+                                "osascript() { \"$R/usr/bin/osascript\" \"$@\"; }; " +
+                                "killall() { \"$R/usr/bin/killall\" \"$@\"; }; ";
+    ProcessResult result = runner.run({"/bin/sh", {"-c", prelude + line}, true});
+    if (err) *err = files::readAll(root / "err").value_or("");
     return result;
   }
 
-  // While on, the in-process AppleScript fails, as when System Events does not answer.
+  // While on, the in-process AppleScript fails, as when System Events does not
+  // answer.
   void failAppleScript(bool failing) const {
-    const std::filesystem::path file = root / "faults" / "applescript";
-    std::filesystem::create_directories(file.parent_path());
-    if (failing) std::ofstream{file};
-    if (!failing) std::filesystem::remove(file);
+    std::filesystem::create_directories(root / "faults");
+    if (failing) std::ofstream{root / "faults" / "applescript"};
+    if (!failing) std::filesystem::remove(root / "faults" / "applescript");
   }
 
   std::string domainBytes() const {
@@ -70,8 +69,8 @@ class SimRoot {
     return keys;
   }
 
-  std::filesystem::path root;
-  SimulatedDock dock;
+  const std::filesystem::path root = makeTemporaryDirectory();
+  SimulatedDock dock{root, VELMORYN_BINARY_DIR};
   PosixProcessRunner runner;
 };
 

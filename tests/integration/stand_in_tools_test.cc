@@ -1,17 +1,12 @@
-// The stand-ins for defaults, osascript and killall, run as real processes on
-// one simulated root: what each invocation prints, how it exits and what it
-// leaves in the domain, and what concurrent runs leave behind.
+// The stand-ins for defaults, osascript and killall and the simulated Dock
+// that installs them, as real processes on one simulated root: what each run
+// prints, how it exits, what it leaves in the domain and what the Dock reports.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
-#include <map>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "platform/autohide_script.h"
 #include "sim/apple_script_linux.h"
 #include "sim/simulated_tool_runner.h"
 #include "sim_test_support.h"
@@ -19,101 +14,135 @@
 namespace velmoryn {
 namespace {
 
-const std::string kDock = "com.apple.dock";
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
 const std::string kLine(kAutohideScriptLine);
 
-std::string missingPair(const std::string& key) {
+std::string missing(const std::string& key) {
   return "\nThe domain/default pair of (com.apple.dock, " + key + ") does not exist\n";
 }
 
-struct Invocation {
-  std::string tool;
-  std::vector<std::string> args;
-  int status;
-  std::string out;
-  std::string err;  // a part of what it printed on standard error
+struct Call {
+  std::string line;  // for the shell; "script WORD": the in-process AppleScript ending in WORD
+  int status = 0;
+  std::string out = "";
+  std::string err = "";  // a part of what it printed on standard error
+  Lines dock = {};       // what the Dock reported afterwards
 };
 
-// Run in order on one root; an invocation that fails must change nothing.
-TEST(StandInTools, PrintExitAndChangeTheDomainAsTheRealTools) {
+// In order on one root: a run that fails changes nothing, the keys that no run
+// names survive every write, and an unreadable domain is never overwritten.
+TEST(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsEachChange) {
   simtest::SimRoot sim;
-  const Invocation script[] = {
-      {"defaults", {"read", kDock, "autohide"}, 0, "0\n", ""},
-      {"defaults", {"read-type", kDock, "tilesize"}, 0, "Type is integer\n", ""},
-      {"defaults", {"read", kDock, "autohide-delay"}, 1, "", missingPair("autohide-delay")},
-      {"defaults", {"write", kDock, "k", "-float", "0.5"}, 0, "", ""},
-      {"defaults", {"read", kDock, "k"}, 0, "0.5\n", ""},
-      {"defaults", {"write", kDock, "k", "-float", "1e3"}, 0, "", ""},
-      {"defaults", {"read", kDock, "k"}, 0, "1000\n", ""},
-      {"defaults", {"read-type", kDock, "k"}, 0, "Type is float\n", ""},
-      {"defaults", {"write", kDock, "k", "-bool", "YES"}, 0, "", ""},
-      {"defaults", {"read", kDock, "k"}, 0, "1\n", ""},
-      {"defaults", {"read-type", kDock, "k"}, 0, "Type is boolean\n", ""},
-      {"defaults", {"write", kDock, "k", "-boolean", "no"}, 0, "", ""},
-      {"defaults", {"read", kDock, "k"}, 0, "0\n", ""},
-      {"defaults", {"write", kDock, "k", "-int", "-5"}, 0, "", ""},
-      {"defaults", {"read-type", kDock, "k"}, 0, "Type is integer\n", ""},
-      {"defaults", {"write", kDock, "k", "hello world"}, 0, "", ""},
-      {"defaults", {"read", kDock, "k"}, 0, "hello world\n", ""},
-      {"defaults", {"read-type", kDock, "k"}, 0, "Type is string\n", ""},
-      {"defaults", {"write", kDock, "k", "-float", " 1"}, 1, "", "could not read ' 1' as a float"},
-      {"defaults", {"write", kDock, "k", "-float", "nan"}, 1, "", "as a float"},
-      {"defaults", {"write", kDock, "k", "-float", "1x"}, 1, "", "as a float"},
-      {"defaults", {"write", kDock, "k", "-int", "1.5"}, 1, "", "as an integer"},
-      {"defaults", {"write", kDock, "k", "-bool", "tru"}, 1, "", "as a boolean"},
-      {"defaults", {"write", kDock, "k", "-float"}, 1, "", "Command line interface"},
-      {"defaults", {"write", kDock, "k", "-array", "x"}, 1, "", "'-array' is not supported"},
-      {"defaults", {"delete", kDock, "k"}, 0, "", ""},
-      {"defaults", {"delete", kDock, "k"}, 1, "", missingPair("k")},
-      {"osascript", {"-e", kLine + "true"}, 0, "", ""},
-      {"defaults", {"read", kDock, "autohide"}, 0, "1\n", ""},
-      {"osascript", {"-e", kLine + "TRUE"}, 1, "", "execution error"},
-      {"osascript", {"-e", kLine + "false", "extra"}, 1, "", "usage: osascript"},
-      {"osascript", {}, 1, "", "usage: osascript"},
-      {"killall", {"Dock"}, 0, "", ""},
-      {"killall", {"dock"}, 1, "", "No matching processes belonging to you were found\n"},
+  Lines reported;
+  sim.dock.setChangeListener([&](const std::string& line) { reported.push_back(line); });
+  LinuxAppleScriptFactory scripts(sim.dock);
+  const std::string k = "defaults read $D k; defaults read-type $D k";
+  const Call calls[] = {
+      {"defaults read $D", 0,
+       "{\n    autohide = 0;\n    tilesize = 48;\n    mineffect = genie;\n}\n"},
+      {"defaults read $D autohide; defaults read-type $D tilesize", 0, "0\nType is integer\n"},
+      {"defaults read $D autohide-delay", 1, "", missing("autohide-delay")},
+      {"defaults write $D k -float 0.5; " + k, 0, "0.5\nType is float\n"},
+      {"defaults write $D k -float 1e3; " + k, 0, "1000\nType is float\n"},
+      {"defaults write $D k -bool YES; " + k, 0, "1\nType is boolean\n"},
+      {"defaults write $D k -boolean no; " + k, 0, "0\nType is boolean\n"},
+      {"defaults write $D k -int -5; " + k, 0, "-5\nType is integer\n"},
+      {"defaults write $D k -integer 7; " + k, 0, "7\nType is integer\n"},
+      {"defaults write $D k 'hello world'; " + k, 0, "hello world\nType is string\n"},
+      {"defaults write $D k -string -1; " + k, 0, "-1\nType is string\n"},
+      {"defaults write $D k -float ' 1'", 1, "", "could not read ' 1' as a float"},
+      {"defaults write $D k -float nan", 1, "", "as a float"},
+      {"defaults write $D k -float 1x", 1, "", "as a float"},
+      {"defaults write $D k -int 1.5", 1, "", "as an integer"},
+      {"defaults write $D k -bool tru", 1, "", "as a boolean"},
+      {"defaults write $D k -float", 1, "", "Command line interface"},
+      {"defaults write $D k -array x", 1, "", "'-array' is not supported"},
+      {"defaults delete $D k", 0},
+      {"defaults delete $D k", 1, "", missing("k")},
+      {"defaults write $D autohide-delay -int 2", 0, "", "", {"dock: autohide-delay 2"}},
+      {"defaults write $D orientation left", 0, "", "", {"dock: orientation left"}},
+      {"defaults delete $D autohide-delay", 0, "", "", {"dock: autohide-delay removed"}},
+      {"osascript -e \"${L}true\"", 0, "", "", {"dock: autohide on"}},
+      {"osascript -e \"${L}TRUE\"", 1, "", "execution error"},
+      {"osascript -e beep -e \"${L}false\"", 1, "", "execution error"},
+      {"osascript -e \"${L}false\" extra", 1, "", "usage: osascript"},
+      {"osascript", 1, "", "usage: osascript"},
+      {"script false", 0, "", "", {"dock: autohide off"}},
+      {"script TRUE", 1},
+      {"killall Dock", 0, "", "", {"dock: restarted"}},
+      {"killall -9 Dock", 0, "", "", {"dock: restarted"}},
+      {"killall dock", 1, "", "No matching processes belonging to you were found\n"},
+      {"killall -9", 1, "", "usage: killall"},
+      {"defaults read $D; defaults read-type $D tilesize", 0,
+       "{\n    autohide = 0;\n    tilesize = 48;\n    mineffect = genie;\n    orientation = "
+       "left;\n}\nType is "
+       "integer\n"},
+      {"mkdir \"$R/faults\" && : >\"$R/faults/applescript\"", 0},  // System Events is silent
+      {"script true", 1},
+      {"echo garbage >\"$R/Library/Preferences/$D.plist\"",
+       0,
+       "",
+       "",
+       {"dock: autohide removed", "dock: orientation removed"}},
+      {"defaults write $D a -bool 1", 1, "", "is not a property list"},
+      {"osascript -e \"${L}true\"", 1, "", "execution error"},
+      {"defaults delete $D", 0},
+      {"defaults read $D", 1, "", "\nDomain com.apple.dock does not exist\n"},
+      {"defaults read $D a", 1, "", missing("a")},
+      {"defaults delete $D", 1, "", "\nDomain (com.apple.dock) not found.\n"},
   };
-  for (const Invocation& call : script) {
-    SCOPED_TRACE(call.tool + " " + (call.args.empty() ? "" : call.args.back()));
+  for (const Call& call : calls) {
+    SCOPED_TRACE(call.line);
     const std::string domainBefore = sim.domainBytes();
-    const long restartsBefore = sim.dock.view().restarts;
     std::string err;
-    const ProcessResult result = sim.run(call.tool, call.args, &err);
+    ProcessResult result;
+    if (call.line.starts_with("script ")) {
+      result.exitStatus =
+          scripts.create(kLine + call.line.substr(7))->executeReportsError() ? 1 : 0;
+    } else {
+      result = sim.shell(call.line, &err);
+      sim.dock.noteChange();
+    }
     EXPECT_EQ(result.exitStatus, call.status);
     EXPECT_EQ(result.out, call.out);
     EXPECT_NE(err.find(call.err), std::string::npos) << err;
-    if (call.status != 0) {
-      EXPECT_EQ(sim.domainBytes(), domainBefore);
-      EXPECT_EQ(sim.dock.view().restarts, restartsBefore);
-    }
+    EXPECT_EQ(std::exchange(reported, {}), call.dock);
+    EXPECT_EQ(call.status != 0 ? sim.domainBytes() : domainBefore, domainBefore);
   }
-  // The other keys of the user's domain have survived every write.
-  EXPECT_EQ(sim.snapshot(), (std::map<std::string, std::string>{{"autohide", "boolean 1"},
-                                                                {"mineffect", "string genie"},
-                                                                {"tilesize", "integer 48"}}));
-  EXPECT_EQ(sim.dock.view().restarts, 1);
 }
 
-TEST(StandInTools, AnUnreadableDomainIsNeverOverwrittenAndAMissingOneHasNoKeys) {
+TEST(SimulatedDock, LinksTheToolsMapsOnlyTheirPathsAndKeepsTheUsersDomainOnReinstall) {
   simtest::SimRoot sim;
-  std::ofstream(dockdomain::domainFile(sim.root)) << "garbage";
-  std::string err;
-  EXPECT_EQ(sim.run("defaults", {"write", kDock, "autohide", "-bool", "1"}, &err).exitStatus, 1);
-  EXPECT_NE(err.find("is not a property list"), std::string::npos) << err;
-  EXPECT_EQ(sim.run("osascript", {"-e", kLine + "true"}).exitStatus, 1);
-  EXPECT_TRUE(LinuxAppleScriptFactory(sim.dock).create(kLine + "true")->executeReportsError());
-  EXPECT_EQ(sim.domainBytes(), "garbage");
+  for (const std::string name : {"defaults", "osascript", "killall"}) {
+    EXPECT_EQ(fs::canonical(sim.tool(name)),
+              fs::canonical(VELMORYN_BINARY_DIR "/velmoryn-simtool"));
+    EXPECT_EQ(sim.dock.mapToolPath("/usr/bin/" + name), sim.tool(name));
+  }
+  for (const std::string other : {"/usr/bin/defaults2", "/usr/bin/defaults/", "/bin/killall"})
+    EXPECT_EQ(sim.dock.mapToolPath(other), other);
+  sim.shell("defaults write $D autohide -bool true");
+  fs::remove(sim.tool("defaults"));
+  fs::create_symlink("/nonexistent/velmoryn-simtool", sim.tool("defaults"));  // an old build's
+  sim.dock.ensureInstalled();
+  EXPECT_EQ(sim.shell("defaults read $D autohide").out, "1\n");  // relinked, the domain kept
+}
 
-  std::filesystem::remove(dockdomain::domainFile(sim.root));
-  EXPECT_EQ(sim.run("defaults", {"read", kDock, "autohide"}, &err).exitStatus, 1);
-  EXPECT_EQ(err, missingPair("autohide"));
+// With only HOME set, as in a bare session, the program keeps its simulated
+// Dock under ~/.local/share.
+TEST(SimulatedDock, WithOnlyHomeSetTheRootIsUnderTheHomeFolder) {
+  simtest::SimRoot sim;
+  sim.shell("env -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME=\"$R\" " VELMORYN_BINARY_DIR
+            "/velmoryn --login status");
+  EXPECT_TRUE(fs::exists(sim.root / ".local/share/velmoryn/root" /
+                         dockdomain::domainFile("").relative_path()));
 }
 
 // Writers meet at the domain's lock and replace the file whole, so no write is
 // lost and a reader never sees half a file; each restart is reported once.
-TEST(StandInTools, ConcurrentRunsLoseNothingAndReportEachRestartOnce) {
+TEST(SimulatedDock, ConcurrentRunsLoseNothingAndReportEachRestartOnce) {
   simtest::SimRoot sim;
-  std::vector<std::string> reported;  // only the runner's threads report: restarts
+  Lines reported;  // only the runner's threads report, and only restarts
   std::mutex mutex;
   sim.dock.setChangeListener([&](const std::string& line) {
     std::lock_guard lock(mutex);
@@ -124,25 +153,23 @@ TEST(StandInTools, ConcurrentRunsLoseNothingAndReportEachRestartOnce) {
   std::atomic<int> finished{0};
   auto writer = [&](const std::string& prefix) {
     for (int i = 0; i < kRuns; ++i) {
-      tools.run({"/usr/bin/defaults", {"write", kDock, prefix + std::to_string(i), "-int", "1"}});
+      tools.run(
+          {"/usr/bin/defaults", {"write", "com.apple.dock", prefix + std::to_string(i), "1"}});
       if (prefix == "b") tools.run({"/usr/bin/killall", {"Dock"}});
     }
     ++finished;
   };
-  std::thread a(writer, "a");
-  std::thread b(writer, "b");
+  std::thread a(writer, "a"), b(writer, "b");
   int torn = 0;
   while (finished < 2)
-    torn += sim.runner.run({sim.tool("defaults"), {"read", kDock, "autohide"}, true}).out != "0\n";
+    torn += sim.run("defaults", {"read", "com.apple.dock", "autohide"}).out != "0\n";
   a.join();
   b.join();
-
   EXPECT_EQ(torn, 0);
   const auto keys = sim.snapshot();
-  for (int i = 0; i < kRuns; ++i) {
+  for (int i = 0; i < kRuns; ++i)
     EXPECT_EQ(keys.count("a" + std::to_string(i)) + keys.count("b" + std::to_string(i)), 2u) << i;
-  }
-  EXPECT_EQ(reported, std::vector<std::string>(kRuns, "dock: restarted"));
+  EXPECT_EQ(reported, Lines(kRuns, "dock: restarted"));
 }
 
 }  // namespace
