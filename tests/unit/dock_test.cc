@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <deque>
-#include <regex>
 
 #include "dock/dock_settings_backup.h"
 #include "fakes/fake_platform.h"
@@ -25,10 +24,9 @@ const ProcessResult kMissing{true, false, 1, ""}, kFailed{true, false, 2, ""},
     kTimedOut{true, true, -1, ""}, kKilled{true, false, -1, ""}, kNotStarted{false, false, -1, ""},
     kFailedSaying{true, false, 1, "0.5\n"};
 const std::string kSaved = "originalDock.saved";
-const std::string kHide =
-    "tell application \"System Events\" to tell dock preferences to set autohide to true";
-const std::string kShow =
-    "tell application \"System Events\" to tell dock preferences to set autohide to false";
+const std::string kSetAutohide =
+    "tell application \"System Events\" to tell dock preferences to set autohide to ";
+const std::string kHide = kSetAutohide + "true", kShow = kSetAutohide + "false";
 
 class DockTest : public ::testing::Test {
  protected:
@@ -41,27 +39,26 @@ class DockTest : public ::testing::Test {
       if (!next.empty()) next.pop_front();
       if (planned) return *planned;
       if (request.args[0] != "read") return FakeProcessRunner::output("");
-      const auto found = domain.find(request.args.at(2));
-      return found == domain.end() ? kMissing : FakeProcessRunner::output(found->second + "\n");
+      const Text& value = domain[request.args.at(2)];
+      return value ? FakeProcessRunner::output(*value + "\n") : kMissing;
     };
-  }
-  void put(const std::string& key, const Text& text) {
-    if (text) domain[key] = *text;
-    if (!text) domain.erase(key);
   }
   // The tool runs joined by "|", with "defaults VERB com.apple.dock " shortened to "VERB ".
   std::string runs() {
     std::string joined;
-    for (const auto& run : fake.timeline.matching({"defaults", "killall", "osascript"}))
-      joined +=
-          std::regex_replace(run, std::regex("^defaults (\\w+) com\\.apple\\.dock "), "$1 ") + "|";
+    for (std::string run : fake.timeline.matching({"defaults", "killall", "osascript"})) {
+      const auto domainAt = run.find(" com.apple.dock ");
+      if (run.starts_with("defaults ") && domainAt != std::string::npos)
+        run = run.substr(9, domainAt - 9) + run.substr(domainAt + 15);
+      joined += run + "|";
+    }
     return joined;
   }
   // The edge refresh: the tool on the utility queue, then the result on the main.
   int refreshSteps() { return fake.utilityQueue.drain() + fake.mainQueue.drain(); }
 
   testing::FakePlatform fake;
-  std::map<std::string, std::string> domain;
+  std::map<std::string, Text> domain;
   Plan next;
 };
 
@@ -81,27 +78,22 @@ TEST_F(DockTest, EachScriptIsBuiltOnceAndAnErrorFallsBackToOsascriptWithTheSameL
                           "osascript -e " + kShow, "killall Dock"));
 }
 
-TEST_F(DockTest, ADelayOfAtLeast100IsKeptAndAnyOtherBecomes1000WithADockRestart) {
-  for (const auto& [keeps, delays] : std::map<bool, std::vector<Text>>{
-           {true, {"100", "150", "1000", "1e3", "0x100"}},
-           {false, {"99.9", "99.99999", "0.5", "0", "-500", "abc", "1000 s", "nan", "inf", {}}}}) {
-    for (const Text& delay : delays) {
+// A delay of at least 100 is kept, any other becomes 1000; only autohide "1" is hidden.
+TEST_F(DockTest, TheDelayIsReplacedBelow100AndToggleSwitchesToTheOppositeOfTheAutohideRead) {
+  for (const auto& [meaning, texts] : std::multimap<std::pair<bool, bool>, std::vector<Text>>{
+           {{true, false}, {"100", "150", "1000", "1e3", "0x100"}},
+           {{false, true}, {" 1"}},
+           {{false, false}, {"99.9", "99.99999", "0.5", "0", "-500", "abc", "1000 s", "nan"}},
+           {{false, false}, {"inf", "true", "", "11", {}}}}) {
+    const auto [keeps, hidden] = meaning;
+    for (const Text& text : texts) {
       fake.timeline.clear();
-      put("autohide-delay", delay);
+      domain = {{"autohide-delay", text}, {"autohide", text}};
       Dock::setupHiddenDelay();
       EXPECT_EQ(runs(),
                 "read autohide-delay|" +
                     std::string(keeps ? "" : "write autohide-delay -float 1000|killall Dock|"))
-          << delay.value_or("(missing)");
-    }
-  }
-}
-
-TEST_F(DockTest, TheDockIsHiddenExactlyWhenAutohideReadsOneAndToggleSwitchesToTheOpposite) {
-  for (const auto& [hidden, texts] :
-       std::map<bool, std::vector<Text>>{{true, {" 1"}}, {false, {"0", "true", "", "11", {}}}}) {
-    for (const Text& text : texts) {
-      put("autohide", text);
+          << text.value_or("(missing)");
       EXPECT_EQ(Dock::isHidden(), hidden) << text.value_or("(missing)");
       Dock::toggle();
       EXPECT_EQ(fake.timeline.matching({"execute"}).back(), "execute " + (hidden ? kShow : kHide));
@@ -116,7 +108,7 @@ TEST_F(DockTest, PrimingReadsTheEdgeAtOnceLeftOrRightByExactNameAndOtherwiseTheB
            {DockEdge::bottom, {"LEFT", "bottom", "Right", "", {}}}}) {
     for (const Text& text : texts) {
       fake.timeline.clear();
-      put("orientation", text);
+      domain["orientation"] = text;
       Dock::primeEdge();
       EXPECT_EQ(runs(), "read orientation|");
       EXPECT_EQ(Dock::edge(), edge) << text.value_or("(missing)");
@@ -126,22 +118,22 @@ TEST_F(DockTest, PrimingReadsTheEdgeAtOnceLeftOrRightByExactNameAndOtherwiseTheB
 }
 
 TEST_F(DockTest, AReadRefreshesTheEdgeInTheBackgroundOnlyOnceItIsOlderThanFiveSeconds) {
-  put("orientation", "left");
+  domain["orientation"] = "left";
   EXPECT_EQ(Dock::edge(), DockEdge::bottom);  // never read: the distant past is stale
   EXPECT_EQ(runs(), "") << "the tool runs on the utility queue, not here";
-  put("orientation", "right");
+  domain["orientation"] = "right";
   EXPECT_EQ(Dock::edge(), DockEdge::bottom);  // still refreshing: no second refresh
   fake.clock.current += 60;
   EXPECT_EQ(refreshSteps(), 2);
   EXPECT_EQ(Dock::edge(), DockEdge::right);
-  put("orientation", "left");
+  domain["orientation"] = "left";
   fake.clock.current += 5.0;  // counted from the completion on the main thread
   Dock::edge();
   EXPECT_EQ(refreshSteps(), 0);
   fake.clock.current += 0.001;
   Dock::edge();
   Dock::primeEdge();  // a refresh under way still overwrites what priming read
-  put("orientation", "right");
+  domain["orientation"] = "right";
   EXPECT_EQ(refreshSteps(), 2);
   EXPECT_EQ(Dock::edge(), DockEdge::right);
 }
@@ -150,8 +142,7 @@ TEST_F(DockTest, AReadRefreshesTheEdgeInTheBackgroundOnlyOnceItIsOlderThanFiveSe
 TEST_F(DockTest, RecordsTheUsersOwnDelayAndAutohideOnceWithTheMarkerLast) {
   struct Row {
     Text delay, autohide;
-    std::optional<double> delayRecorded;
-    std::optional<bool> autohideRecorded;
+    std::optional<SettingsValue> delayRecorded, autohideRecorded;
     Plan plan = {};
     bool marked = true;
   };
@@ -181,8 +172,7 @@ TEST_F(DockTest, RecordsTheUsersOwnDelayAndAutohideOnceWithTheMarkerLast) {
     fake.settings.values.clear();
     if (const auto& marker = markers[count++ % 4]) fake.settings.values[kSaved] = *marker;
     const auto before = fake.settings.values;
-    put("autohide-delay", row.delay);
-    put("autohide", row.autohide);
+    domain = {{"autohide-delay", row.delay}, {"autohide", row.autohide}};
     next = row.plan;
     fake.timeline.clear();
     Dock::saveOriginalIfNeeded();
