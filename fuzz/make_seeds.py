@@ -101,6 +101,9 @@ def tool_output():
         ("surrogate", b"\xed\xa0\x80x"),
         ("overlong", b"\xc0\xaf"),
         ("cut_sequence", b"ok\xe3\x80"),
+        ("first_of_each_length", "\u0080\u0800\U00010000".encode("utf-8")),
+        ("zero_width_space", "\u200bx\u200b".encode("utf-8")),
+        ("beyond_unicode", b"\xf4\x90\x80\x80"),
     ]:
         write("tool_output", name, text)
 
@@ -119,6 +122,14 @@ def whole_number():
         ("largest", "1.7976931348623157e308"),
         ("smallest", "4.9e-324"),
         ("letters", "abc"),
+        ("newline_first", "\n5"),
+        ("half", "0.5"),
+        ("thousandth", "0.001"),
+        ("shorter_with_exponent", "1e-4"),
+        ("small_negative", "-2.5e-7"),
+        ("large_with_exponent", "1e22"),
+        ("past_two_to_the_53", "0x1p60"),
+        ("six_digits", "123456"),
     ]:
         write("whole_number", name, text)
 

@@ -1,8 +1,14 @@
+// Every Dock operation against the Dock's domain behind a fake defaults tool,
+// the record of the user's own settings included.
 #include "dock/dock.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <deque>
+
+#include "dock/dock_settings_backup.h"
 #include "fakes/fake_platform.h"
 
 namespace velmoryn {
@@ -10,145 +16,223 @@ namespace {
 
 using ::testing::ElementsAre;
 using testing::FakeProcessRunner;
-using ::testing::IsEmpty;
+using Text = std::optional<std::string>;                // none: the key does not exist
+using Plan = std::deque<std::optional<ProcessResult>>;  // how the next runs end; none: normally
 
-const std::string kHideLine =
-    "tell application \"System Events\" to tell dock preferences to set autohide to true";
-const std::string kShowLine =
-    "tell application \"System Events\" to tell dock preferences to set autohide to false";
+// Started, timed out, exit status: defaults reports a missing key with status 1.
+const ProcessResult kMissing{true, false, 1, ""}, kFailed{true, false, 2, ""},
+    kTimedOut{true, true, -1, ""}, kKilled{true, false, -1, ""}, kNotStarted{false, false, -1, ""},
+    kFailedSaying{true, false, 1, "0.5\n"};
+const std::string kSaved = "originalDock.saved";
+const std::string kSetAutohide =
+    "tell application \"System Events\" to tell dock preferences to set autohide to ";
+const std::string kHide = kSetAutohide + "true", kShow = kSetAutohide + "false";
 
 class DockTest : public ::testing::Test {
  protected:
-  // Every defaults run prints this; a missing key (none) prints nothing and exits 1.
-  void answer(std::optional<std::string> out) {
-    fake.processes.respond = [out](const ProcessRequest&) {
-      ProcessResult result = FakeProcessRunner::output(out.value_or(""));
-      result.exitStatus = out ? 0 : 1;
-      return result;
+  DockTest() {
+    fake.processes.respond = [this](const ProcessRequest& request) {
+      EXPECT_EQ(request.timeLimit, Dock::toolTimeLimit);
+      EXPECT_EQ(request.path.rfind("/usr/bin/", 0), 0u) << "the system's own tools, by path";
+      EXPECT_TRUE(request.captureStdout || !request.path.ends_with("/defaults"));
+      const auto planned = next.empty() ? std::nullopt : next.front();
+      if (!next.empty()) next.pop_front();
+      if (planned) return *planned;
+      if (request.args[0] != "read") return FakeProcessRunner::output("");
+      const Text& value = domain[request.args.at(2)];
+      return value ? FakeProcessRunner::output(*value + "\n") : kMissing;
     };
   }
-  std::vector<std::string> runs() {
-    return fake.timeline.matching({"defaults", "killall", "osascript"});
+  // The tool runs joined by "|", with "defaults VERB com.apple.dock " shortened to "VERB ".
+  std::string runs() {
+    std::string joined;
+    for (std::string run : fake.timeline.matching({"defaults", "killall", "osascript"})) {
+      const auto domainAt = run.find(" com.apple.dock ");
+      if (run.starts_with("defaults ") && domainAt != std::string::npos)
+        run = run.substr(9, domainAt - 9) + run.substr(domainAt + 15);
+      joined += run + "|";
+    }
+    return joined;
   }
+  // The edge refresh: the tool on the utility queue, then the result on the main.
+  int refreshSteps() { return fake.utilityQueue.drain() + fake.mainQueue.drain(); }
 
   testing::FakePlatform fake;
+  std::map<std::string, Text> domain;
+  Plan next;
 };
-
-TEST_F(DockTest, DefaultsRunsTheToolByPathWithExactArgumentsAndGivesItsTrimmedOutput) {
-  answer("  left\n");
-  EXPECT_EQ(Dock::defaults({"read", "com.apple.dock", "orientation"}), "left");
-  const auto requests = fake.processes.requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].path, "/usr/bin/defaults");
-  EXPECT_THAT(requests[0].args, ElementsAre("read", "com.apple.dock", "orientation"));
-  EXPECT_TRUE(requests[0].captureStdout);
-  fake.processes.respond = [](const ProcessRequest&) { return ProcessResult{}; };  // no start
-  EXPECT_EQ(Dock::defaults({"read", "com.apple.dock", "autohide"}), "");
-}
 
 TEST_F(DockTest, EachScriptIsBuiltOnceAndAnErrorFallsBackToOsascriptWithTheSameLine) {
-  Dock::hide();
-  Dock::hide();
-  fake.appleScript.executeReportsError = -1743;
-  Dock::show();
-  Dock::restartDock();
-  EXPECT_THAT(fake.timeline.entries(),
-              ElementsAre("create " + kHideLine, "compile " + kHideLine, "execute " + kHideLine,
-                          "execute " + kHideLine, "create " + kShowLine, "compile " + kShowLine,
-                          "execute " + kShowLine, "osascript -e " + kShowLine, "killall Dock"));
-}
-
-TEST_F(DockTest, AScriptThatCouldNotBeCreatedDoesNothingInThatDirectionForTheRun) {
   fake.appleScript.failCreation = true;
   fake.appleScript.executeReportsError = -1743;
-  EXPECT_FALSE(Dock::hide().switched);
+  EXPECT_FALSE(Dock::hide().switched);  // no script, so no fallback either
   fake.appleScript.failCreation = false;
-  Dock::hide();
-  EXPECT_THAT(fake.timeline.entries(), ElementsAre("create " + kHideLine));
+  EXPECT_FALSE(Dock::hide().switched);  // and none for the rest of the run
+  EXPECT_EQ(Dock::show().scriptError, -1743);
+  next = {kFailed};
+  EXPECT_FALSE(Dock::show().switched);  // osascript failed too
+  Dock::restartDock();
+  EXPECT_THAT(fake.timeline.entries(),
+              ElementsAre("create " + kHide, "create " + kShow, "compile " + kShow,
+                          "execute " + kShow, "osascript -e " + kShow, "execute " + kShow,
+                          "osascript -e " + kShow, "killall Dock"));
 }
 
-TEST_F(DockTest, ADelayOfAtLeast100IsKeptAndAnyOtherBecomes1000WithADockRestart) {
-  const std::vector<std::string> kept = {"defaults read com.apple.dock autohide-delay"};
-  std::vector<std::string> replaced = kept;
-  replaced.insert(replaced.end(),
-                  {"defaults write com.apple.dock autohide-delay -float 1000", "killall Dock"});
-  using Texts = std::vector<std::optional<std::string>>;
-  for (const auto& [keeps, delays] : std::map<bool, Texts>{
-           {true, {"100", "150", "1000", "1e3", "0x100"}},
-           {false, {"99.9", "99.99999", "0.5", "0", "-500", "abc", "1000 s", "nan", "inf", {}}}}) {
-    for (const auto& delay : delays) {
+// A delay of at least 100 is kept, any other becomes 1000; only autohide "1" is hidden.
+TEST_F(DockTest, TheDelayIsReplacedBelow100AndToggleSwitchesToTheOppositeOfTheAutohideRead) {
+  for (const auto& [meaning, texts] : std::multimap<std::pair<bool, bool>, std::vector<Text>>{
+           {{true, false}, {"100", "150", "1000", "1e3", "0x100"}},
+           {{false, true}, {" 1"}},
+           {{false, false}, {"99.9", "99.99999", "0.5", "0", "-500", "abc", "1000 s", "nan"}},
+           {{false, false}, {"inf", "true", "", "11", {}}}}) {
+    const auto [keeps, hidden] = meaning;
+    for (const Text& text : texts) {
       fake.timeline.clear();
-      answer(delay);
+      domain = {{"autohide-delay", text}, {"autohide", text}};
       Dock::setupHiddenDelay();
-      EXPECT_EQ(runs(), keeps ? kept : replaced) << delay.value_or("(missing)");
-    }
-  }
-}
-
-TEST_F(DockTest, TheDockIsHiddenExactlyWhenAutohideReadsOneAndToggleSwitchesToTheOpposite) {
-  for (const auto& [hidden, texts] : std::map<bool, std::vector<std::optional<std::string>>>{
-           {true, {"1\n"}}, {false, {"0", "true", "", "11", {}}}}) {
-    for (const auto& text : texts) {
-      answer(text);
+      EXPECT_EQ(runs(),
+                "read autohide-delay|" +
+                    std::string(keeps ? "" : "write autohide-delay -float 1000|killall Dock|"))
+          << text.value_or("(missing)");
       EXPECT_EQ(Dock::isHidden(), hidden) << text.value_or("(missing)");
       Dock::toggle();
-      EXPECT_EQ(fake.timeline.matching({"execute"}).back(),
-                "execute " + (hidden ? kShowLine : kHideLine));
+      EXPECT_EQ(fake.timeline.matching({"execute"}).back(), "execute " + (hidden ? kShow : kHide));
     }
   }
 }
 
-TEST(DockEdgeFrom, NamesLeftAndRightExactlyAndFallsBackToBottom) {
-  EXPECT_EQ(DockEdge::from("left"), DockEdge::left);
-  EXPECT_EQ(DockEdge::from("right"), DockEdge::right);
-  for (const char* text : {"bottom", "", "LEFT", "Right", " left", "left\n"}) {
-    EXPECT_EQ(DockEdge::from(text), DockEdge::bottom) << '"' << text << '"';
+TEST_F(DockTest, PrimingReadsTheEdgeAtOnceLeftOrRightByExactNameAndOtherwiseTheBottom) {
+  for (const auto& [edge, texts] : std::map<DockEdge::Value, std::vector<Text>>{
+           {DockEdge::left, {"left"}},
+           {DockEdge::right, {"\tright"}},
+           {DockEdge::bottom, {"LEFT", "bottom", "Right", "", {}}}}) {
+    for (const Text& text : texts) {
+      fake.timeline.clear();
+      domain["orientation"] = text;
+      Dock::primeEdge();
+      EXPECT_EQ(runs(), "read orientation|");
+      EXPECT_EQ(Dock::edge(), edge) << text.value_or("(missing)");
+      EXPECT_EQ(refreshSteps(), 0) << "just read: no refresh";
+    }
   }
 }
 
-class DockEdgeCacheTest : public DockTest {
- protected:
-  void SetUp() override { answer("left"); }
-  // Runs a refresh that a read started: the tool on the utility queue, the result on the main.
-  void completeRefresh() {
-    EXPECT_EQ(fake.utilityQueue.drain(), 1);
-    EXPECT_EQ(fake.mainQueue.drain(), 1);
-  }
-};
-
-TEST_F(DockEdgeCacheTest, AReadStartsOneRefreshOnlyOnceTheCacheIsOlderThanFiveSeconds) {
+TEST_F(DockTest, AReadRefreshesTheEdgeInTheBackgroundOnlyOnceItIsOlderThanFiveSeconds) {
+  domain["orientation"] = "left";
   EXPECT_EQ(Dock::edge(), DockEdge::bottom);  // never read: the distant past is stale
-  EXPECT_THAT(runs(), IsEmpty()) << "the tool runs on the utility queue, not here";
-  answer("right");
+  EXPECT_EQ(runs(), "") << "the tool runs on the utility queue, not here";
+  domain["orientation"] = "right";
   EXPECT_EQ(Dock::edge(), DockEdge::bottom);  // still refreshing: no second refresh
   fake.clock.current += 60;
-  completeRefresh();
+  EXPECT_EQ(refreshSteps(), 2);
   EXPECT_EQ(Dock::edge(), DockEdge::right);
-  for (const char* edge : {"left", "right"}) {  // and so on, refresh after refresh
-    answer(edge);
-    fake.clock.current += 5.0;  // counted from the completion on the main thread
-    Dock::edge();
-    EXPECT_EQ(fake.utilityQueue.drain(), 0);
-    fake.clock.current += 0.001;
-    Dock::edge();
-    completeRefresh();
-    EXPECT_EQ(Dock::edge(), DockEdge::from(edge));
-  }
-  EXPECT_EQ(runs().size(), 3u);
+  domain["orientation"] = "left";
+  fake.clock.current += 5.0;  // counted from the completion on the main thread
+  Dock::edge();
+  EXPECT_EQ(refreshSteps(), 0);
+  fake.clock.current += 0.001;
+  Dock::edge();
+  Dock::primeEdge();  // a refresh under way still overwrites what priming read
+  domain["orientation"] = "right";
+  EXPECT_EQ(refreshSteps(), 2);
+  EXPECT_EQ(Dock::edge(), DockEdge::right);
 }
 
-TEST_F(DockEdgeCacheTest, PrimingReadsAtOnceAndARefreshUnderWayStillOverwritesIt) {
-  Dock::primeEdge();
-  EXPECT_EQ(runs().size(), 1u);
-  EXPECT_EQ(Dock::edge(), DockEdge::left);
-  fake.clock.current += 5.001;
-  Dock::edge();  // starts a refresh, which will read "left"
-  answer("right");
-  Dock::primeEdge();
-  EXPECT_EQ(Dock::edge(), DockEdge::right);
-  answer("left");
-  completeRefresh();
-  EXPECT_EQ(Dock::edge(), DockEdge::left);
+// Only the program's own true marks a record; a read that fails twice takes none.
+TEST_F(DockTest, RecordsTheUsersOwnDelayAndAutohideOnceWithTheMarkerLast) {
+  struct Row {
+    Text delay, autohide;
+    std::optional<SettingsValue> delayRecorded, autohideRecorded;
+    Plan plan = {};
+    bool marked = true;
+  };
+  const std::optional<SettingsValue> markers[] = {{}, std::string("yes"), std::int64_t{1}, false};
+  int count = 0;
+  for (const Row& row : std::vector<Row>{{"0.5", "0", 0.5, false},
+                                         {"150", "1", 150.0, true},
+                                         {{}, "true", {}, true},
+                                         {"1e2", "false", 100.0, false},
+                                         {{}, {}, {}, {}},
+                                         {"1000", "TRUE", {}, {}},
+                                         {"1000.0", "yes", {}, {}},
+                                         {"1e3", "False", {}, {}},
+                                         {"soon", "2", {}, {}},
+                                         {"nan", {}, {}, {}},
+                                         {"-inf", {}, {}, {}},
+                                         {"1e999", {}, {}, {}},
+                                         {"0.5", "1", 0.5, true, {kFailed}},
+                                         {"0.5", "1", 0.5, true, {{}, kTimedOut}},
+                                         {"0.5", "1", {}, true, {kMissing}},
+                                         {"0.5", "1", {}, true, {FakeProcessRunner::output("\n")}},
+                                         {"0.5", "1", {}, {}, {kTimedOut, kFailed}, false},
+                                         {"0.5", "1", {}, {}, {kNotStarted, kFailed}, false},
+                                         {"0.5", "1", {}, {}, {{}, kFailed, kFailed}, false},
+                                         {"0.5", "1", {}, {}, {kKilled, kFailedSaying}, false}}) {
+    SCOPED_TRACE(row.delay.value_or("(none)") + " " + row.autohide.value_or("(none)"));
+    fake.settings.values.clear();
+    if (const auto& marker = markers[count++ % 4]) fake.settings.values[kSaved] = *marker;
+    const auto before = fake.settings.values;
+    domain = {{"autohide-delay", row.delay}, {"autohide", row.autohide}};
+    next = row.plan;
+    fake.timeline.clear();
+    Dock::saveOriginalIfNeeded();
+    std::map<std::string, SettingsValue> record = {{kSaved, true}};
+    if (row.delayRecorded) record["originalDock.autohideDelay"] = *row.delayRecorded;
+    if (row.autohideRecorded) record["originalDock.autohide"] = *row.autohideRecorded;
+    EXPECT_EQ(fake.settings.values, row.marked ? record : before);
+    const auto entries = fake.timeline.entries();
+    EXPECT_EQ(!entries.empty() && entries.back() == "set " + kSaved, row.marked) << "marker last";
+    fake.timeline.clear();
+    Dock::saveOriginalIfNeeded();
+    EXPECT_EQ(runs().empty(), row.marked) << "a record is never read over";
+  }
+}
+
+// A value that could not be written back keeps the whole record for the next orderly end.
+TEST_F(DockTest, RestoreWritesBackWhatIsRecordedDeletesTheRestAndClearsTheRecordOnce) {
+  const std::string half = "write autohide-delay -float 0.5|", gone = "delete autohide|",
+                    both = "delete autohide-delay|" + gone, checked = "read autohide|",
+                    goneAlready = "delete autohide-delay|read autohide-delay|" + gone + checked;
+  struct Row {
+    std::optional<SettingsValue> delay, autohide;
+    std::string seen;  // before the Dock's restart
+    Plan plan = {};
+    bool kept = false, flushed = true;
+  };
+  for (const Row& row : std::vector<Row>{
+           {0.5, false, half + "write autohide -bool false|"},
+           // A whole number may come back from the store as an integer.
+           {std::int64_t{2}, true, "write autohide-delay -float 2.0|write autohide -bool true|"},
+           {{}, {}, both},
+           {true, std::int64_t{1}, both},
+           {std::string("0.5"), std::string("1"), both},
+           {HUGE_VAL, OtherValue{}, both},
+           {NAN, 0.0, both},
+           // A key that is already gone counts as deleted.
+           {{}, {}, goneAlready, Plan(4, kMissing)},
+           {0.5, {}, half + gone, {kFailed}, true},
+           // Killed at the time limit: the rest is skipped, so a quit costs one limit.
+           {0.5, {}, half, {kTimedOut}, true},
+           {0.5, {}, half + gone, {}, true, false},
+           // A delete that fails is checked; a key that cannot be read is not gone.
+           {0.5, {}, half + gone + checked, {{}, kFailed, kNotStarted}, true}}) {
+    SCOPED_TRACE(row.seen);
+    fake.timeline.clear();
+    fake.settings.values = {{kSaved, true}};
+    if (row.delay) fake.settings.values["originalDock.autohideDelay"] = *row.delay;
+    if (row.autohide) fake.settings.values["originalDock.autohide"] = *row.autohide;
+    const auto record = fake.settings.values;
+    fake.settings.synchronizeSucceeds = row.flushed;
+    next = row.plan;
+    Dock::restoreOriginal();
+    EXPECT_EQ(runs(), row.seen + "killall Dock|");
+    EXPECT_EQ(fake.settings.values, row.kept ? record : decltype(record){});
+    fake.timeline.clear();
+    fake.settings.synchronizeSucceeds = true;
+    Dock::restoreOriginal();  // a kept record is tried again; a cleared one is gone
+    EXPECT_EQ(runs().empty(), !row.kept);
+    EXPECT_TRUE(fake.settings.values.empty());
+  }
 }
 
 }  // namespace
