@@ -118,12 +118,11 @@ struct ManualTimers::Entry : RepeatingTimer {
 
 std::shared_ptr<RepeatingTimer> ManualTimers::scheduleRepeating(double interval,
                                                                 std::function<void()> block) {
-  entries.push_back(std::make_shared<Entry>());
-  entries.back()->interval = interval;
-  entries.back()->due = clock.current + interval;
-  entries.back()->block = std::move(block);
-  ++scheduledCount;
-  return entries.back();
+  auto& entry = entries.emplace_back(std::make_shared<Entry>());
+  entry->interval = interval;
+  entry->due = clock.current + interval;
+  entry->block = std::move(block);
+  return entry;
 }
 
 void ManualTimers::advance(double seconds) {
@@ -144,54 +143,35 @@ std::size_t ManualTimers::liveTimers() const {
   return static_cast<std::size_t>(std::ranges::count_if(entries, [](auto& e) { return e->valid; }));
 }
 
-struct FakeSignals::Registration : SignalSource {
-  FakeSignals* signals = nullptr;  // safe because the fakes outlive every source
-  int signalNumber = 0;
-  bool resumed = false;
-  std::function<void()> handler;
-  void resume() override {
-    resumed = true;
-    signals->note("resume " + std::to_string(signalNumber));
-  }
-};
-
-namespace {
-// The source the core owns; the fake keeps its registration to raise it later.
-class FakeSignalSource : public SignalSource {
- public:
-  explicit FakeSignalSource(std::shared_ptr<SignalSource> registration)
-      : registration(std::move(registration)) {}
-  void resume() override { registration->resume(); }
-
- private:
-  std::shared_ptr<SignalSource> registration;
-};
-}  // namespace
-
 std::unique_ptr<SignalSource> FakeSignals::makeSource(int signalNumber,
                                                       std::function<void()> handler) {
   note("source " + std::to_string(signalNumber));
   if (refuseSources) return nullptr;
-  auto registration = std::make_shared<Registration>();
-  registration->signals = this;
-  registration->signalNumber = signalNumber;
-  registration->handler = std::move(handler);
-  registrations.push_back(registration);
-  return std::make_unique<FakeSignalSource>(registration);
+  // The core owns the source; the fake keeps the registration to raise it later.
+  struct Source : SignalSource {
+    Source(FakeSignals& signals, Registration& registration)
+        : signals(signals), registration(registration) {}
+    void resume() override {
+      registration.resumed = true;
+      signals.note("resume " + std::to_string(registration.signalNumber));
+    }
+    FakeSignals& signals;        // safe because the fakes outlive every source
+    Registration& registration;  // kept by the fake
+  };
+  registrations.push_back(
+      std::make_unique<Registration>(Registration{signalNumber, std::move(handler)}));
+  return std::make_unique<Source>(*this, *registrations.back());
 }
 
 void FakeSignals::raise(int signalNumber) {
   for (const auto& registration : registrations) {
-    if (registration->signalNumber == signalNumber && registration->resumed) {
+    if (registration->signalNumber == signalNumber && registration->resumed)
       mainQueue.async(registration->handler);
-    }
   }
 }
 
 std::optional<MonitorToken> FakeScrollMonitor::addGlobalMonitor(
     std::uint64_t mask, std::function<void(const ScrollEvent&)> handler) {
-  ++addCount;
-  lastMask = mask;
   note("monitor " + std::to_string(mask));
   if (refuse) return std::nullopt;
   handlers[next] = std::move(handler);

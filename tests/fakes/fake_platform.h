@@ -148,7 +148,6 @@ class ManualTimers : public TimerService {
   // Moves the clock forward, firing every due timer at its due time, in order.
   void advance(double seconds);
   std::size_t liveTimers() const;
-  int scheduledCount = 0;
 
  private:
   struct Entry;
@@ -168,9 +167,13 @@ class FakeSignals : public SignalService, public Recorder {
   bool refuseSources = false;  // makeSource gives null, as when dispatch cannot make one
 
  private:
-  struct Registration;
+  struct Registration {
+    int signalNumber;
+    std::function<void()> handler;
+    bool resumed = false;
+  };
   ManualQueue& mainQueue;
-  std::vector<std::shared_ptr<Registration>> registrations;
+  std::vector<std::unique_ptr<Registration>> registrations;
 };
 
 class FakeScreens : public ScreenService {
@@ -187,7 +190,6 @@ class FakeScrollMonitor : public ScrollMonitorService, public Recorder {
   std::optional<MonitorToken> addGlobalMonitor(
       std::uint64_t mask, std::function<void(const ScrollEvent&)> handler) override;
   void removeMonitor(MonitorToken token) override {
-    ++removeCount;
     note("monitor removed");
     handlers.erase(token);
   }
@@ -199,9 +201,6 @@ class FakeScrollMonitor : public ScrollMonitorService, public Recorder {
   std::size_t installed() const { return handlers.size(); }
 
   bool refuse = false;
-  std::uint64_t lastMask = 0;
-  int addCount = 0;
-  int removeCount = 0;
 
  private:
   MonitorToken next = 1;
@@ -217,15 +216,13 @@ class FakeStatusItem : public StatusItem, public Recorder {
     if (buttonNote("action " + newAction.selector)) action = std::move(newAction);
   }
   void sendActionOn(std::uint64_t mask) override { buttonNote("mask " + std::to_string(mask)); }
-  void setButtonImage(const IconImage& newImage) override {
-    if (buttonNote(newImage.hidden ? "image hidden" : "image shown")) image = newImage;
+  void setButtonImage(const IconImage& image) override {
+    buttonNote(image.hidden ? "image hidden" : "image shown");
   }
   void setButtonImageDescription(const std::string& text) override {
     buttonNote("description " + text);
   }
-  void setButtonToolTip(const std::string& text) override {
-    if (buttonNote("tooltip " + text)) toolTip = text;
-  }
+  void setButtonToolTip(const std::string& text) override { buttonNote("tooltip " + text); }
   void setMenu(std::optional<Menu> newMenu) override {
     note(newMenu ? "menu set" : "menu cleared");
     menu = std::move(newMenu);
@@ -237,8 +234,6 @@ class FakeStatusItem : public StatusItem, public Recorder {
 
   bool withButton = true;
   std::optional<Action> action;
-  std::optional<IconImage> image;
-  std::string toolTip;
   std::optional<Menu> menu;
   std::optional<Menu> lastOpenedMenu;
   std::optional<std::size_t> choose;  // none dismisses the menu
