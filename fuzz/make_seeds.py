@@ -218,6 +218,9 @@ def command_lines():
     command_line("both_options_unregister", unregister_error=DENIED,
                  words=["--register-login", "--unregister-login"])
     command_line("normal_start", words=["--Register-login"])
+    command_line("look_alikes_then_status", current=1,
+                 words=["--REGISTER-LOGIN", "--register-login=1", "--unregister-Login", "--login",
+                        "status"])
 
 
 # Step numbers of the edge_reveal target.

@@ -16,14 +16,13 @@ TEST(UrlCommandTest, TheLogShowsOneShortLineWithEveryEscapeWhole) {
   EXPECT_EQ(urlForLog(std::string(98, 'a') + "\n"), std::string(98, 'a') + "...");
 }
 
-TEST(UrlCommandTest, ScriptVerbsAreExactAndGiveWayToTheLoginOption) {
+TEST(UrlCommandTest, ScriptVerbsAreExactAndAgree) {
   using Args = std::vector<std::string>;
   for (const auto& [args, verb] : std::vector<std::pair<Args, std::optional<ScriptVerb>>>{
            {{"x", "--hide", "--hide"}, ScriptVerb::hide},
            {{"x", "x", "--status"}, ScriptVerb::status},
            {{"--show", "--hide"}, ScriptVerb::hide},  // the program's own path is no verb
            {{"x", "--hide", "--show"}, {}},
-           {{"x", "--toggle", "--login", "on"}, {}},
            {{"x", "--Hide", "--hide=1"}, {}}})
     EXPECT_EQ(scriptVerbFrom(args), verb) << ::testing::PrintToString(args);
 }
