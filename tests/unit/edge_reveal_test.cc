@@ -151,12 +151,14 @@ TEST_F(EdgeRevealTest, AmountsTowardTheEdgeAddUpToTheTriggerWithinTheWindow) {
 TEST_F(EdgeRevealTest, RevealLastsItsMinimumTimeAndWhileThePointerStaysWithinTheBand) {
   const Rect none{0, 0, 800, 575}, beyond{-5, -10, 810, 585};  // visible frames
   const Screen lower{{100, -768, 1024, 768}, {100, -708, 1024, 708}};
+  const Screen second{{800, 0, 1024, 768}, {800, 0, 960, 743}};
   const std::tuple<DockEdge, Screen, Point, Point, double, int> rows[] = {
       {bottom, {kFrame, kVisible}, {400, 82}, {400, 82.5}, 0, 5},    // 0.48 keeps, 0.60 conceals
       {bottom, {kFrame, none}, {400, 102}, {400, 102.5}, .3, 2},     // 0.42 keeps, 0.54 conceals
       {bottom, {kFrame, beyond}, {400, 102}, {400, 102.5}, .37, 2},  // 0.49 keeps
       {bottom, lower, {500, -696}, {500, -695.5}, .38, 1},  // the first tick, at 0.50, conceals
       {right, {kFrame, {0, 0, 736, 575}}, {724, 300}, {723.5, 300}, 0, 5},
+      {right, second, {1748, 3}, {1747.5, 3}, 0, 5},  // measured from the screen's own right
       {left, {kFrame, {64, 0, 736, 575}}, {76, 300}, {76.5, 300}, 0, 5},
   };
   for (const auto& [dockAt, screen, stays, leaves, takes, first] : rows) {
