@@ -1,6 +1,7 @@
 #include "fake_platform.h"
 
 #include <algorithm>
+#include <span>
 
 #include "dock/dock_testing.h"
 
@@ -201,14 +202,23 @@ std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double length) {
   return made;
 }
 
+namespace {
+std::string fourCharCode(std::uint32_t code) {
+  std::string text;
+  for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>(code >> shift & 0xff);
+  return text;
+}
+}  // namespace
+
 OSStatus FakeHotKeys::installEventHandler(EventTargetRef, EventHandlerProc proc,
                                           std::uint32_t typeCount, const EventTypeSpec* specs,
                                           void* data, EventHandlerRef* outRef) {
-  called("install");
-  types.assign(specs, specs + typeCount);
+  std::string line = "hotkey install";
+  for (const EventTypeSpec& spec : std::span(specs, typeCount))
+    line += " " + fourCharCode(spec.eventClass) + "/" + std::to_string(spec.eventKind);
+  note(line);
   handler = proc;
   userData = data;
-  handlerInstalled = true;
   *outRef = &handlerToken;
   return kNoErr;
 }
@@ -216,31 +226,28 @@ OSStatus FakeHotKeys::installEventHandler(EventTargetRef, EventHandlerProc proc,
 OSStatus FakeHotKeys::registerEventHotKey(std::uint32_t code, std::uint32_t mods,
                                           EventHotKeyID hotKeyId, EventTargetRef,
                                           std::uint32_t opts, EventHotKeyRef* outRef) {
-  called("register");
-  keyCode = code;
-  modifiers = mods;
-  id = hotKeyId;
-  options = opts;
+  note("hotkey register " + std::to_string(code) + " " + std::to_string(mods) + " " +
+       fourCharCode(hotKeyId.signature) + "/" + std::to_string(hotKeyId.id) + " " +
+       std::to_string(opts));
   hotKeyRegistered = registerStatus == kNoErr;
   *outRef = hotKeyRegistered ? &hotKeyToken : nullptr;
   return registerStatus;
 }
 
 OSStatus FakeHotKeys::unregisterEventHotKey(EventHotKeyRef ref) {
-  called(ref == &hotKeyToken ? "unregister" : "unregister unknown");
+  note(ref == &hotKeyToken ? "hotkey unregister" : "hotkey unregister unknown");
   hotKeyRegistered = false;
   return kNoErr;
 }
 
 OSStatus FakeHotKeys::removeEventHandler(EventHandlerRef ref) {
-  called(ref == &handlerToken ? "remove" : "remove unknown");
-  handlerInstalled = false;
+  note(ref == &handlerToken ? "hotkey remove" : "hotkey remove unknown");
   handler = nullptr;
   return kNoErr;
 }
 
 bool FakeHotKeys::press() {
-  if (!handlerInstalled || !hotKeyRegistered || handler == nullptr) return false;
+  if (!hotKeyRegistered || handler == nullptr) return false;
   handler(nullptr, nullptr, userData);
   return true;
 }

@@ -254,7 +254,8 @@ class FakeStatusBar : public StatusBar, public Recorder {
   FakeStatusItem* item = nullptr;  // owned by whoever asked for it
 };
 
-// Records "hotkey install", "hotkey register", "hotkey unregister", "hotkey remove".
+// Records "hotkey install CLASS/KIND...", "hotkey register KEY MODIFIERS SIGNATURE/ID
+// OPTIONS", "hotkey unregister" and "hotkey remove", four-character codes as text.
 class FakeHotKeys : public HotKeyService, public Recorder {
  public:
   EventTargetRef applicationEventTarget() override { return &target; }
@@ -271,21 +272,10 @@ class FakeHotKeys : public HotKeyService, public Recorder {
   bool press();
 
   OSStatus registerStatus = kNoErr;
-  std::vector<std::string> log;  // this service's calls alone
-  std::vector<EventTypeSpec> types;
-  std::uint32_t keyCode = 0, modifiers = 0, options = 0;
-  EventHotKeyID id{};
-  bool handlerInstalled = false;
-  bool hotKeyRegistered = false;
 
  private:
-  void called(const std::string& what) {
-    log.push_back(what);
-    note("hotkey " + what);
-  }
-  int target = 0;
-  int handlerToken = 0;
-  int hotKeyToken = 0;
+  int target = 0, handlerToken = 0, hotKeyToken = 0;
+  bool hotKeyRegistered = false;
   EventHandlerProc handler = nullptr;
   void* userData = nullptr;
 };
