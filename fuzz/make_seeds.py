@@ -161,6 +161,7 @@ def control_command():
         ("wait_negative", "wait -0.1"),
         ("scale_over", "icon a.png 16.01"),
         ("scale_zero", "icon a.png 0"),
+        ("file_empty", 'icon ""'),
         ("overlong", "# " + "x" * 4095),
     ]:
         write("control_command", name, line)

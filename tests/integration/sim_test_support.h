@@ -24,19 +24,14 @@ inline std::filesystem::path makeTemporaryDirectory() {
 
 struct SimRoot {
   SimRoot() { dock.ensureInstalled(); }
-  ~SimRoot() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-  }
-
-  std::string tool(const std::string& name) const { return (root / "usr/bin" / name).string(); }
+  ~SimRoot() { std::filesystem::remove_all(root, ignored); }
 
   ProcessResult run(const std::string& name, const std::vector<std::string>& args) {
-    return runner.run({tool(name), args, true});
+    return runner.run({(root / "usr/bin" / name).string(), args, true});
   }
 
-  // A line for /bin/sh with the tools as commands, $D the Dock's domain and $L
-  // the autohide script less its last word; its standard error lands in `err`.
+  // /bin/sh with the tools as commands, $D the domain, $L the autohide script less its last
+  // word; standard error goes to `err`.
   ProcessResult shell(const std::string& line, std::string* err = nullptr) {
     const std::string prelude = "R='" + root.string() + "'; D=com.apple.dock; L='" +
                                 std::string(kAutohideScriptLine) + "'; exec 2>\"$R/err\"; " +
@@ -48,16 +43,11 @@ struct SimRoot {
     return result;
   }
 
-  // While on, the in-process AppleScript fails, as when System Events does not
-  // answer.
+  // While on, the in-process AppleScript fails, as when System Events does not answer.
   void failAppleScript(bool failing) const {
     std::filesystem::create_directories(root / "faults");
     if (failing) std::ofstream{root / "faults" / "applescript"};
     if (!failing) std::filesystem::remove(root / "faults" / "applescript");
-  }
-
-  std::string domainBytes() const {
-    return files::readAll(dockdomain::domainFile(root)).value_or("");
   }
 
   // Every key with its type and text, whatever their order in the file.
@@ -69,6 +59,7 @@ struct SimRoot {
     return keys;
   }
 
+  std::error_code ignored;
   const std::filesystem::path root = makeTemporaryDirectory();
   SimulatedDock dock{root, VELMORYN_BINARY_DIR};
   PosixProcessRunner runner;
