@@ -55,6 +55,8 @@ TEST(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsEac
       {"defaults delete $D k", 0},
       {"defaults delete $D k", 1, "", missing("k")},
       {"defaults write $D orientation left", 0, "", "", {"dock: orientation left"}},
+      {"defaults write $D autohide-delay -float .5", 0, "", "", {"dock: autohide-delay 0.5"}},
+      {"defaults delete $D autohide-delay", 0, "", "", {"dock: autohide-delay removed"}},
       {"osascript -e \"${L}true\"", 0, "", "", {"dock: autohide on"}},
       {"osascript -e \"${L}TRUE\"", 1, "", "execution error"},
       {"osascript -e beep -e \"${L}false\"", 1, "", "execution error"},
