@@ -53,12 +53,7 @@ class FakeProcessRunner : public ProcessRunner, public Recorder {
   // Answers every run; the default starts, exits 0 and prints nothing.
   std::function<ProcessResult(const ProcessRequest&)> respond;
   ProcessResult run(const ProcessRequest& request) override;
-  std::vector<ProcessRequest> requests() const;
   static ProcessResult output(const std::string& out);
-
- private:
-  mutable std::mutex mutex;
-  std::vector<ProcessRequest> recorded;
 };
 
 class FakeSettingsStore : public SettingsStore, public Recorder {
