@@ -1,5 +1,7 @@
 // Every Dock operation against the Dock's domain behind a fake defaults tool,
-// the record of the user's own settings included.
+// the record of the user's own settings included. Trimming, parsing and
+// round trips of tool output are the fuzzers' (fuzz/); here the exact number
+// forms a person can check.
 #include "dock/dock.h"
 
 #include <gmock/gmock.h>
@@ -9,6 +11,7 @@
 #include <deque>
 
 #include "dock/dock_settings_backup.h"
+#include "dock/tool_output.h"
 #include "fakes/fake_platform.h"
 
 namespace velmoryn {
@@ -232,6 +235,14 @@ TEST_F(DockTest, RestoreWritesBackWhatIsRecordedDeletesTheRestAndClearsTheRecord
     Dock::restoreOriginal();  // a kept record is tried again; a cleared one is gone
     EXPECT_EQ(runs().empty(), !row.kept);
     EXPECT_TRUE(fake.settings.values.empty());
+  }
+}
+
+// Each text is the shortest that reads back; an exponent only where it is shorter.
+TEST(FormatFloat, WritesBackEveryShortestTextAsItWas) {
+  for (const char* text : {"2.0", "-0.0", "0.001", "1e-05", "1e-04", "-2.5e-07", "1e+22",
+                           "1.5e+300", "5e-324", "1152921504606846976.0"}) {
+    EXPECT_EQ(formatFloat(*parseWholeNumber(text)), text);
   }
 }
 

@@ -1,12 +1,18 @@
 // The process entry's command line: "--register-login" and "--unregister-login"
 // and the script verbs before the application starts, "--login on|off|status"
-// at its launch.
+// at its launch; the position seeded at launch; the script verbs and the URL
+// log line (which URLs parse is the fuzzer's, fuzz/url_command_fuzz.cc).
 #include "app/entry_point.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#include "app/url_command.h"
 
 #include "boot/menu_bar_boot.h"
 #include "fakes/fake_platform.h"
@@ -121,6 +127,34 @@ TEST(EntryPoint, TheStatusTexts) {
             "未登録（ログイン時に起動しません）\n登録済み（ログイン時に起動します）\n"
             "要許可（システム設定 > 一般 > ログイン項目 で有効にしてください）\n"
             "未登録（/Applications に入れてから実行してください）\n不明\n");
+}
+
+TEST(MenuBarBoot, ThePositionIsSeededWithTheInteger300OnlyWhileNoneIsStored) {
+  for (const std::optional<SettingsValue>& stored :
+       {std::optional<SettingsValue>(), {std::int64_t{0}}, {87.5}}) {
+    testing::FakePlatform fake;
+    if (stored) fake.settings.values[MenuBarBoot::positionKey] = *stored;
+    MenuBarBoot::seedPosition();
+    EXPECT_EQ(fake.settings.values,
+              (std::map<std::string, SettingsValue>{
+                  {MenuBarBoot::positionKey, stored.value_or(std::int64_t{300})}}));
+  }
+}
+
+TEST(UrlCommandTest, TheLogShowsOneShortLineWithEveryEscapeWhole) {
+  EXPECT_EQ(urlForLog("a\nb\xe3\x7f"), "a%0Ab%E3%7F");
+  EXPECT_EQ(urlForLog(std::string(98, 'a') + "\n"), std::string(98, 'a') + "...");
+}
+
+TEST(UrlCommandTest, ScriptVerbsAreExactAndAgree) {
+  using Args = std::vector<std::string>;
+  for (const auto& [args, verb] : std::vector<std::pair<Args, std::optional<ScriptVerb>>>{
+           {{"x", "--hide", "--hide"}, ScriptVerb::hide},
+           {{"x", "x", "--status"}, ScriptVerb::status},
+           {{"--show", "--hide"}, ScriptVerb::hide},  // the program's own path is no verb
+           {{"x", "--hide", "--show"}, {}},
+           {{"x", "--Hide", "--hide=1"}, {}}})
+    EXPECT_EQ(scriptVerbFrom(args), verb) << ::testing::PrintToString(args);
 }
 
 }  // namespace
