@@ -1,8 +1,9 @@
 // The settings file as the program finds it on disk, whatever is in it. The
-// store must never crash on it; a file it cannot read is moved aside with one
-// log line and the store starts empty; a readable one answers every entry with
-// its own type (Boolean, integer, real) or as absent, leaves the file as it
-// was, and after a change writes a file that the next run reads back whole.
+// store must never crash on it; a file it cannot read is moved aside, never
+// over an earlier one, with one log line saying where, and the store starts
+// empty; a readable one answers every entry with its own type (Boolean,
+// integer, real) or as absent, leaves the file as it was, and after a change
+// writes a file that the next run reads back whole.
 #include <plist/plist.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -38,8 +39,9 @@ constexpr const char* kAgainSuffix = ".set-again";
 
 class CountingLog : public velmoryn::Log {
  public:
-  void write(const std::string&) override { ++lines; }
+  void write(const std::string& line) override { ++lines, last = line; }
   int lines = 0;
+  std::string last;
 };
 
 // A folder of this process's own, in memory where the machine has one, so
@@ -212,6 +214,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(aside.size() == 1, "an unreadable file must be kept under one new name");
     FUZZ_CHECK(contentsOf(aside.front()) == bytes, "the file moved aside must be unchanged");
     FUZZ_CHECK(log.lines == 1, "moving a file aside must say so in one line");
+    FUZZ_CHECK(log.last.find(aside.front().string()) != std::string::npos,
+               "the line must say where the file went");
     // Empty: the first change writes a file that holds that change alone.
     store.setBool(kAddedKey, true);
     const Plist written = parse(contentsOf(file));
@@ -219,6 +223,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                "the store must write a dictionary");
     FUZZ_CHECK(plist_dict_get_size(written.get()) == 1,
                "a store that starts empty holds one entry");
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    velmoryn::PlistSettingsStore again(file, log);
+    FUZZ_CHECK(asideFiles(file).size() == 2, "a file moved aside must never replace another");
     return 0;
   }
 

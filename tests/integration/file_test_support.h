@@ -13,8 +13,7 @@
 
 namespace velmoryn::testing {
 
-// A fresh folder everyone may traverse (a test acting as an ordinary user
-// reaches into it), removed with all it holds however its modes were left.
+// Traversable by an ordinary user; removed whatever modes a test left inside.
 struct TemporaryFolder {
   TemporaryFolder() {
     char pattern[] = "/tmp/velmoryn-files-XXXXXX";
@@ -30,12 +29,10 @@ struct TemporaryFolder {
     std::filesystem::remove_all(path, ignored);
   }
   TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
   std::filesystem::path path;
 };
 
-// While alive, this thread's file-system checks are an ordinary user's: root
-// would otherwise write into any folder whatever its mode.
+// This thread's file checks as an ordinary user's: root writes anywhere.
 struct ActingAsOrdinaryUser {
   ActingAsOrdinaryUser() { become(65534); }
   ~ActingAsOrdinaryUser() { become(0); }
@@ -43,7 +40,6 @@ struct ActingAsOrdinaryUser {
     if (wasRoot) ::setfsuid(id), ::setfsgid(id);
   }
   ActingAsOrdinaryUser(const ActingAsOrdinaryUser&) = delete;
-  ActingAsOrdinaryUser& operator=(const ActingAsOrdinaryUser&) = delete;
   const bool wasRoot = ::geteuid() == 0;
 };
 
