@@ -1,10 +1,10 @@
-// The delegate on the fakes, one scenario a row: the steps a user, a script or
-// the system takes, and what the program then did, in order.
+// The delegate on the fakes: the steps a user, a script or the system takes, and what followed.
 #include "app/app_delegate.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <map>
 #include <set>
@@ -22,12 +22,12 @@ constexpr const char* kWriteAutohide = "defaults write com.apple.dock autohide -
 const std::string kHide =
     "tell application \"System Events\" to tell dock preferences to set autohide to true";
 const std::string kOsaHide = "osascript -e " + kHide;
+const LoginItemError kDenied{"no", "E1"};
 
-// The program on the fakes. The user's Dock as found: autohide as given, a
-// short delay of their own, at the bottom of one screen.
+// The user's Dock as found: autohide as given, a short delay, at the bottom of one screen.
 struct App {
-  explicit App(std::string autohide = "0") {
-    dock[kReadAutohide] = std::move(autohide);
+  explicit App(const std::string& autohide = "0") {
+    dock[kReadAutohide] = autohide;
     dock[kReadDelay] = "0.5";
     fake.processes.respond = [this](const ProcessRequest& request) {
       std::string line = request.path.substr(request.path.rfind('/') + 1);
@@ -40,8 +40,7 @@ struct App {
     fake.screens.pointer = {700, 300};
   }
 
-  // Steps beginning with "~" set the platform up before the launch; returns
-  // what the others did, from the launch on after "~launch".
+  // "~" steps come before the launch; returns what the rest did (from the launch on: "~launch").
   std::string play(const std::string& steps) {
     std::istringstream in(steps);
     std::vector<std::string> after;
@@ -78,13 +77,9 @@ struct App {
         {"willTerminate", [&] { delegate->applicationWillTerminate(); }},
         // The user has refused the program control of System Events.
         {"refuse", [&] { fake.appleScript.executeReportsError = -1743, failing = {kOsaHide}; }},
-        {"deny",
-         [&] {
-           fake.loginItems.unregisterError = LoginItemError{"no", "E1"};
-         }},
+        {"deny", [&] { fake.loginItems.unregisterError = kDenied; }},
         {"writeFails", [&] { failing.insert(kWriteAutohide); }},
         {"readFails", [&] { failing.insert(kReadAutohide); }},
-        {"longDelay", [&] { dock[kReadDelay] = "150"; }},
         {"noButton", [&] { fake.statusBar.withButton = false; }},
         {"noItem", [&] { fake.statusBar.returnNone = true; }},
         {"noHotKey", [&] { fake.hotKeys.registerStatus = -9878; }},
@@ -143,8 +138,7 @@ struct App {
     drain();
   }
 
-  // The Dock switched and read, the icon's mode, the menu, the tools, the
-  // process and the login item, in order; then each log line up to its "。".
+  // The Dock switched and read, the icon, the menu, tools, process, login item; the log up to "。".
   std::string effects() const {
     std::string out;
     for (std::string entry : fake.timeline.matching(
@@ -178,109 +172,93 @@ TEST(AppDelegate, TheMenuReadsAsTheUserSeesIt) {
   App app;
   app.play("right");
   std::string shown;
-  for (const MenuItem& item : app.fake.statusBar.item->lastOpenedMenu->items) {
+  for (const MenuItem& item : app.fake.statusBar.item->lastOpenedMenu->items)
     shown += item.title + (item.enabled ? "" : " (off)") +
              (item.action ? " " + item.action->selector : "") + " " + item.keyEquivalent + "|" +
              item.toolTip.substr(0, item.toolTip.find("ポインタ")) + "\n";
-  }
   EXPECT_EQ(shown,
             "Dockを隠す menuToggle |\n |\nショートカット: ⌃⌥⌘D (off) |\n"
             "画面端のスワイプで一時表示 toggleSwipeReveal |Dockのある画面端に\n"
             "ログイン時に起動 toggleLogin |\n |\nVelmoryn を終了 quit q|\n");
 }
 
-struct Row {
-  const char* autohide;
-  std::string steps, effects;
-};
-
-void PrintTo(const Row& row, std::ostream* out) {
-  *out << "autohide " << row.autohide << ": " << row.steps;
-}
-
-class Scenario : public ::testing::TestWithParam<Row> {};
-TEST_P(Scenario, DoesWhatTheStepsAsk) {
-  App app(GetParam().autohide);
-  EXPECT_EQ(app.play(GetParam().steps), GetParam().effects);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    AppDelegate, Scenario,
-    ::testing::Values(
-        // The launch records the Dock before it changes it, adopts its mode and
-        // only then opens a URL that came early.
-        Row{"0", "~launch ~hide",
+// The Dock's autohide as found, the steps, and what the program then did.
+TEST(AppDelegate, DoesWhatTheStepsAsk) {
+  for (const auto& [autohide, steps, effects] : std::vector<std::array<std::string, 3>>{
+           // The launch records the Dock before it changes it, adopts its mode and
+           // only then opens a URL that came early.
+           {"0", "~launch ~hide",
             "set NSStatusItem Preferred Position Velmoryn; login register; read; set "
             "originalDock.saved; ignore 15; source 15; ignore 2; source 2; ignore 1; source 1; "
             "write autohide-delay -float 1000; killall Dock; read; statusItem -1; mask 20; "
             "monitor 4194304; =shown; hide; =hidden"},
-        // Only a short delay of the user's, on record, becomes the long one.
-        Row{"0", "~launch ~longDelay",
-            "set NSStatusItem Preferred Position Velmoryn; login register; read; set "
-            "originalDock.saved; ignore 15; source 15; ignore 2; source 2; ignore 1; source 1; "
-            "read; statusItem -1; mask 20; monitor 4194304; =shown"},
-        // Nothing on record: nothing changed at launch nor put back at the end.
-        Row{"0", "~launch ~readFails menu6",
+           // Nothing on record: nothing changed at launch nor put back at the end.
+           {"0", "~launch ~readFails menu6",
             "set NSStatusItem Preferred Position Velmoryn; login register; read; read; ignore 15; "
             "source 15; ignore 2; source 2; ignore 1; source 1; read; statusItem -1; mask 20; "
             "monitor 4194304; =shown; read; =shown; terminate; monitor removed; log "
             "Dockの設定を読み取れなかったため、何も変更しませんでした"},
-        // The launch goes on whatever the platform refuses.
-        Row{"1", "~noButton reveal menuToggle", "show; show"},
-        Row{"1", "~noItem reveal menuToggle", "show; show"},
-        Row{"0", "~noHotKey press drain menuToggle",
+           // The launch goes on whatever the platform refuses.
+           {"1", "~noButton reveal menuToggle", "show; show"},
+           {"1", "~noItem reveal menuToggle", "show; show"},
+           {"0", "~noHotKey press drain menuToggle",
             "hide; =hidden; log ショートカット ⌃⌥⌘D を登録できませんでした（-9878）"},
-        Row{"0", "~noSignals sig15 menuToggle",
+           {"0", "~noSignals sig15 menuToggle",
             "|; hide; =hidden; log シグナル 15 を受け取れませんでした; log シグナル "
             "2 を受け取れませんでした; log シグナル 1 を受け取れませんでした"},
-        // A right click or any click with Control opens the menu, which first adopts
-        // the Dock's mode unless a reveal has lifted it; every other click toggles.
-        Row{"0", "click noEvent cmdOptClick", "hide; =hidden; show; =shown; hide; =hidden"},
-        Row{"0", "right ctrlClick ctrlCmdClick ctrlOther",
+           // A right click or any click with Control opens the menu, which first adopts
+           // the Dock's mode unless a reveal has lifted it; every other click toggles.
+           {"0", "click noEvent cmdOptClick", "hide; =hidden; show; =shown; hide; =hidden"},
+           {"0", "right ctrlClick ctrlCmdClick ctrlOther",
             "read; =shown; ☰Dockを隠す++; read; =shown; ☰Dockを隠す++; read; =shown; "
             "☰Dockを隠す++; read; =shown; ☰Dockを隠す++"},
-        Row{"1", "dock0 right", "read; =shown; ☰Dockを隠す++"},
-        Row{"1", "reveal dock0 right", "show; ☰Dockを表示++"},
-        // Each toggle flips the program's own mode; the hot key's waits for the main
-        // queue; during a reveal the Dock stays up; a refused switch changes nothing.
-        Row{"0", "click press | drain menu2 menu0",
+           {"1", "dock0 right", "read; =shown; ☰Dockを隠す++"},
+           {"1", "reveal dock0 right", "show; ☰Dockを表示++"},
+           // Each toggle flips the program's own mode; the hot key's waits for the main
+           // queue; during a reveal the Dock stays up; a refused switch changes nothing.
+           {"0", "click press | drain menu2 menu0",
             "hide; =hidden; |; show; =shown; read; =shown; ☰Dockを隠す++; read; "
             "=shown; hide; =hidden; ☰Dockを隠す++"},
-        Row{"1", "reveal click leave", "show; show; =shown"},
-        Row{"0", "refuse click",
+           {"1", "reveal click leave", "show; show; =shown"},
+           {"0", "refuse click",
             "hide; log Dockの切り替えに失敗しました（AppleScript エラー -1743）"},
-        // Nothing runs when the mode asked for is there already and no reveal runs.
-        Row{"0", "hide hide", "hide; =hidden"}, Row{"0", "show", ""},
-        Row{"1", "show toggle", "show; =shown; hide; =hidden"},
-        Row{"1", "reveal hide", "show; hide; =hidden"},
-        Row{"1", "reveal show", "show; show; =shown"},
-        Row{"0", ":velmoryn://hide?x", "log 不明なURLを無視しました: velmoryn://hide?x"},
-        Row{"0", "reveal", ""},
-        Row{"1", "menu3 reveal menu3 reveal leave reveal menu3 leave",
+           // Nothing runs when the mode asked for is there already and no reveal runs.
+           {"0", "hide hide", "hide; =hidden"},
+           {"0", "show", ""},
+           {"1", "show toggle", "show; =shown; hide; =hidden"},
+           {"1", "reveal hide", "show; hide; =hidden"},
+           {"1", "reveal show", "show; show; =shown"},
+           {"0", ":velmoryn://hide?x", "log 不明なURLを無視しました: velmoryn://hide?x"},
+           {"0", "reveal", ""},
+           {"1", "menu3 reveal menu3 reveal leave reveal menu3 leave",
             "read; =hidden; set swipeRevealEnabled; ☰Dockを表示++; read; =hidden; "
             "set swipeRevealEnabled; ☰Dockを表示-+; show; hide; show; set "
             "swipeRevealEnabled; hide; ☰Dockを表示++"},
-        // Only an enabled item is unregistered; one waiting for approval shows where to give it.
-        Row{"0", "login0 menu4", "read; =shown; login register; ☰Dockを隠す+-"},
-        Row{"0", "login1 menu4", "read; =shown; login unregister; ☰Dockを隠す++"},
-        Row{"0", "login2 menu4",
+           // Only an enabled item is unregistered; one waiting for approval shows where to give it.
+           {"0", "login0 menu4", "read; =shown; login register; ☰Dockを隠す+-"},
+           {"0", "login1 menu4", "read; =shown; login unregister; ☰Dockを隠す++"},
+           {"0", "login2 menu4",
             "read; =shown; login register; login open settings; ☰Dockを隠す+-"},
-        Row{"0", "login1 deny menu4",
+           {"0", "login1 deny menu4",
             "read; =shown; login unregister; ☰Dockを隠す++; log ログイン項目の変更に失敗: E1"},
-        // The user's Dock is put back once, whichever way the program ends; whatever
-        // was handed out lets the delegate go.
-        Row{"0", "sig2 willTerminate sig1 sig15",
+           // The user's Dock is put back once, whichever way the program ends; whatever
+           // was handed out lets the delegate go.
+           {"0", "sig2 willTerminate sig1 sig15",
             "|; monitor removed; write autohide-delay -float 0.5; write autohide -bool false; "
             "killall Dock; exit 0; |; exit 0; |; exit 0"},
-        Row{"0", "writeFails menu6 sig15",
+           {"0", "writeFails menu6 sig15",
             "read; =shown; terminate; monitor removed; write autohide-delay -float 0.5; write "
             "autohide -bool false; killall Dock; |; exit 0; log Dockの設定を元に戻せませんでした"},
-        Row{"1", "reveal willTerminate leave",
+           {"1", "reveal willTerminate leave",
             "show; monitor removed; write autohide-delay -float 0.5; write autohide -bool true; "
             "killall Dock"},
-        Row{"0", "release sig15", "hotkey unregister; hotkey remove; released; |; exit 0"},
-        Row{"1", "right press release",
-            "read; =hidden; ☰Dockを表示++; released; hotkey unregister; hotkey remove"}));
+           {"0", "release sig15", "hotkey unregister; hotkey remove; released; |; exit 0"},
+           {"1", "right press release",
+            "read; =hidden; ☰Dockを表示++; released; hotkey unregister; hotkey remove"}}) {
+    App app(autohide);
+    EXPECT_EQ(app.play(steps), effects) << "autohide " << autohide << ": " << steps;
+  }
+}
 
 }  // namespace
 }  // namespace velmoryn

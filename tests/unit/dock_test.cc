@@ -1,7 +1,4 @@
-// Every Dock operation against the Dock's domain behind a fake defaults tool,
-// the record of the user's own settings included. Trimming, parsing and
-// round trips of tool output are the fuzzers' (fuzz/); here the exact number
-// forms a person can check.
+// Every Dock operation against a fake defaults tool; parsing tool output is the fuzzers' (fuzz/).
 #include "dock/dock.h"
 
 #include <gmock/gmock.h>
@@ -57,7 +54,6 @@ class DockTest : public ::testing::Test {
     }
     return joined;
   }
-  // The edge refresh: the tool on the utility queue, then the result on the main.
   int refreshSteps() { return fake.utilityQueue.drain() + fake.mainQueue.drain(); }
 
   testing::FakePlatform fake;
@@ -81,41 +77,32 @@ TEST_F(DockTest, EachScriptIsBuiltOnceAndAnErrorFallsBackToOsascriptWithTheSameL
                           "osascript -e " + kShow, "killall Dock"));
 }
 
-// A delay of at least 100 is kept, any other becomes 1000; only autohide "1" is hidden.
-TEST_F(DockTest, TheDelayIsReplacedBelow100AndToggleSwitchesToTheOppositeOfTheAutohideRead) {
-  for (const auto& [meaning, texts] : std::multimap<std::pair<bool, bool>, std::vector<Text>>{
-           {{true, false}, {"100", "150", "1000", "1e3", "0x100"}},
-           {{false, true}, {" 1"}},
-           {{false, false}, {"99.9", "99.99999", "0.5", "0", "-500", "abc", "1000 s", "nan"}},
-           {{false, false}, {"inf", "true", "", "11", {}}}}) {
-    const auto [keeps, hidden] = meaning;
+// One text for every key: a delay of at least 100 is kept, any other becomes 1000; only
+// autohide "1" is hidden; the edge is left or right by exact name, otherwise the bottom.
+TEST_F(DockTest, TheDelayTheModeAndTheEdgeAsRead) {
+  using Meaning = std::tuple<bool, bool, DockEdge::Value>;  // keeps, hidden, edge
+  constexpr auto bottom = DockEdge::bottom, left = DockEdge::left, right = DockEdge::right;
+  for (const auto& [meaning, texts] : std::multimap<Meaning, std::vector<Text>>{
+           {{true, false, bottom}, {"100", "150", "1000", "1e3", "0x100"}},
+           {{false, true, bottom}, {" 1"}},
+           {{false, false, left}, {"left"}},
+           {{false, false, right}, {"\tright"}},
+           {{false, false, bottom}, {"99.9", "99.99999", "0.5", "0", "-500", "abc", "1000 s"}},
+           {{false, false, bottom}, {"nan", "inf", "true", "", "11", {}, "LEFT", "Right"}}}) {
+    const auto [keeps, hidden, edge] = meaning;
     for (const Text& text : texts) {
+      SCOPED_TRACE(text.value_or("(missing)"));
       fake.timeline.clear();
-      domain = {{"autohide-delay", text}, {"autohide", text}};
+      domain = {{"autohide-delay", text}, {"autohide", text}, {"orientation", text}};
       Dock::setupHiddenDelay();
-      EXPECT_EQ(runs(),
-                "read autohide-delay|" +
-                    std::string(keeps ? "" : "write autohide-delay -float 1000|killall Dock|"))
-          << text.value_or("(missing)");
-      EXPECT_EQ(Dock::isHidden(), hidden) << text.value_or("(missing)");
+      Dock::primeEdge();
+      const std::string replaced = keeps ? "" : "write autohide-delay -float 1000|killall Dock|";
+      EXPECT_EQ(runs(), "read autohide-delay|" + replaced + "read orientation|");
+      EXPECT_EQ(Dock::edge(), edge);
+      EXPECT_EQ(refreshSteps(), 0) << "just read: no refresh";
+      EXPECT_EQ(Dock::isHidden(), hidden);
       Dock::toggle();
       EXPECT_EQ(fake.timeline.matching({"execute"}).back(), "execute " + (hidden ? kShow : kHide));
-    }
-  }
-}
-
-TEST_F(DockTest, PrimingReadsTheEdgeAtOnceLeftOrRightByExactNameAndOtherwiseTheBottom) {
-  for (const auto& [edge, texts] : std::map<DockEdge::Value, std::vector<Text>>{
-           {DockEdge::left, {"left"}},
-           {DockEdge::right, {"\tright"}},
-           {DockEdge::bottom, {"LEFT", "bottom", "Right", "", {}}}}) {
-    for (const Text& text : texts) {
-      fake.timeline.clear();
-      domain["orientation"] = text;
-      Dock::primeEdge();
-      EXPECT_EQ(runs(), "read orientation|");
-      EXPECT_EQ(Dock::edge(), edge) << text.value_or("(missing)");
-      EXPECT_EQ(refreshSteps(), 0) << "just read: no refresh";
     }
   }
 }
@@ -157,11 +144,7 @@ TEST_F(DockTest, RecordsTheUsersOwnDelayAndAutohideOnceWithTheMarkerLast) {
                                          {"1e2", "false", 100.0, false},
                                          {{}, {}, {}, {}},
                                          {"1000", "TRUE", {}, {}},
-                                         {"1000.0", "yes", {}, {}},
-                                         {"1e3", "False", {}, {}},
                                          {"soon", "2", {}, {}},
-                                         {"nan", {}, {}, {}},
-                                         {"-inf", {}, {}, {}},
                                          {"1e999", {}, {}, {}},
                                          {"0.5", "1", 0.5, true, {kFailed}},
                                          {"0.5", "1", 0.5, true, {{}, kTimedOut}},
@@ -241,9 +224,8 @@ TEST_F(DockTest, RestoreWritesBackWhatIsRecordedDeletesTheRestAndClearsTheRecord
 // Each text is the shortest that reads back; an exponent only where it is shorter.
 TEST(FormatFloat, WritesBackEveryShortestTextAsItWas) {
   for (const char* text : {"2.0", "-0.0", "0.001", "1e-05", "1e-04", "-2.5e-07", "1e+22",
-                           "1.5e+300", "5e-324", "1152921504606846976.0"}) {
+                           "1.5e+300", "5e-324", "1152921504606846976.0"})
     EXPECT_EQ(formatFloat(*parseWholeNumber(text)), text);
-  }
 }
 
 }  // namespace
