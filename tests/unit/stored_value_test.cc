@@ -12,10 +12,8 @@ TEST(StoredValue, ReadsAsTrueByThePlatformsRuleAndATextNeverAsANumber) {
                                     S("Tomorrow"), S(" \t\n+007"),   S("-0009x")};
   const SettingsValue readFalse[] = {false, std::int64_t{0}, 0.0,      S("NO"),  S("0"),
                                      S(""), S("false"),      S("+-1"), S("0.5"), OtherValue{}};
-  for (const auto& value : readTrue)
-    EXPECT_TRUE(readsAsTrue(value)) << ::testing::PrintToString(value);
-  for (const auto& value : readFalse)
-    EXPECT_FALSE(readsAsTrue(value)) << ::testing::PrintToString(value);
+  for (const auto& v : readTrue) EXPECT_TRUE(readsAsTrue(v)) << ::testing::PrintToString(v);
+  for (const auto& v : readFalse) EXPECT_FALSE(readsAsTrue(v)) << ::testing::PrintToString(v);
 }
 
 }  // namespace
