@@ -15,20 +15,16 @@
 #include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
 
+#include "file_test_support.h"
 #include "platform/linux/icon_renderer_linux.h"
 #include "sim/control_channel.h"
 #include "sim/number_format.h"
-#include "sim_test_support.h"
 
 namespace velmoryn {
 namespace {
 
 namespace fs = std::filesystem;
 using Script = std::vector<std::pair<std::string, std::string>>;
-
-const std::string kScreenUsage =
-    "error: usage: screen | screen add X Y W H [VX VY VW VH] | "
-    "screen set N X Y W H [VX VY VW VH] | screen remove N";
 
 // Sends `text`, stops sending and returns all it hears; throws when nobody listens.
 std::string ask(const fs::path& path, const std::string& text) {
@@ -43,17 +39,11 @@ std::string ask(const fs::path& path, const std::string& text) {
   return heard;
 }
 
-std::optional<std::string> refuseBottom(control::Edge edge) {
-  return edge == control::Edge::bottom ? std::optional<std::string>("the Dock refused")
-                                       : std::nullopt;
-}
-
 class DesktopTest : public ::testing::Test {
  protected:
   DesktopTest() {
     console.addListener([this](const std::string& line) { printed += line + "\n"; });
   }
-  ~DesktopTest() override { fs::remove_all(folder, ignored); }
 
   bool runUntil(const std::function<bool()>& done) {
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -82,12 +72,14 @@ class DesktopTest : public ::testing::Test {
     return *loops.emplace_back(std::make_unique<RunLoop>());
   }
 
-  std::error_code ignored;
-  const fs::path folder = simtest::makeTemporaryDirectory();
-  const fs::path socketPath = folder / "run" / "velmoryn" / "control.sock";
+  testing::TemporaryFolder folder;
+  const fs::path socketPath = folder.path / "run" / "velmoryn" / "control.sock";
   RunLoop& loop = loopThatOutlivesTheTest();
   Console console;
   std::string printed;
+  static std::optional<std::string> refuseBottom(control::Edge edge) {
+    return edge == control::Edge::bottom ? "the Dock refused" : std::optional<std::string>();
+  }
   SimulatedDesktop desktop{
       loop, console, {[] { return std::string("dock=visible"); }, refuseBottom, renderIconPng}};
   CommandSource::Execute execute = [this](const control::Command& c) { desktop.execute(c); };
@@ -102,7 +94,9 @@ TEST_F(DesktopTest, ScreensTheDocksRoomAndThePointerFollowTheCommandsAndBadLines
       {" \t# a comment", ""},
       {"Screen", "error: unknown command \"Screen\" (try help)"},
       {"screen add 1440 0 800 600", "screen 2: frame 1440 0 800 600 visible 1440 0 800 575"},
-      {"screen add 0 0 800", kScreenUsage},
+      {"screen add 0 0 800",
+       "error: usage: screen | screen add X Y W H [VX VY VW VH] | screen set N X Y W H [VX VY VW "
+       "VH] | screen remove N"},
       {"screen add 0 0 0 600", "error: the frame's width and height must be greater than 0"},
       {"screen add 0 0 800 20", "error: the screen is too small for the menu bar and the Dock"},
       {"screen set 3 0 0 10 10", "error: there is no screen 3"},
@@ -243,7 +237,7 @@ TEST_F(DesktopTest, TheHotKeyReachesTheNewestHandlerOnlyWhileControlOptionComman
 }
 
 TEST_F(DesktopTest, TheSocketIsPrivateOnlyAStaleOneIsReplacedAndAnotherUserIsRefused) {
-  const auto tooLong = channel.listen(folder / std::string(120, 'x') / "control.sock");
+  const auto tooLong = channel.listen(folder.path / std::string(120, 'x') / "control.sock");
   EXPECT_NE(tooLong.value_or("").find("the socket path is too long"), std::string::npos);
   fs::create_directories(socketPath.parent_path());  // open to others: made private
   std::ofstream(socketPath) << "keep me";
@@ -264,7 +258,8 @@ TEST_F(DesktopTest, TheSocketIsPrivateOnlyAStaleOneIsReplacedAndAnotherUserIsRef
   EXPECT_FALSE(fs::exists(fs::symlink_status(socketPath)));
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
   ASSERT_EQ(channel.listen(socketPath), std::nullopt);
-  for (const fs::path& path : {folder, folder / "run", socketPath.parent_path(), socketPath})
+  for (const fs::path& path :
+       {folder.path, folder.path / "run", socketPath.parent_path(), socketPath})
     fs::permissions(path, fs::perms::all, fs::perm_options::add);  // only the peer check stands
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);

@@ -4,9 +4,13 @@
 #include <atomic>
 #include <thread>
 
+#include "file_test_support.h"
+#include "platform/autohide_script.h"
+#include "platform/posix/posix_process_runner.h"
 #include "sim/apple_script_linux.h"
+#include "sim/dock_domain.h"
+#include "sim/simulated_dock.h"
 #include "sim/simulated_tool_runner.h"
-#include "sim_test_support.h"
 
 namespace velmoryn {
 namespace {
@@ -26,12 +30,33 @@ struct Call {
   Lines dock = {};       // what the Dock reported afterwards
 };
 
+class StandInTools : public ::testing::Test {
+ protected:
+  StandInTools() { dock.ensureInstalled(); }
+
+  // /bin/sh with the tools as commands, $D the domain, $L the autohide script less its last
+  // word; standard error goes to `err`.
+  ProcessResult shell(const std::string& line, std::string* err = nullptr) {
+    const std::string prelude = "R='" + root.path.string() + "'; D=com.apple.dock; L='" +
+                                std::string(kAutohideScriptLine) + "'; exec 2>\"$R/err\"; " +
+                                "defaults() { \"$R/usr/bin/defaults\" \"$@\"; }; " +
+                                "osascript() { \"$R/usr/bin/osascript\" \"$@\"; }; " +
+                                "killall() { \"$R/usr/bin/killall\" \"$@\"; }; ";
+    ProcessResult result = runner.run({"/bin/sh", {"-c", prelude + line}, true});
+    if (err) *err = testing::readFile(root.path / "err");
+    return result;
+  }
+
+  testing::TemporaryFolder root;
+  SimulatedDock dock{root.path, VELMORYN_BINARY_DIR};
+  PosixProcessRunner runner;
+};
+
 // In order on one root: a failed run changes nothing, unnamed keys survive, damage is kept.
-TEST(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsEachChange) {
-  simtest::SimRoot sim;
+TEST_F(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsEachChange) {
   Lines reported;
-  sim.dock.setChangeListener([&](const std::string& line) { reported.push_back(line); });
-  LinuxAppleScriptFactory scripts(sim.dock);
+  dock.setChangeListener([&](const std::string& line) { reported.push_back(line); });
+  LinuxAppleScriptFactory scripts(dock);
   const std::string k = "defaults read $D k; defaults read-type $D k";
   const std::string seeded = "{\n    autohide = 0;\n    tilesize = 48;\n    mineffect = genie;\n";
   const Lines damaged = {"dock: autohide removed", "dock: orientation removed"};
@@ -82,7 +107,7 @@ TEST(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsEac
        "\"$R/.local/share/velmoryn/root/Library/Preferences/$D.plist\"",
        0},
   };
-  auto domain = [&] { return files::readAll(dockdomain::domainFile(sim.root)).value_or(""); };
+  auto domain = [&] { return testing::readFile(dockdomain::domainFile(root.path)); };
   for (const Call& call : calls) {
     SCOPED_TRACE(call.line);
     const std::string domainBefore = domain();
@@ -92,8 +117,8 @@ TEST(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsEac
       const std::string line = std::string(kAutohideScriptLine) + call.line.substr(7);
       result.exitStatus = scripts.create(line)->executeReportsError() ? 1 : 0;
     } else {
-      result = sim.shell(call.line, &err);
-      sim.dock.noteChange();
+      result = shell(call.line, &err);
+      dock.noteChange();
     }
     EXPECT_EQ(result.exitStatus, call.status);
     EXPECT_EQ(result.out, call.out);
@@ -103,29 +128,27 @@ TEST(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsEac
   }
 }
 
-TEST(SimulatedDock, LinksTheToolsMapsOnlyTheirPathsAndKeepsTheUsersDomainOnReinstall) {
-  simtest::SimRoot sim;
-  const fs::path bin = sim.root / "usr/bin";
+TEST_F(StandInTools, LinksTheToolsMapsOnlyTheirPathsAndKeepsTheUsersDomainOnReinstall) {
+  const fs::path bin = root.path / "usr/bin";
   for (const std::string name : {"defaults", "osascript", "killall"}) {
     EXPECT_EQ(fs::canonical(bin / name), fs::canonical(VELMORYN_BINARY_DIR "/velmoryn-simtool"));
-    EXPECT_EQ(sim.dock.mapToolPath("/usr/bin/" + name), bin / name);
+    EXPECT_EQ(dock.mapToolPath("/usr/bin/" + name), bin / name);
   }
   for (const std::string other : {"/usr/bin/defaults2", "/usr/bin/defaults/", "/bin/killall"})
-    EXPECT_EQ(sim.dock.mapToolPath(other), other);
-  sim.shell(
+    EXPECT_EQ(dock.mapToolPath(other), other);
+  shell(
       "defaults write $D autohide -bool true; rm \"$R/usr/bin/defaults\"; "
       "ln -s /nonexistent/velmoryn-simtool \"$R/usr/bin/defaults\"");  // an old build's
-  sim.dock.ensureInstalled();
-  EXPECT_EQ(sim.shell("defaults read $D autohide").out, "1\n");  // relinked, the domain kept
+  dock.ensureInstalled();
+  EXPECT_EQ(shell("defaults read $D autohide").out, "1\n");  // relinked, the domain kept
 }
 
 // Writers meet at the domain's lock and replace the file whole: nothing lost, nothing torn.
-TEST(SimulatedDock, ConcurrentRunsLoseNothingAndReportEachRestartOnce) {
-  simtest::SimRoot sim;
+TEST_F(StandInTools, ConcurrentRunsLoseNothingAndReportEachRestartOnce) {
   std::atomic<int> restarts{0}, finished{0};  // any other report counts as many
-  sim.dock.setChangeListener(
+  dock.setChangeListener(
       [&](const std::string& line) { restarts += line == "dock: restarted" ? 1 : 1000; });
-  SimulatedToolRunner tools(sim.runner, sim.dock);
+  SimulatedToolRunner tools(runner, dock);
   constexpr int kRuns = 12;
   auto writer = [&](const std::string& prefix) {
     for (int i = 0; i < kRuns; ++i) {
@@ -138,13 +161,15 @@ TEST(SimulatedDock, ConcurrentRunsLoseNothingAndReportEachRestartOnce) {
   std::thread a(writer, "a"), b(writer, "b");
   int torn = 0;
   while (finished < 2)
-    torn += sim.run("defaults", {"read", "com.apple.dock", "autohide"}).out != "0\n";
+    torn += tools.run({"/usr/bin/defaults", {"read", "com.apple.dock", "autohide"}}).out != "0\n";
   a.join();
   b.join();
   EXPECT_EQ(torn, 0);
-  const auto keys = sim.snapshot();
-  for (int i = 0; i < kRuns; ++i)
-    EXPECT_EQ(keys.count("a" + std::to_string(i)) + keys.count("b" + std::to_string(i)), 2u) << i;
+  const std::string keys = shell("defaults read $D").out;
+  for (const std::string key : {"a", "b"})
+    for (int i = 0; i < kRuns; ++i)
+      EXPECT_NE(keys.find("    " + key + std::to_string(i) + " = 1;\n"), std::string::npos)
+          << key << i;
   EXPECT_EQ(restarts, kRuns);
 }
 
