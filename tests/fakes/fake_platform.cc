@@ -31,10 +31,14 @@ void Timeline::clear() {
 }
 
 ProcessResult FakeProcessRunner::run(const ProcessRequest& request) {
+  note(lineOf(request));
+  return respond ? respond(request) : output("");
+}
+
+std::string FakeProcessRunner::lineOf(const ProcessRequest& request) {
   std::string line = request.path.substr(request.path.rfind('/') + 1);
   for (const auto& arg : request.args) line += " " + arg;
-  note(line);
-  return respond ? respond(request) : output("");
+  return line;
 }
 
 ProcessResult FakeProcessRunner::output(const std::string& out) {

@@ -54,6 +54,8 @@ class FakeProcessRunner : public ProcessRunner, public Recorder {
   std::function<ProcessResult(const ProcessRequest&)> respond;
   ProcessResult run(const ProcessRequest& request) override;
   static ProcessResult output(const std::string& out);
+  // The line a run is recorded as: "defaults read com.apple.dock autohide".
+  static std::string lineOf(const ProcessRequest& request);
 };
 
 class FakeSettingsStore : public SettingsStore, public Recorder {

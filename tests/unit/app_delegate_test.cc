@@ -30,8 +30,7 @@ struct App {
     dock[kReadAutohide] = autohide;
     dock[kReadDelay] = "0.5";
     fake.processes.respond = [this](const ProcessRequest& request) {
-      std::string line = request.path.substr(request.path.rfind('/') + 1);
-      for (const auto& arg : request.args) line += " " + arg;
+      const std::string line = testing::FakeProcessRunner::lineOf(request);
       auto result = testing::FakeProcessRunner::output(dock.contains(line) ? dock[line] : "");
       if (failing.contains(line)) result.exitStatus = 1;
       return result;
