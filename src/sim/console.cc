@@ -81,11 +81,11 @@ struct Console::Writer {
 
   // Blocking writes, whatever the descriptor's own mode: another program on
   // the same terminal may have made it non-blocking.
-  void writeAll(std::string_view bytes) const {
-    while (!bytes.empty()) {
-      const ssize_t n = ::write(fd.get(), bytes.data(), bytes.size());
+  void writeAll(const std::string& bytes) const {
+    for (std::size_t done = 0; done < bytes.size();) {
+      const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
       if (n >= 0) {
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+        done += static_cast<std::size_t>(n);
       } else if (errno == EAGAIN) {
         pollfd writable{fd.get(), POLLOUT, 0};
         ::poll(&writable, 1, -1);

@@ -26,7 +26,7 @@ namespace velmoryn {
 // kExitDrainLimit to be written.
 class Console {
  public:
-  static constexpr std::size_t kLargestBacklog = 256 * 1024;
+  static constexpr std::size_t kLargestBacklog = std::size_t{256} << 10;
   static constexpr std::chrono::seconds kExitDrainLimit{2};
 
   // Writes to its own duplicate of `fd`, standard output unless a test says.

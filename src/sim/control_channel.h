@@ -47,7 +47,7 @@ class LineSplitter {
 class CommandSource : public std::enable_shared_from_this<CommandSource> {
  public:
   using Execute = std::function<void(const control::Command&)>;
-  static constexpr std::size_t kMostWaitingInput = 64 * 1024;
+  static constexpr std::size_t kMostWaitingInput = std::size_t{64} << 10;
   static std::size_t cost(const std::string& line) { return line.size() + sizeof(std::string); }
 
   CommandSource(RunLoop& loop, Console& console, Execute execute)
@@ -92,8 +92,8 @@ std::filesystem::path defaultControlSocketPath(const std::filesystem::path& data
 class ControlChannel {
  public:
   static constexpr std::size_t kMostConnections = 32;
-  static constexpr std::size_t kLargestOutbox = 1 << 20;
-  static constexpr std::size_t kAllOutboxes = 4 << 20;
+  static constexpr std::size_t kLargestOutbox = std::size_t{1} << 20;
+  static constexpr std::size_t kAllOutboxes = std::size_t{4} << 20;
 
   ControlChannel(RunLoop& loop, Console& console, CommandSource::Execute execute);
   // Teardown at exit; a throw from the sockets here would be a broken
