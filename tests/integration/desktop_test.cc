@@ -323,7 +323,7 @@ TEST_F(DesktopTest, AFloodWhileItsSourceWaitsStaysWithTheSenderThenRunsInOrder) 
     SCOPED_TRACE(viaSocket ? "a socket client" : "standard input");
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
-    if (!viaSocket) channel.readFrom(pipeFds[0]);
+    viaSocket ? void(::close(pipeFds[0])) : channel.readFrom(pipeFds[0]);
     bool done = false;
     std::string heard;
     std::thread sender([&] {
