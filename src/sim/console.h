@@ -44,6 +44,7 @@ class Console {
   // has passed; true when all were.
   bool drain(std::chrono::steady_clock::duration limit);
 
+  // What the writer thread shares with the console (console.cc).
   struct Writer;
 
  private:
