@@ -1,6 +1,6 @@
 // The control language of the simulated desktop: any line, however broken,
-// gives one command or one error, and what a command carries has already
-// passed the checks that need no state.
+// gives one command or one error, an error is one line of valid UTF-8, and
+// what a command carries has already passed the checks that need no state.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +15,34 @@
 namespace {
 
 namespace control = velmoryn::control;
+
+// Well-formed UTF-8 without control characters, checked code point by code
+// point: a second way to the answer, beside the table the escaping uses.
+bool printableUtf8(std::string_view text) {
+  static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+  static constexpr unsigned char kLeadBits[] = {0x7F, 0x1F, 0x0F, 0x07};
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int extra = lead < 0x80   ? 0
+                      : lead < 0xC0 ? -1
+                      : lead < 0xE0 ? 1
+                      : lead < 0xF0 ? 2
+                      : lead < 0xF8 ? 3
+                                    : -1;
+    if (extra < 0 || text.size() - i <= static_cast<std::size_t>(extra)) return false;
+    char32_t point = lead & kLeadBits[extra];
+    for (int k = 1; k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      point = point << 6 | (next & 0x3F);
+    }
+    if (point < kSmallest[extra] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF) ||
+        point < 0x20 || point == 0x7F)
+      return false;
+    i += extra + 1;
+  }
+  return true;
+}
 
 bool finite(const velmoryn::Rect& r) {
   return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) &&
@@ -68,12 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(answer.index() == 0 || answer.index() == 1, "a command or an error");
   if (const auto* error = std::get_if<control::ParseError>(&answer)) {
     FUZZ_CHECK(!error->message.empty(), "an error must say something");
-    if (line.find('\n') == std::string_view::npos)
-      FUZZ_CHECK(error->message.find('\n') == std::string::npos, "an error is one line");
+    FUZZ_CHECK(printableUtf8(error->message), "an error is one line of valid UTF-8");
   } else {
     FUZZ_CHECK(line.size() <= control::kLongestLine, "an overlong line must be refused");
     checkCommand(std::get<control::Command>(answer));
   }
+  FUZZ_CHECK(printableUtf8(control::printable(line)), "escaped text is valid UTF-8");
+  if (printableUtf8(line)) FUZZ_CHECK(control::printable(line) == line, "valid text stays");
   FUZZ_CHECK(control::parseCommand(line) == answer,
              "parsing must not depend on anything but the line");
   return 0;

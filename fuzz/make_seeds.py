@@ -163,6 +163,14 @@ def control_command():
         ("scale_zero", "icon a.png 0"),
         ("file_empty", 'icon ""'),
         ("overlong", "# " + "x" * 4095),
+        # Words echoed in error lines: bytes that are not UTF-8 and control
+        # characters come out escaped, Japanese as it is.
+        ("unknown_latin1", b"j\xe9t 3"),
+        ("unknown_japanese", "ジャンプ"),
+        ("number_cut_sequence", b"pointer 1\xe3\x81 2"),
+        ("number_surrogate", b"wait \xed\xa0\x80"),
+        ("index_escape_sequence", "choose \x1b[2J"),
+        ("bare_overlong_slash", b"show \xc0\xaf"),
     ]:
         write("control_command", name, line)
 

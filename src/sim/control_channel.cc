@@ -6,10 +6,13 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -57,6 +60,7 @@ void LineSplitter::finish(const std::function<void(std::string)>& line) {
 // One source.
 
 void CommandSource::feed(std::string line) {
+  waiting += cost(line);
   lines.push_back(std::move(line));
   schedule();
 }
@@ -74,6 +78,8 @@ void CommandSource::step() {
   if (!paused && !lines.empty()) {
     const std::string line = std::move(lines.front());
     lines.pop_front();
+    waiting -= cost(line);
+    if (taken) taken(cost(line));
     auto parsed = control::parseCommand(line);
     if (auto* error = std::get_if<control::ParseError>(&parsed)) {
       console.printLine("error: " + error->message);
@@ -158,10 +164,6 @@ bool someoneListens(const fs::path& path) {
 
 using Protocol = asio::local::stream_protocol;
 
-// Output to one client is held back at most this much before the client is
-// dropped, so that a client that never reads cannot grow memory.
-constexpr std::size_t kLargestOutbox = 1 << 20;
-
 }  // namespace
 
 // The socket.
@@ -174,14 +176,22 @@ struct ControlChannel::Server : std::enable_shared_from_this<Server> {
 
     void start(const CommandSource::Execute& execute) {
       source = std::make_shared<CommandSource>(server.loop, server.console, execute);
+      std::weak_ptr<Connection> weak = weak_from_this();
+      source->setTaken([weak](std::size_t) {
+        auto self = weak.lock();
+        if (!self || self->closed || !self->throttled) return;
+        if (self->source->waitingInput() > CommandSource::kMostWaitingInput / 2) return;
+        self->throttled = false;
+        self->read();
+      });
       read();
     }
 
     void send(const std::string& line) {
       if (closed) return;
-      if (queuedBytes + line.size() + 1 > kLargestOutbox) return close();
-      outbox.push_back(line + "\n");
-      queuedBytes += outbox.back().size();
+      if (sending.size() + outbox.size() + line.size() + 1 > server.outboxShare()) return close();
+      outbox += line;
+      outbox += '\n';
       if (!writing) writeNext();
     }
 
@@ -190,8 +200,7 @@ struct ControlChannel::Server : std::enable_shared_from_this<Server> {
       closed = true;
       asio::error_code ignored;
       socket.close(ignored);
-      outbox.clear();
-      queuedBytes = 0;
+      outbox = std::string();  // `sending` stays until its write's handler has run
       server.forget(this);
     }
 
@@ -210,7 +219,9 @@ struct ControlChannel::Server : std::enable_shared_from_this<Server> {
               return;
             }
             self->splitter.push(std::string_view(self->buffer.data(), count), feed);
-            self->read();
+            // The client waits, and its lines with it, until half of them have run.
+            self->throttled = self->source->waitingInput() > CommandSource::kMostWaitingInput;
+            if (!self->throttled) self->read();
           });
     }
 
@@ -236,13 +247,13 @@ struct ControlChannel::Server : std::enable_shared_from_this<Server> {
 
     void writeNext() {
       writing = true;
-      asio::async_write(socket, asio::buffer(outbox.front()),
+      sending.swap(outbox);
+      asio::async_write(socket, asio::buffer(sending),
                         [self = shared_from_this()](const asio::error_code& error, std::size_t) {
                           self->writing = false;
+                          self->sending = std::string();
                           if (self->closed) return;
                           if (error) return self->close();
-                          self->queuedBytes -= self->outbox.front().size();
-                          self->outbox.pop_front();
                           if (!self->outbox.empty()) return self->writeNext();
                           if (self->closing) self->close();
                         });
@@ -253,8 +264,9 @@ struct ControlChannel::Server : std::enable_shared_from_this<Server> {
     std::array<char, 4096> buffer{};
     LineSplitter splitter;
     std::shared_ptr<CommandSource> source;
-    std::deque<std::string> outbox;
-    std::size_t queuedBytes = 0;
+    std::string sending;  // lines being written
+    std::string outbox;   // lines to write next
+    bool throttled = false;
     bool writing = false;
     bool closing = false;
     bool closed = false;
@@ -292,6 +304,13 @@ struct ControlChannel::Server : std::enable_shared_from_this<Server> {
       console.printLine("control: refused a connection from user " + std::to_string(peer.uid));
       return;  // closing the socket ends the connection
     }
+    if (connections.size() >= kMostConnections) {
+      // The socket is new, so this short line fits its buffer at once.
+      const std::string tooMany =
+          "error: too many connections (at most " + std::to_string(kMostConnections) + ")\n";
+      ::send(socket.native_handle(), tooMany.data(), tooMany.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+      return;  // closing the socket ends the connection
+    }
     auto connection = std::make_shared<Connection>(*this, std::move(socket));
     connections.push_back(connection);
     connection->start(execute);
@@ -301,6 +320,11 @@ struct ControlChannel::Server : std::enable_shared_from_this<Server> {
     // A copy: a failing send drops its connection from the list.
     const auto current = connections;
     for (const auto& connection : current) connection->send(line);
+  }
+
+  // Each client's part of the output held back for all of them together.
+  std::size_t outboxShare() const {
+    return std::min(kLargestOutbox, kAllOutboxes / std::max<std::size_t>(connections.size(), 1));
   }
 
   void forget(Connection* gone) {
@@ -335,16 +359,48 @@ ControlChannel::~ControlChannel() {  // NOLINT(bugprone-exception-escape): see t
   removeSocketAtExit();
 }
 
+namespace {
+
+// The input the reader thread has passed on and the main thread has not yet
+// run, so that the reader can wait instead of reading on without bound.
+struct WaitingInput {
+  std::mutex mutex;
+  std::condition_variable ran;
+  std::size_t waiting = 0;
+};
+
+}  // namespace
+
 void ControlChannel::readFrom(int fd) {
   auto source = std::make_shared<CommandSource>(loop, console, execute);
+  auto input = std::make_shared<WaitingInput>();
+  source->setTaken([input](std::size_t cost) {
+    {
+      std::lock_guard lock(input->mutex);
+      input->waiting -= cost;
+    }
+    input->ran.notify_one();
+  });
   // Detached: it sleeps in read() and ends with the input or the process.
-  std::thread([&loop = loop, source, fd]() mutable {
+  std::thread([&loop = loop, source, input, fd]() mutable {
     LineSplitter splitter;
-    auto forward = [&loop, &source](std::string line) {
+    auto forward = [&loop, &source, &input](std::string line) {
+      {
+        std::lock_guard lock(input->mutex);
+        input->waiting += CommandSource::cost(line);
+      }
       loop.post([source, line = std::move(line)]() mutable { source->feed(std::move(line)); });
     };
     std::array<char, 4096> buffer{};
     for (;;) {
+      {
+        // The writer waits, and its lines with it, until half of them have run.
+        std::unique_lock lock(input->mutex);
+        if (input->waiting > CommandSource::kMostWaitingInput) {
+          input->ran.wait(lock,
+                          [&] { return input->waiting <= CommandSource::kMostWaitingInput / 2; });
+        }
+      }
       const ssize_t count = ::read(fd, buffer.data(), buffer.size());
       if (count < 0 && errno == EINTR) continue;
       if (count <= 0) break;

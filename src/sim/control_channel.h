@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -39,17 +40,26 @@ class LineSplitter {
   bool skipping = false;
 };
 
-// One source of commands.
+// One source of commands. Its reader stops while more than kMostWaitingInput
+// of input waits to run (each line counted with a small fixed cost besides
+// its bytes), and goes on once half of that has run: a flood, or lines sent
+// during a `wait`, stay with the sender instead of in memory.
 class CommandSource : public std::enable_shared_from_this<CommandSource> {
  public:
   using Execute = std::function<void(const control::Command&)>;
+  static constexpr std::size_t kMostWaitingInput = std::size_t{64} << 10;
+  static std::size_t cost(const std::string& line) { return line.size() + sizeof(std::string); }
+
   CommandSource(RunLoop& loop, Console& console, Execute execute)
       : loop(loop), console(console), execute(std::move(execute)) {}
 
   void feed(std::string line);
   // Called once every line fed so far has run (not while one still waits).
   void setDrained(std::function<void()> callback) { drained = std::move(callback); }
+  // Called with a line's cost each time one leaves the queue to run.
+  void setTaken(std::function<void(std::size_t)> callback) { taken = std::move(callback); }
   bool idle() const { return lines.empty() && !paused && running == 0; }
+  std::size_t waitingInput() const { return waiting; }
 
  private:
   void schedule();
@@ -60,10 +70,12 @@ class CommandSource : public std::enable_shared_from_this<CommandSource> {
   Console& console;  // safe for the same reason
   Execute execute;
   std::deque<std::string> lines;
+  std::size_t waiting = 0;  // the cost of `lines`
   bool scheduled = false;
   bool paused = false;
   int running = 0;  // commands started and not yet returned (a menu nests them)
   std::function<void()> drained;
+  std::function<void(std::size_t)> taken;
   std::unique_ptr<asio::steady_timer> waitTimer;
 };
 
@@ -71,8 +83,18 @@ class CommandSource : public std::enable_shared_from_this<CommandSource> {
 // else <data folder>/control.sock.
 std::filesystem::path defaultControlSocketPath(const std::filesystem::path& dataFolder);
 
+// At most kMostConnections clients at a time: one more is told
+// "error: too many connections (at most N)" and closed, so that clients never
+// use up the descriptors the program needs (the Dock's restore runs tools
+// through pipes). Output held back for clients that do not read is bounded
+// per client and in all: a client whose backlog outgrows its share of
+// kAllOutboxes (at most kLargestOutbox) is dropped.
 class ControlChannel {
  public:
+  static constexpr std::size_t kMostConnections = 32;
+  static constexpr std::size_t kLargestOutbox = std::size_t{1} << 20;
+  static constexpr std::size_t kAllOutboxes = std::size_t{4} << 20;
+
   ControlChannel(RunLoop& loop, Console& console, CommandSource::Execute execute);
   // Teardown at exit; a throw from the sockets here would be a broken
   // invariant, and ending the process through std::terminate is right then.

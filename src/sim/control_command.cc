@@ -20,6 +20,39 @@ constexpr const char* kWaitUsage = "wait SECONDS";
 constexpr const char* kIconUsage = "icon FILE.png [SCALE]";
 constexpr const char* kUrlUsage = "url TEXT";
 
+// The length of the well-formed UTF-8 sequence that starts `text`, or 0.
+std::size_t sequenceLength(std::string_view text) {
+  const auto byte = [text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80;   // the range of the second byte: no overlong forms,
+  unsigned char high = 0xBF;  // no surrogates, nothing beyond U+10FFFF
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
+  }
+  return length;
+}
+
+// A word of the line between double quotes, as error lines show it.
+std::string quoted(std::string_view word) {
+  return "\"" + printable(word) + "\"";
+}
+
 ParseError usage(const char* text) {
   return ParseError{std::string("usage: ") + text};
 }
@@ -78,7 +111,7 @@ std::optional<int> parseIndex(const std::string& word) {
 }
 
 ParseError notANumber(const std::string& word) {
-  return ParseError{"\"" + word + "\" is not a number"};
+  return ParseError{quoted(word) + " is not a number"};
 }
 
 // Reads the numbers at words[from...] into `out`; the words must all be numbers.
@@ -94,7 +127,7 @@ std::optional<ParseError> numbers(const std::vector<std::string>& words, std::si
 
 std::variant<int, ParseError> parseIndexWord(const std::string& word, const char* what) {
   auto index = parseIndex(word);
-  if (!index) return ParseError{"\"" + word + "\" is not a whole number"};
+  if (!index) return ParseError{quoted(word) + " is not a whole number"};
   if (*index < 1) return ParseError{std::string(what) + " numbers start at 1"};
   return *index;
 }
@@ -225,7 +258,7 @@ std::variant<Command, ParseError> parseIcon(const std::vector<std::string>& word
 
 template <typename T>
 std::variant<Command, ParseError> bare(const std::vector<std::string>& words) {
-  if (words.size() != 1) return ParseError{"\"" + words[0] + "\" takes no arguments"};
+  if (words.size() != 1) return ParseError{quoted(words[0]) + " takes no arguments"};
   return T{};
 }
 
@@ -260,7 +293,27 @@ std::variant<Command, ParseError> parseCommand(std::string_view line) {
     if (words.size() != 2) return usage(kUrlUsage);
     return OpenUrl{words[1]};
   }
-  return ParseError{"unknown command \"" + word + "\" (try help)"};
+  return ParseError{"unknown command " + quoted(word) + " (try help)"};
+}
+
+std::string printable(std::string_view text) {
+  static constexpr char kHexDigits[] = "0123456789abcdef";
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = sequenceLength(text.substr(i));
+    if (length == 0 || lead < 0x20 || lead == 0x7F) {
+      shown += "\\x";
+      shown += kHexDigits[lead >> 4];
+      shown += kHexDigits[lead & 0xF];
+      ++i;
+      continue;
+    }
+    shown.append(text.substr(i, length));
+    i += length;
+  }
+  return shown;
 }
 
 std::string helpText() {

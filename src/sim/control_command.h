@@ -116,6 +116,12 @@ inline constexpr std::size_t kLongestLine = 4096;
 
 std::variant<Command, ParseError> parseCommand(std::string_view line);
 
+// The text as it may appear in a printed line: every byte that is not part of
+// well-formed UTF-8, and every control character, is written as \xNN (two
+// lower-case hex digits), so that a line echoing its input stays one line of
+// valid UTF-8. Well-formed text without control characters stays as it is.
+std::string printable(std::string_view text);
+
 // The one line that `help` prints, without a prefix.
 std::string helpText();
 

@@ -75,11 +75,14 @@ UrlDelivery RunningInstanceLinux::openURL(const std::string& url, double timeLim
       peer.uid != ::geteuid())
     return failed(socketPath.string() + " is served by another user");
 
+  // MSG_NOSIGNAL: a program that has closed the connection must not end this one.
   const std::string command = "url " + url + "\n";
-  if (!files::writeAll(fd.get(), command)) {
-    if (errno != EAGAIN) return failed(std::string("send: ") + std::strerror(errno));
-    return {Outcome::noAnswer, {}};
-  }
+  const ssize_t sent = ::send(fd.get(), command.data(), command.size(), MSG_NOSIGNAL);
+  if (sent < 0 && errno == EAGAIN) return {Outcome::noAnswer, {}};
+  // A program that refused the connection has said why before closing it.
+  std::optional<std::string> sendError;
+  if (sent < 0) sendError = std::string("send: ") + std::strerror(errno);
+  if (sent >= 0 && static_cast<std::size_t>(sent) < command.size()) return {Outcome::noAnswer, {}};
   ::shutdown(fd.get(), SHUT_WR);
 
   // Every line the program prints reaches each client; ours is the reply.
@@ -93,7 +96,8 @@ UrlDelivery RunningInstanceLinux::openURL(const std::string& url, double timeLim
     char buffer[4096];
     const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
     if (count < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (count <= 0) return failed("the program closed the connection without a reply");
+    if (count <= 0)
+      return failed(sendError.value_or("the program closed the connection without a reply"));
     received.append(buffer, static_cast<std::size_t>(count));
     for (std::size_t end; (end = received.find('\n')) != std::string::npos;) {
       const std::string line = received.substr(0, end);

@@ -44,7 +44,7 @@ std::optional<Rect> SimulatedDesktop::defaultVisibleFrame(const Rect& frame, boo
 }
 
 void SimulatedDesktop::error(const std::string& message) {
-  console.printLine("error: " + message);
+  console.printLine("error: " + control::printable(message));
 }
 
 void SimulatedDesktop::printScreen(std::size_t index) {

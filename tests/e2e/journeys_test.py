@@ -148,17 +148,26 @@ class JourneyTest(unittest.TestCase):
                 self.assert_restored(status, desktop)
                 self.assertFalse(os.path.exists(desktop.socket_path), "the socket outlived the end")
 
-    def test_a_terminal_gone_before_sighup_stops_neither_the_program_nor_its_restore(self):
-        read_end, write_end = os.pipe()
-        process = subprocess.Popen([BINARY], stdin=subprocess.DEVNULL, stdout=write_end,
-                                   stderr=subprocess.DEVNULL, env=self.desktop.env)
-        self.addCleanup(process.kill)
-        os.close(write_end)
-        with os.fdopen(read_end, "rb") as output:
-            self.assertIn(b"ready\n", iter(output.readline, b""))
-        self.assertEqual(self.script("--hide"), (0, "", ""))  # its lines now go nowhere
-        process.send_signal(signal.SIGHUP)
-        self.assert_restored(process.wait(timeout=soak.TIMEOUT))
+    def test_a_terminal_gone_or_never_read_stops_neither_the_program_nor_its_restore(self):
+        for never_read in (False, True):
+            with self.subTest(never_read=never_read):
+                desktop = self.fresh()
+                read_end, write_end = os.pipe()
+                process = subprocess.Popen([BINARY], stdin=subprocess.PIPE, stdout=write_end,
+                                           stderr=subprocess.DEVNULL, env=desktop.env)
+                self.addCleanup(process.kill)
+                os.close(write_end)
+                output = os.fdopen(read_end, "rb")
+                self.addCleanup(output.close)
+                self.assertIn(b"ready\n", iter(output.readline, b""))
+                if not never_read:
+                    output.close()
+                # Far more output than the pipe holds, and nobody reads it.
+                process.stdin.write(b"help\n" * 2000)
+                process.stdin.flush()
+                self.assertEqual(self.script("--hide", env=desktop.env), (0, "", ""))
+                process.send_signal(signal.SIGHUP)
+                self.assert_restored(process.wait(timeout=soak.TIMEOUT), desktop)
 
     def test_the_login_command_line_answers_with_its_status_and_launches_nothing(self):
         # Only HOME is set: the settings and the autostart entry go under ~/.config.

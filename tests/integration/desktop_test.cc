@@ -19,6 +19,7 @@
 #include "platform/linux/icon_renderer_linux.h"
 #include "sim/control_channel.h"
 #include "sim/number_format.h"
+#include "sim/running_instance_linux.h"
 
 namespace velmoryn {
 namespace {
@@ -27,12 +28,14 @@ namespace fs = std::filesystem;
 using Script = std::vector<std::pair<std::string, std::string>>;
 
 // Sends `text`, stops sending and returns all it hears; throws when nobody listens.
-std::string ask(const fs::path& path, const std::string& text) {
-  static asio::io_context clients;
+std::string ask(const fs::path& path, const std::string& text,
+                const std::function<void()>& sent = {}) {
+  asio::io_context clients;
   asio::local::stream_protocol::socket socket(clients);
   socket.connect({path.string()});
   asio::error_code end;
   asio::write(socket, asio::buffer(text), end);
+  if (sent) sent();
   socket.shutdown(asio::socket_base::shutdown_send, end);
   std::string heard;
   asio::read(socket, asio::dynamic_buffer(heard), end);
@@ -93,6 +96,7 @@ TEST_F(DesktopTest, ScreensTheDocksRoomAndThePointerFollowTheCommandsAndBadLines
       {" \tpointer  ", "pointer: 720 450"},
       {" \t# a comment", ""},
       {"Screen", "error: unknown command \"Screen\" (try help)"},
+      {"ジャンプ\xff\x1b 3", "error: unknown command \"ジャンプ\\xff\\x1b\" (try help)"},
       {"screen add 1440 0 800 600", "screen 2: frame 1440 0 800 600 visible 1440 0 800 575"},
       {"screen add 0 0 800",
        "error: usage: screen | screen add X Y W H [VX VY VW VH] | screen set N X Y W H [VX VY VW "
@@ -301,6 +305,137 @@ TEST_F(DesktopTest, WaitPausesOnlyItsOwnSourceAndAClientHearsEveryReplyThenTheEn
   EXPECT_EQ(heard, replies);
   EXPECT_EQ(printed, "pointer: 1 1\n" + replies + "client done\npointer: 2 2\n");
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+// More than a pipe, a socket's buffers and a source hold together: the sender
+// can finish only once lines run after the wait, so "sent" follows a reply.
+TEST_F(DesktopTest, AFloodWhileItsSourceWaitsStaysWithTheSenderThenRunsInOrder) {
+  ASSERT_EQ(channel.listen(socketPath), std::nullopt);
+  std::string flood = "wait 0.5\n";
+  std::string replies;
+  for (int i = 1; flood.size() < (1 << 20); ++i) {
+    const bool replied = i % 16 == 0;
+    flood +=
+        replied ? "pointer " + std::to_string(i) + " 0\n" : "# " + std::string(100, '-') + "\n";
+    if (replied) replies += "pointer: " + std::to_string(i) + " 0\n";
+  }
+  for (const bool viaSocket : {false, true}) {
+    SCOPED_TRACE(viaSocket ? "a socket client" : "standard input");
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    viaSocket ? void(::close(pipeFds[0])) : channel.readFrom(pipeFds[0]);
+    bool done = false;
+    std::string heard;
+    std::thread sender([&] {
+      const auto sent = [this] { loop.post([this] { console.printLine("sent"); }); };
+      if (viaSocket) {
+        heard = ask(socketPath, flood, sent);
+      } else {
+        EXPECT_TRUE(files::writeAll(pipeFds[1], flood));
+        sent();
+      }
+      ::close(pipeFds[1]);
+      loop.post([&done] { done = true; });
+    });
+    const bool inTime = runUntil([&] { return done && printed.size() >= replies.size() + 5; });
+    sender.join();
+    ASSERT_TRUE(inTime);
+    const std::size_t sent = printed.find("sent\n");
+    ASSERT_NE(sent, std::string::npos);
+    EXPECT_LT(printed.find("pointer: 16 0\n"), sent) << "the sender was not held back";
+    EXPECT_EQ(heard, viaSocket ? printed : "");
+    EXPECT_EQ(printed.erase(sent, 5), replies);
+    printed.clear();
+  }
+}
+
+// The earlier clients keep working; one more, and a verb among them, hear why and are closed.
+TEST_F(DesktopTest, ConnectionsBeyondTheLimitHearWhyAndEndWhileEarlierOnesKeepWorking) {
+  ASSERT_EQ(channel.listen(socketPath), std::nullopt);
+  std::string beyond, first;
+  UrlDelivery verb;
+  bool done = false;
+  std::thread clients([&] {
+    asio::io_context io;
+    std::vector<asio::local::stream_protocol::socket> held;
+    for (std::size_t i = 0; i < ControlChannel::kMostConnections; ++i)
+      held.emplace_back(io).connect({socketPath.string()});
+    beyond = ask(socketPath, "pointer 5 5\n");
+    verb = RunningInstanceLinux(socketPath).openURL("velmoryn://hide", 5);
+    asio::error_code end;
+    asio::write(held.front(), asio::buffer(std::string_view("pointer 1 1\n")), end);
+    held.front().shutdown(asio::socket_base::shutdown_send, end);
+    asio::read(held.front(), asio::dynamic_buffer(first), end);
+    loop.post([&done] { done = true; });
+  });
+  const bool inTime = runUntil([&] { return done; });
+  clients.join();
+  ASSERT_TRUE(inTime);
+  const std::string tooMany = "error: too many connections (at most 32)";
+  EXPECT_EQ(beyond, tooMany + "\n");
+  EXPECT_EQ(std::pair(verb.outcome, verb.reason), std::pair(UrlDelivery::Outcome::failed, tooMany));
+  EXPECT_EQ(first, "pointer: 1 1\n");
+  EXPECT_EQ(printed, first);
+}
+
+// Bound as this user but listening as another, a socket passes every check but the peer's.
+TEST_F(DesktopTest, AVerbReachesOnlyASocketOfThisUserInAFolderOfThisUserServedByThisUser) {
+  const fs::path link = folder.path / "link", file = folder.path / "file.sock";
+  const fs::path other = folder.path / "other", served = folder.path / "served" / "control.sock";
+  fs::create_directories(served.parent_path());
+  fs::create_directories(other);
+  fs::create_directory_symlink(served.parent_path(), link);
+  std::ofstream(file) << "";
+  const bool root = ::geteuid() == 0;
+  pid_t server = -1;
+  if (root) {
+    ASSERT_EQ(::chown(other.c_str(), 65534, 65534), 0);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    server = ::fork();
+    ASSERT_GE(server, 0);
+    if (server == 0) {
+      sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+      std::strncpy(address.sun_path, served.c_str(), sizeof address.sun_path - 1);
+      const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+          ::setgid(65534) != 0 || ::setuid(65534) != 0 || ::listen(fd, 4) != 0)
+        ::_exit(2);
+      (void)!::write(ready[1], "!", 1);
+      ::pause();
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  }
+  const struct {
+    const char* name;
+    fs::path socket;
+    std::string refusal;
+    bool needsRoot = false;
+  } cases[] = {
+      {.name = "in a folder that is a link",
+       .socket = link / "control.sock",
+       .refusal = link.string() + " is not a folder of this user"},
+      {.name = "a file that is no socket",
+       .socket = file,
+       .refusal = file.string() + " is not a socket of this user"},
+      {.name = "in another user's folder",
+       .socket = other / "control.sock",
+       .refusal = other.string() + " is not a folder of this user",
+       .needsRoot = true},
+      {.name = "served by another user",
+       .socket = served,
+       .refusal = served.string() + " is served by another user",
+       .needsRoot = true},
+  };
+  for (const auto& c : cases) {
+    if (c.needsRoot && !root) continue;
+    const UrlDelivery verb = RunningInstanceLinux(c.socket).openURL("velmoryn://hide", 1);
+    EXPECT_EQ(std::pair(verb.outcome, verb.reason),
+              std::pair(UrlDelivery::Outcome::failed, c.refusal))
+        << c.name;
+  }
+  if (root) ::kill(server, SIGKILL), ::waitpid(server, nullptr, 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -68,6 +69,9 @@ TEST_F(IconRendererTest, ShownHasThreeSquareHolesAndHiddenADownwardArrowHole) {
 TEST_F(IconRendererTest, FailsWithoutAHandlerOrWhenTheHandlerFailsOrTheFileCannotBeWritten) {
   IconImage image = Icon::image(false);
   EXPECT_FALSE(renderIconPng(image, 1, dir / "missing" / "icon.png"));
+  ASSERT_EQ(::mkfifo((dir / "fifo.png").c_str(), 0600), 0);  // nobody reads it: no wait
+  EXPECT_FALSE(renderIconPng(image, 1, dir / "fifo.png"));
+  EXPECT_FALSE(renderIconPng(image, 1, "/dev/null"));  // a device is not a file
   EXPECT_FALSE(renderIconPng(image, 0, dir / "zero.png"));
   image.drawingHandler = [](DrawingContext*) { return false; };
   EXPECT_FALSE(renderIconPng(image, 1, dir / "failing.png"));

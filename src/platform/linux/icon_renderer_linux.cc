@@ -1,12 +1,18 @@
 #include "platform/linux/icon_renderer_linux.h"
 
 #include <cairo.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <string>
 #include <type_traits>
+
+#include "platform/linux/files_linux.h"
 
 namespace velmoryn {
 namespace {
@@ -113,7 +119,20 @@ bool renderIconPng(const IconImage& image, double scale, const std::filesystem::
   CairoDrawingContext context(cr.get());
   if (!image.drawingHandler(&context)) return false;
   cairo_surface_flush(surface.get());
-  return cairo_surface_write_to_png(surface.get(), file.c_str()) == CAIRO_STATUS_SUCCESS;
+
+  // Encoded first, then written only to a regular file opened without
+  // waiting: a FIFO or a device named as the file must not hold the caller.
+  std::string png;
+  const auto append = [](void* closure, const unsigned char* data, unsigned int length) {
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+  };
+  if (cairo_surface_write_to_png_stream(surface.get(), append, &png) != CAIRO_STATUS_SUCCESS)
+    return false;
+  const files::UniqueFd fd = files::open(file, O_WRONLY | O_CREAT | O_NONBLOCK, 0666);
+  struct stat opened {};
+  if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) return false;
+  return ::ftruncate(fd.get(), 0) == 0 && files::writeAll(fd.get(), png);
 }
 
 }  // namespace velmoryn

@@ -10,7 +10,8 @@ namespace velmoryn {
 
 // Draws the image at the given scale (1 gives one pixel per point, 2 gives
 // two) onto a transparent canvas and writes it as PNG. False when the image
-// has no handler, the handler reports failure, or the file cannot be written.
+// has no handler, the handler reports failure, or the file cannot be written
+// or is not a regular file (a FIFO or a device is never waited for).
 bool renderIconPng(const IconImage& image, double scale, const std::filesystem::path& file);
 
 }  // namespace velmoryn
