@@ -10,7 +10,10 @@ add_executable(Velmoryn MACOSX_BUNDLE src/app/main.cc ${VELMORYN_MACOS_SOURCES})
 target_link_libraries(Velmoryn PRIVATE velmoryn_core velmoryn_posix
   "-framework AppKit" "-framework Carbon" "-framework ServiceManagement"
   "-framework CoreFoundation")
-target_compile_options(Velmoryn PRIVATE $<$<COMPILE_LANGUAGE:OBJCXX>:-fobjc-arc>)
+# Apple's headers mark what may be nil; without the warning a nullable result
+# passed where they require non-null compiles silently.
+target_compile_options(Velmoryn PRIVATE
+  $<$<COMPILE_LANGUAGE:OBJCXX>:-fobjc-arc -Wnullable-to-nonnull-conversion>)
 
 # Filled in here rather than by the bundle machinery, so that every value
 # comes from this file.
