@@ -12,7 +12,7 @@
 namespace velmoryn {
 
 Application* app = nullptr;
-std::shared_ptr<AppDelegate> delegate;
+std::shared_ptr<AppDelegate>& delegate = *new std::shared_ptr<AppDelegate>;
 
 namespace {
 

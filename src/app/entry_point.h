@@ -9,9 +9,12 @@
 
 namespace velmoryn {
 
-// Set once by the entry point, held for the life of the process.
+// Set once by the entry point, held for the life of the process. The holder
+// of the delegate is never destroyed: at exit no static destructor may reach
+// the status item, the hot key or the signal sources (AppKit, Carbon and
+// dispatch), and the end of the process removes them all the same.
 extern Application* app;
-extern std::shared_ptr<AppDelegate> delegate;
+extern std::shared_ptr<AppDelegate>& delegate;
 
 // Uses the installed platform. "--register-login" or "--unregister-login"
 // anywhere among the arguments: answers on standard output and ends the
