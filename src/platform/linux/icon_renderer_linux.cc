@@ -1,7 +1,5 @@
 #include "platform/linux/icon_renderer_linux.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -84,6 +82,12 @@ class CairoDrawingContext : public DrawingContext {
 
 }  // namespace
 
+bool drawIcon(cairo_t* cr, const IconImage& image) {
+  if (!image.drawingHandler) return false;
+  CairoDrawingContext context(cr);
+  return image.drawingHandler(&context);
+}
+
 bool renderIconPng(const IconImage& image, double scale, const std::filesystem::path& file) {
   if (!image.drawingHandler || !(scale > 0)) return false;
   const int pixelWidth = static_cast<int>(std::lround(image.width * scale));
@@ -110,8 +114,7 @@ bool renderIconPng(const IconImage& image, double scale, const std::filesystem::
     cairo_scale(cr.get(), scale, -scale);
   }
 
-  CairoDrawingContext context(cr.get());
-  if (!image.drawingHandler(&context)) return false;
+  if (!drawIcon(cr.get(), image)) return false;
   cairo_surface_flush(surface.get());
   return cairo_surface_write_to_png(surface.get(), file.c_str()) == CAIRO_STATUS_SUCCESS;
 }
