@@ -1,6 +1,5 @@
 # The macOS build: Velmoryn.app, a universal menu-bar app bundle made of the
 # portable core, the shared POSIX process runner and the Objective-C++ adapters.
-set(VELMORYN_BUNDLE_ID "app.velmoryn.Velmoryn")
 set(VELMORYN_ENTITLEMENTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/Velmoryn.entitlements)
 # Drawn by tools/app_icon on Linux and committed: the Mac build needs no cairo.
 set(VELMORYN_APP_ICON ${CMAKE_CURRENT_SOURCE_DIR}/packaging/macos/AppIcon.icns)
@@ -62,7 +61,7 @@ install(CODE "execute_process(COMMAND \"${VELMORYN_CODESIGN_QUOTED}\" \"\$ENV{DE
 set(CPACK_GENERATOR DragNDrop)
 set(CPACK_PACKAGE_NAME Velmoryn)
 set(CPACK_PACKAGE_VENDOR "the Velmoryn developers")
-set(CPACK_PACKAGE_FILE_NAME "Velmoryn-${PROJECT_VERSION}")
+set(CPACK_PACKAGE_FILE_NAME ${VELMORYN_DISK_IMAGE_NAME})
 set(CPACK_DMG_VOLUME_NAME "Velmoryn ${PROJECT_VERSION}")
 set(CPACK_PACKAGE_ICON ${VELMORYN_APP_ICON})
 include(CPack)
