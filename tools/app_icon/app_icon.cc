@@ -12,12 +12,15 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <numbers>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,7 +95,7 @@ void addRoundedSquare(cairo_t* cr, double x, double y, double side) {
     const auto [cx, cy, sx, sy] = corners[c];
     for (int i = 0; i <= kSteps; ++i) {
       // Clockwise in image rows: top-right from the top side down to the right side, and so on.
-      const double angle = M_PI / 2 * i / kSteps;
+      const double angle = std::numbers::pi / 2 * i / kSteps;
       const bool across = c % 2 == 0;
       const double a = across ? std::sin(angle) : std::cos(angle);
       const double b = across ? std::cos(angle) : std::sin(angle);
@@ -116,7 +119,7 @@ void paintShadow(cairo_t* cr, int pixels, double inset, double side) {
   }
   cairo_surface_flush(mask.get());
   unsigned char* data = cairo_image_surface_get_data(mask.get());
-  const int stride = cairo_image_surface_get_stride(mask.get());
+  const std::ptrdiff_t stride = cairo_image_surface_get_stride(mask.get());
   const int r = static_cast<int>(std::lround(radius / 1.7));
   std::vector<int> line(pixels);
   for (int pass = 0; pass < 6; ++pass) {
@@ -284,7 +287,7 @@ std::optional<int> largestDifference(cairo_surface_t* a, cairo_surface_t* b) {
     return std::nullopt;
   }
   int largest = 0;
-  for (int row = 0; row < height; ++row) {
+  for (std::ptrdiff_t row = 0; row < height; ++row) {
     const unsigned char* pa =
         cairo_image_surface_get_data(a) + row * cairo_image_surface_get_stride(a);
     const unsigned char* pb =
