@@ -299,6 +299,7 @@ std::optional<int> largestDifference(cairo_surface_t* a, cairo_surface_t* b) {
 
 int write(const fs::path& icns, const std::optional<fs::path>& iconset) {
   std::vector<Bytes> pngs;
+  pngs.reserve(kIconset.size());
   for (const IconsetImage& image : kIconset) pngs.push_back(pngOf(render(image.pixels()).get()));
   if (iconset) {
     fs::create_directories(*iconset);
