@@ -1,7 +1,8 @@
 // The process entry against the fakes: random argument lists and random
 // answers of the login-item service. Whatever the arguments, a run either
 // starts the program or ends the process after exactly one line, with status
-// 0 or 1 (the scripting verbs, which end it too, are fuzzed on their own); the
+// 0 or 1 (the scripting verbs, which end it too, are fuzzed on their own;
+// "--version" prints the version and nothing else); the
 // status it prints is the service's own after the operation; and the marker
 // changes only through a successful "--login on" or "--login off".
 #include <fuzzer/FuzzedDataProvider.h>
@@ -26,10 +27,10 @@ using velmoryn::SettingsValue;
 
 // Words that steer the two command lines, and near misses of them.
 const char* const kWords[] = {
-    "--login",           "on", "off", "status", "--register-login",   "--unregister-login",
-    "--Login",           "ON", "Off", "STATUS", "--register-login=1", " --login",
-    "--login ",          "",   "-",   "--",     "--unregister-Login", "on ",
-    "--register-login\n"};
+    "--login",   "on", "off", "status", "--register-login",   "--unregister-login",
+    "--Login",   "ON", "Off", "STATUS", "--register-login=1", " --login",
+    "--login ",  "",   "-",   "--",     "--unregister-Login", "on ",
+    "--version", "-v", "-V",  "--v",    "--register-login\n", "--Version"};
 
 std::optional<LoginItemError> maybeError(FuzzedDataProvider& in) {
   if (!in.ConsumeBool()) return std::nullopt;
@@ -77,6 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   velmoryn::app = nullptr;
 
   const auto& printed = fake.process.printed;
+  if (std::find(args.begin() + 1, args.end(), "--version") != args.end()) {
+    FUZZ_CHECK(exitStatus == 0 && printed == std::vector<std::string>{"Velmoryn " VELMORYN_VERSION},
+               "--version prints the version alone and exits 0");
+    return 0;
+  }
   const bool entryOption = has(args, "--register-login") || has(args, "--unregister-login");
   if (!entryOption && !has(args, "--login") && velmoryn::scriptVerbFrom(args)) {
     // The scripting verbs have a fuzzer of their own; here they only end the process.

@@ -177,7 +177,8 @@ def control_command():
 
 LOGIN_WORDS = ["--login", "on", "off", "status", "--register-login", "--unregister-login",
                "--Login", "ON", "Off", "STATUS", "--register-login=1", " --login", "--login ", "",
-               "-", "--", "--unregister-Login", "on ", "--register-login\n"]
+               "-", "--", "--unregister-Login", "on ", "--version", "-v", "-V", "--v",
+               "--register-login\n", "--Version"]
 
 
 def command_line(name, current=0, after=1, register_error=None, unregister_error=None,
@@ -227,6 +228,7 @@ def command_lines():
     command_line("both_options_unregister", unregister_error=DENIED,
                  words=["--register-login", "--unregister-login"])
     command_line("normal_start", words=["--Register-login"])
+    command_line("version_before_everything", words=["--login", "on", "--version"])
     command_line("look_alikes_then_status", current=1,
                  words=["--REGISTER-LOGIN", "--register-login=1", "--unregister-Login", "--login",
                         "status"])

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on a fresh Debian machine.
+# Installs what building and testing need on a fresh Debian machine; icnsutils
+# reads the app icon's icns file and ruby the Homebrew cask.
 set -euo pipefail
 
 packages=(
@@ -7,6 +8,7 @@ packages=(
   clang clang-16 clang-format clang-tidy cppcheck libclang-rt-14-dev nodejs
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libasio-dev libplist-dev libcairo2-dev libglib2.0-dev
+  icnsutils ruby
 )
 
 missing=()

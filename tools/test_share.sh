@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 limit=${1:-40}
 
 count() { xargs -r cat | grep -c -v -E '^\s*$' || true; }
-source_files='\.(c|cc|cpp|h|hpp|mm|m|py|sh)$'
+source_files='\.(c|cc|cpp|h|hpp|mm|m|py|rb|sh)$'
 
 code=$({ git ls-files -- src tools/sim; } | grep -E "$source_files" | count)
 tests=$(git ls-files -- tests | grep -v '^tests/macos/sdk/' | grep -E "$source_files" | count)

@@ -89,11 +89,16 @@ void AppDelegate::applicationDidFinishLaunching() {
     auto self = weak.lock();
     return self && self->hiddenState;
   };
-  // Lifting the Dock needs nothing of the delegate.
-  edgeReveal->onReveal = [] { loggedIfFailed(Dock::show()); };
+  edgeReveal->onReveal = [weak = weak_from_this()] {
+    if (auto self = weak.lock()) self->runSwitch([] { loggedIfFailed(Dock::show()); });
+  };
   edgeReveal->onConceal = [weak = weak_from_this()] {
     auto self = weak.lock();
-    if (self && self->hiddenState) loggedIfFailed(Dock::hide());
+    if (!self) return;
+    // Safe because a switch runs before runSwitch returns to the caller, who holds the delegate.
+    self->runSwitch([delegate = self.get()] {
+      if (delegate->hiddenState) loggedIfFailed(Dock::hide());
+    });
   };
   edgeReveal->start();
 
@@ -181,12 +186,32 @@ void AppDelegate::menuToggle() {
   toggle();
 }
 
+// Every switch below runs before runSwitch returns to the caller, who holds
+// the delegate: capturing `this` is safe.
 void AppDelegate::toggle() {
-  // During a reveal the Dock is up: it stays up and the program is now in shown mode.
-  switchTo(edgeReveal->isRevealing() ? false : !hiddenState);
+  runSwitch([this] {
+    // During a reveal the Dock is up: it stays up and the program is now in shown mode.
+    switchNow(edgeReveal->isRevealing() ? false : !hiddenState);
+  });
 }
 
 void AppDelegate::switchTo(bool hidden) {
+  runSwitch([this, hidden] { switchNow(hidden); });
+}
+
+void AppDelegate::runSwitch(std::function<void()> work) {
+  pendingSwitches.push_back(std::move(work));
+  if (switching) return;
+  switching = true;
+  while (!pendingSwitches.empty()) {
+    const std::function<void()> next = std::move(pendingSwitches.front());
+    pendingSwitches.pop_front();
+    next();
+  }
+  switching = false;
+}
+
+void AppDelegate::switchNow(bool hidden) {
   const bool revealing = edgeReveal->isRevealing();
   if (!revealing && hiddenState == hidden) return;
   if (revealing) edgeReveal->cancel();
@@ -259,7 +284,9 @@ void AppDelegate::toggleSwipeReveal() {
   platform().settings->setBool(swipeRevealKey, !isSwipeRevealEnabled());
   if (!isSwipeRevealEnabled() && edgeReveal->isRevealing()) {
     edgeReveal->cancel();
-    if (hiddenState) loggedIfFailed(Dock::hide());
+    runSwitch([this] {
+      if (hiddenState) loggedIfFailed(Dock::hide());
+    });
   }
 }
 

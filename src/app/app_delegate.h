@@ -4,6 +4,8 @@
 // handlers all arrive there.
 #pragma once
 
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +56,12 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   // Brings the program to the mode; nothing runs when it is there already and
   // no reveal is running.
   void switchTo(bool hidden);
+  void switchNow(bool hidden);
+  // Runs one Dock switch at a time. AppKit may deliver a hot-key press, a URL
+  // or a scroll while a switch waits for its AppleScript; a switch asked for
+  // then runs after the running one has finished, in order, and decides on
+  // the state that one left.
+  void runSwitch(std::function<void()> work);
   void openURL(const std::string& url);
   void showMenu();
   Menu buildMenu();
@@ -65,6 +73,8 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   bool hiddenState = false;
   bool restored = false;
   bool launched = false;
+  bool switching = false;
+  std::deque<std::function<void()>> pendingSwitches;
   std::vector<std::string> urlsDuringLaunch;
   std::vector<std::unique_ptr<SignalSource>> signalSources;
 };

@@ -12,7 +12,7 @@
 namespace velmoryn {
 
 Application* app = nullptr;
-std::shared_ptr<AppDelegate> delegate;
+std::shared_ptr<AppDelegate>& delegate = *new std::shared_ptr<AppDelegate>;
 
 namespace {
 
@@ -39,8 +39,20 @@ void runLoginCommand(bool unregister) {
 
 }  // namespace
 
+std::optional<std::string> versionLine(const std::vector<std::string>& args) {
+  if (args.empty() || std::find(args.begin() + 1, args.end(), "--version") == args.end()) {
+    return std::nullopt;
+  }
+  return std::string("Velmoryn ") + VELMORYN_VERSION;
+}
+
 int runEntryPoint() {
   const std::vector<std::string> args = platform().process->arguments();
+  if (const auto line = versionLine(args)) {
+    platform().process->printLine(*line);
+    platform().process->exit(0);
+    return 0;  // not reached
+  }
   const bool unregister = contains(args, "--unregister-login");
   if (unregister || contains(args, "--register-login")) {
     runLoginCommand(unregister);

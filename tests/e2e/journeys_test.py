@@ -14,7 +14,7 @@ import unittest
 import soak
 import velmoryn_driver
 
-BINARY = None
+BINARY = VERSION = None
 HIDDEN, SHOWN = "tooltip: Velmoryn / Dock非表示中", "tooltip: Velmoryn / Dock表示中"
 # A user's own Dock: shown, a short delay, and keys the program must not touch.
 USER = {"autohide": False, "autohide-delay": 0.5, "tilesize": 48, "mineffect": "genie",
@@ -190,6 +190,13 @@ class JourneyTest(unittest.TestCase):
         self.assertEqual(home.restarts(), 0)
         self.assert_users_dock(home)
 
+    def test_the_version_is_answered_before_anything_is_built(self):
+        bare = velmoryn_driver.Folders(os.path.join(self.desktop.base, "bare"))
+        before = list(os.walk(bare.base))
+        self.assertEqual(self.script("--login", "on", "--version", env=bare.env),
+                         (0, f"Velmoryn {VERSION}\n", ""))
+        self.assertEqual(list(os.walk(bare.base)), before)
+
     def test_scripts_switch_the_running_program_and_read_the_dock(self):
         self.assertEqual(self.script("--hide"), (1, "Velmorynは起動していません\n", ""))
         self.assertEqual(self.script("--status"), (1, "Dock表示中\n", ""))
@@ -227,7 +234,8 @@ class JourneyTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 2:
-        sys.exit(f"usage: {sys.argv[0]} VELMORYN [unittest options]")
+    if len(sys.argv) < 3:
+        sys.exit(f"usage: {sys.argv[0]} VELMORYN VERSION [unittest options]")
     BINARY = os.path.abspath(sys.argv.pop(1))
+    VERSION = sys.argv.pop(1)
     unittest.main(verbosity=2)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <utility>
 
 #include "dock/dock_testing.h"
 
@@ -77,6 +78,7 @@ class FakeAppleScript : public AppleScript {
   void compile() override { factory.note("compile " + source); }
   std::optional<std::int64_t> executeReportsError() override {
     factory.note("execute " + source);
+    if (auto during = std::exchange(factory.duringExecution, nullptr)) during();
     return factory.executeReportsError;
   }
 

@@ -110,6 +110,8 @@ class FakeAppleScriptFactory : public AppleScriptFactory, public Recorder {
   std::unique_ptr<AppleScript> create(const std::string& source) override;
   bool failCreation = false;
   std::optional<std::int64_t> executeReportsError;  // the error number every execution reports
+  // Runs once, inside the next execution, as AppKit may run other work while a script waits.
+  std::function<void()> duringExecution;
 };
 
 class ManualClock : public Clock {

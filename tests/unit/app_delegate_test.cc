@@ -259,5 +259,56 @@ TEST(AppDelegate, DoesWhatTheStepsAsk) {
   }
 }
 
+// AppKit may deliver a hot-key press, a URL or the reveal's timer while a switch
+// waits for its AppleScript ("|" marks the script's return). What they ask for
+// runs after that switch, never inside it, so the Dock ends as the last request
+// left it and the icon says so.
+TEST(AppDelegate, ASwitchAskedForWhileAnotherRunsRunsAfterIt) {
+  const auto click = [](App& app) { app.click(CurrentEvent{EventType::leftMouseUp, 0}); };
+  const auto pressHotKey = [](App& app) { app.fake.hotKeys.press(), app.drain(); };
+  const auto liftAtEdge = [](App& app) {
+    app.pointer(2), app.fake.scrollMonitor.deliver({.scrollingDeltaY = 1});
+  };
+  const auto leaveEdge = [](App& app) { app.pointer(450), app.fake.timers.advance(1.0); };
+  const auto openHideURL = [](App& app) { app.delegate->applicationOpenURLs({"velmoryn://hide"}); };
+  struct Row {
+    std::string name;
+    std::string autohide;                   // the Dock's, as found at launch
+    std::function<void(App&)> before = {};  // with no script interrupted
+    std::function<void(App&)> interrupted, during;
+    std::string effects;
+  };
+  const Row rows[] = {
+      {.name = "a hot-key press during a click's hide shows the Dock again afterwards",
+       .autohide = "0",
+       .interrupted = click,
+       .during = pressHotKey,
+       .effects = "hide; |; =hidden; show; =shown"},
+      {.name = "a URL for hidden mode during a lift hides the Dock once it is up",
+       .autohide = "1",
+       .interrupted = liftAtEdge,
+       .during = openHideURL,
+       .effects = "show; |; hide; =hidden"},
+      {.name = "a hot-key press while the lift ends leaves the Dock shown",
+       .autohide = "1",
+       .before = liftAtEdge,
+       .interrupted = leaveEdge,
+       .during = pressHotKey,
+       .effects = "hide; |; show; =shown"},
+  };
+  for (const Row& row : rows) {
+    App app(row.autohide);
+    app.play("");
+    if (row.before) row.before(app);
+    app.fake.timeline.clear();
+    app.fake.appleScript.duringExecution = [&] {
+      row.during(app);
+      app.fake.timeline.add("|");
+    };
+    row.interrupted(app);
+    EXPECT_EQ(app.effects(), row.effects) << row.name;
+  }
+}
+
 }  // namespace
 }  // namespace velmoryn

@@ -82,6 +82,8 @@ TEST_P(CommandLine, AnswersWithOneLineAndItsExitStatus) {
 INSTANTIATE_TEST_SUITE_P(
     EntryPoint, CommandLine,
     ::testing::Values(
+        // The version wins over every other option and starts nothing.
+        Row{"--register-login --version --hide", 0, "print Velmoryn " VELMORYN_VERSION "; exit 0"},
         // Unregister wins, in either order; the error shown is the service's description.
         Row{"--register-login --unregister-login", 1,
             "login unregister; print status: 0 (1=enabled); exit 0"},

@@ -1,6 +1,5 @@
 #include "platform/linux/icon_renderer_linux.h"
 
-#include <cairo.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,6 +89,12 @@ class CairoDrawingContext : public DrawingContext {
 
 }  // namespace
 
+bool drawIcon(cairo_t* cr, const IconImage& image) {
+  if (!image.drawingHandler) return false;
+  CairoDrawingContext context(cr);
+  return image.drawingHandler(&context);
+}
+
 bool renderIconPng(const IconImage& image, double scale, const std::filesystem::path& file) {
   if (!image.drawingHandler || !(scale > 0)) return false;
   const int pixelWidth = static_cast<int>(std::lround(image.width * scale));
@@ -116,8 +121,7 @@ bool renderIconPng(const IconImage& image, double scale, const std::filesystem::
     cairo_scale(cr.get(), scale, -scale);
   }
 
-  CairoDrawingContext context(cr.get());
-  if (!image.drawingHandler(&context)) return false;
+  if (!drawIcon(cr.get(), image)) return false;
   cairo_surface_flush(surface.get());
 
   // Encoded first, then written only to a regular file opened without

@@ -2,11 +2,18 @@
 // desktop. Any thread: each call uses its own surface.
 #pragma once
 
+#include <cairo.h>
+
 #include <filesystem>
 
 #include "platform/icon_image.h"
 
 namespace velmoryn {
+
+// Runs the image's drawing handler on `cr`, whose user space must already be
+// the image's point space; returns the handler's answer. The fill rule and
+// source it sets stay set.
+bool drawIcon(cairo_t* cr, const IconImage& image);
 
 // Draws the image at the given scale (1 gives one pixel per point, 2 gives
 // two) onto a transparent canvas and writes it as PNG. False when the image

@@ -23,12 +23,15 @@ UrlDelivery MacRunningInstance::openURL(const std::string& url, double timeLimit
   @autoreleasepool {
     NSString* bundleIdentifier = [NSBundle mainBundle].bundleIdentifier;
     if (bundleIdentifier == nil) return {Outcome::failed, "this copy has no bundle identifier"};
-    // This process carries the same identifier: look for another one.
+    // This process carries the same identifier: look for another one. A found
+    // instance stays valid after its process has ended; one that has ended is
+    // no instance to hand a URL to.
     const pid_t ownProcess = [NSRunningApplication currentApplication].processIdentifier;
     NSURL* bundleURL = nil;
     for (NSRunningApplication* running in
          [NSRunningApplication runningApplicationsWithBundleIdentifier:bundleIdentifier]) {
-      if (running.processIdentifier != ownProcess && running.bundleURL != nil) {
+      if (running.processIdentifier != ownProcess && !running.terminated &&
+          running.bundleURL != nil) {
         bundleURL = running.bundleURL;
         break;
       }
@@ -40,8 +43,12 @@ UrlDelivery MacRunningInstance::openURL(const std::string& url, double timeLimit
     if (target == nil) return {Outcome::failed, "not a URL: " + url};
 
     NSWorkspaceOpenConfiguration* configuration = [NSWorkspaceOpenConfiguration configuration];
-    // A menu-bar program has nothing to bring to the front.
+    // A menu-bar program has nothing to bring to the front. No prompt: Launch
+    // Services would hold the answer until the user dismissed it, past the time
+    // limit. A script's verb is no document the user opened.
     configuration.activates = NO;
+    configuration.promptsUserIfNeeded = NO;
+    configuration.addsToRecentItems = NO;
     dispatch_semaphore_t handedOver = dispatch_semaphore_create(0);
     __block NSString* failure = nil;
     [[NSWorkspace sharedWorkspace] openURLs:[NSArray arrayWithObject:target]

@@ -181,6 +181,7 @@ API_AVAILABLE(macos(10.6))
 @property(readonly) pid_t processIdentifier;
 @property(nullable, readonly, copy) NSString* bundleIdentifier;
 @property(nullable, readonly, copy) NSURL* bundleURL;
+@property(readonly, getter=isTerminated) BOOL terminated;
 + (NSArray<NSRunningApplication*>*)runningApplicationsWithBundleIdentifier:
     (NSString*)bundleIdentifier;
 @end
@@ -188,6 +189,8 @@ API_AVAILABLE(macos(10.6))
 API_AVAILABLE(macos(10.15))
 @interface NSWorkspaceOpenConfiguration : NSObject
 + (instancetype)configuration;
+@property BOOL promptsUserIfNeeded;
+@property BOOL addsToRecentItems;
 @property BOOL activates;
 @end
 
