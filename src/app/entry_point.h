@@ -1,11 +1,13 @@
-// The process entry: the two login options, or the menu-bar application.
-// Main thread, before any event loop exists.
+// The process entry: the one-shot runs (login options, script verbs), or the
+// menu-bar application, of which one copy runs at a time. Main thread, before
+// any event loop exists.
 #pragma once
 
 #include <memory>
 
 #include "app/app_delegate.h"
 #include "platform/application.h"
+#include "platform/platform_factory.h"
 
 namespace velmoryn {
 
@@ -13,11 +15,17 @@ namespace velmoryn {
 extern Application* app;
 extern std::shared_ptr<AppDelegate> delegate;
 
-// Uses the installed platform. "--register-login" or "--unregister-login"
-// anywhere among the arguments: answers on standard output and ends the
-// process (status 0 on success, 1 on failure). "--hide", "--show", "--toggle"
-// or "--status" (without "--login") is answered the same way. Otherwise runs the application
-// and returns the exit status should its loop ever return.
-int runEntryPoint();
+inline constexpr const char* kAlreadyRunningLine =
+    "Velmoryn: すでに起動しています。この起動は何も変更せずに終了します";
+
+// Installs the essential services, decides, and only then every service.
+// "--register-login" or "--unregister-login" anywhere among the arguments:
+// answers on standard output and ends the process (status 0 on success, 1 on
+// failure). "--hide", "--show", "--toggle" or "--status" (without "--login")
+// is answered the same way. Otherwise, and with "--login", it is a launch: a
+// plain one first takes the instance lock and ends at once, with status 0 and
+// one log line, when another copy holds it. Runs the application and returns
+// the exit status should its loop ever return.
+int runEntryPoint(PlatformServices& services);
 
 }  // namespace velmoryn

@@ -2,6 +2,5 @@
 #include "platform/platform_factory.h"
 
 int main(int argc, char** argv) {
-  velmoryn::installPlatform(velmoryn::makePlatformServices(argc, argv).services());
-  return velmoryn::runEntryPoint();
+  return velmoryn::runEntryPoint(velmoryn::makePlatformServices(argc, argv));
 }
