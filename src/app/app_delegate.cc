@@ -25,6 +25,10 @@ constexpr const char* kQuitTitle = "Velmoryn を終了";
 constexpr const char* kNotRecordedLine =
     "Velmoryn: "
     "Dockの設定を読み取れなかったため、何も変更しませんでした。次回の起動時にもう一度記録します";
+constexpr const char* kNotSavedLine =
+    "Velmoryn: "
+    "Dockの設定の記録を保存できなかったため、何も変更しませんでした。次回の起動時にもう一度記録しま"
+    "す";
 
 // The signals after which the user's Dock settings are put back.
 constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
@@ -52,14 +56,21 @@ void AppDelegate::applicationDidFinishLaunching() {
   // Before the status item exists, so the status bar finds the position.
   MenuBarBoot::seedPosition();
   MenuBarBoot::ensureRegistered();
-  // The user's own settings go on record before anything below may change them.
-  Dock::backup().saveIfNeeded();
+  // The user's own settings go on record, on disk, before anything below may change them.
+  const DockSettingsBackup::SaveOutcome saved = Dock::backup().saveIfNeeded();
   installSignalHandlers();
-  if (Dock::backup().hasSaved()) {
-    Dock::setupHiddenDelay();
-  } else {
-    // Without a record a restore could not undo the delay: leave the Dock be.
-    platform().log->write(kNotRecordedLine);
+  // Without a record that outlasts a crash, a restore might never undo the
+  // delay: leave the Dock be.
+  switch (saved) {
+    case DockSettingsBackup::SaveOutcome::onDisk:
+      Dock::setupHiddenDelay();
+      break;
+    case DockSettingsBackup::SaveOutcome::notRead:
+      platform().log->write(kNotRecordedLine);
+      break;
+    case DockSettingsBackup::SaveOutcome::notSaved:
+      platform().log->write(kNotSavedLine);
+      break;
   }
   Dock::primeEdge();
   // Adopt the Dock's mode as it is; launch neither hides nor shows it.

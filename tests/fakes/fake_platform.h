@@ -73,11 +73,13 @@ class FakeSettingsStore : public SettingsStore, public Recorder {
   }
   bool synchronize() override {
     note("synchronize");
+    if (synchronizeLosesValues) values.clear();
     return synchronizeSucceeds;
   }
 
   std::map<std::string, SettingsValue> values;
   bool synchronizeSucceeds = true;
+  bool synchronizeLosesValues = false;  // what reads back afterwards is nothing
 
  private:
   void set(const std::string& key, SettingsValue value) {
