@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/icon.h"
+#include "app/switch_failure.h"
 #include "app/url_command.h"
 #include "boot/menu_bar_boot.h"
 #include "dock/dock.h"
@@ -37,14 +38,10 @@ MenuItemState stateFor(bool on) {
   return on ? MenuItemState::on : MenuItemState::off;
 }
 
-// The Dock did not take a switch: most often the user has not allowed (or has
-// refused) the program to control System Events.
+// The Dock did not take a switch: the line names the cause.
 bool loggedIfFailed(const Dock::AutoHideResult& result) {
   if (result.switched) return false;
-  platform().log->write("Velmoryn: Dockの切り替えに失敗しました（AppleScript エラー " +
-                        std::to_string(result.scriptError) +
-                        "）。システム設定 > プライバシーとセキュリティ > オートメーション で "
-                        "Velmoryn に System Events の操作を許可してください");
+  platform().log->write(switchFailureLine(result.scriptError));
   return true;
 }
 

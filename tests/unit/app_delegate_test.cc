@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/switch_failure.h"
 #include "fakes/fake_platform.h"
 
 namespace velmoryn {
@@ -303,6 +304,27 @@ TEST(AppDelegate, TheLaunchChangesTheDockOnlyWithTheRecordOnDisk) {
         << row.name;
     EXPECT_EQ(app.fake.log.lines, row.log) << row.name;
   }
+}
+
+// Only a refused or undecided permission sends the user to the Automation settings.
+TEST(AppDelegate, ASwitchThatFailedIsLoggedWithItsCause) {
+  struct Row {
+    const char* name;
+    std::optional<std::int64_t> scriptError;
+    std::string line;
+  };
+  const std::string failed = "Velmoryn: Dockの切り替えに失敗しました";
+  const std::string advice =
+      "。システム設定 > プライバシーとセキュリティ > オートメーション で Velmoryn に System "
+      "Events の操作を許可してください";
+  for (const Row& row :
+       std::vector<Row>{{"refused", -1743, failed + "（AppleScript エラー -1743）" + advice},
+                        {"consent needed", -1744, failed + "（AppleScript エラー -1744）" + advice},
+                        {"barred by a sandbox", -1742, failed + "（AppleScript エラー -1742）"},
+                        {"a script error", -2700, failed + "（AppleScript エラー -2700）"},
+                        {"no script", std::nullopt,
+                         failed + "（切り替え用の AppleScript を用意できませんでした）"}})
+    EXPECT_EQ(switchFailureLine(row.scriptError), row.line) << row.name;
 }
 
 }  // namespace
