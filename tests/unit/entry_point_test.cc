@@ -111,7 +111,9 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"--toggle ~outcome1", 0,
             "sent velmoryn://toggle in 1s; print Velmorynは起動していません; exit 1"},
         Row{"--show ~outcome2", 0,
-            "sent velmoryn://show in 1s; print Velmorynが1秒以内に応答しませんでした; exit 1"},
+            "sent velmoryn://show in 1s; print "
+            "Velmorynが1秒以内に応答しませんでした。この操作はあとで実行されることがあります; exit "
+            "1"},
         Row{"--hide ~outcome3", 0,
             "sent velmoryn://hide in 1s; print Velmorynに伝えられませんでした（x）; exit 1"},
         Row{"--status ~read01", 0, "print Dock非表示中; exit 0"},
