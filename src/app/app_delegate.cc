@@ -27,9 +27,8 @@ constexpr const char* kNotRecordedLine =
     "Velmoryn: "
     "Dockの設定を読み取れなかったため、何も変更しませんでした。次回の起動時にもう一度記録します";
 constexpr const char* kNotSavedLine =
-    "Velmoryn: "
-    "Dockの設定の記録を保存できなかったため、何も変更しませんでした。次回の起動時にもう一度記録しま"
-    "す";
+    "Velmoryn: Dockの設定の記録を保存できなかったため、何も変更しませんでした。"
+    "次回の起動時にもう一度記録します";
 
 // The signals after which the user's Dock settings are put back.
 constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};

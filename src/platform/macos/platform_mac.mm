@@ -27,11 +27,13 @@
 namespace velmoryn {
 namespace {
 
-// ~/Library/Application Support/Velmoryn/instance.lock
+// ~/Library/Application Support/Velmoryn/instance.lock; without a home folder
+// no path, which the lock reports as a failure rather than using a shared folder.
 std::string instanceLockPath() {
   @autoreleasepool {
     const char* home = NSHomeDirectory().UTF8String;
-    return std::string(home ? home : "") + "/Library/Application Support/Velmoryn/instance.lock";
+    if (home == nullptr || *home == '\0') return {};
+    return std::string(home) + "/Library/Application Support/Velmoryn/instance.lock";
   }
 }
 
