@@ -24,7 +24,9 @@ class ApplicationLinux : public Application {
   // The channel's commands run on the main loop, which turns only after the
   // launch: those that come earlier wait in the socket's backlog and the queue.
   void acceptRequests() override {
-    if (startRequests) std::exchange(startRequests, nullptr)();
+    if (accepting || !startRequests) return;
+    accepting = true;
+    startRequests();  // kept: it holds the channel, which lives as long as the process
   }
   void setActivationPolicyAccessory() override { accessory = true; }
   void setDelegate(ApplicationDelegate* newDelegate) override { delegate = newDelegate; }
@@ -43,6 +45,7 @@ class ApplicationLinux : public Application {
   std::function<void()> startRequests;
   ApplicationDelegate* delegate = nullptr;  // weak: the entry point keeps it
   bool accessory = false;
+  bool accepting = false;
 };
 
 class ProcessEnvironmentLinux : public ProcessEnvironment {
