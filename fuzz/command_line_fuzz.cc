@@ -2,9 +2,10 @@
 // answers of the login-item service. Whatever the arguments, a run either
 // starts the program or ends the process after exactly one line, with status
 // 0 or 1 (the scripting verbs, which end it too, are fuzzed on their own;
-// "--version" prints the version and nothing else); the
-// status it prints is the service's own after the operation; and the marker
-// changes only through a successful "--login on" or "--login off".
+// "--version" prints the version and nothing else); the status it prints is
+// the service's own after the operation; the marker changes only through a
+// successful "--login on" or "--login off"; and only a plain launch takes the
+// instance lock.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -70,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::optional<int> exitStatus;
   try {
-    FUZZ_CHECK(velmoryn::runEntryPoint() == 0, "a returning entry point returns 0");
+    FUZZ_CHECK(velmoryn::runEntryPoint(fake) == 0, "a returning entry point returns 0");
   } catch (const velmoryn::testing::ProcessExit& exit) {
     exitStatus = exit.status;
   }
@@ -84,6 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const bool entryOption = has(args, "--register-login") || has(args, "--unregister-login");
+  const bool oneShot = entryOption || has(args, "--login") || velmoryn::scriptVerbFrom(args);
+  FUZZ_CHECK(fake.timeline.matching({"lock"}).empty() == oneShot,
+             "only a plain launch takes the instance lock");
   if (!entryOption && !has(args, "--login") && velmoryn::scriptVerbFrom(args)) {
     // The scripting verbs have a fuzzer of their own; here they only end the process.
     FUZZ_CHECK(exitStatus.has_value(), "a script verb ends the process");

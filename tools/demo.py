@@ -166,9 +166,9 @@ def guided(binary, out, default_out):
             "squares.")
     program = Program(binary, folders)
     try:
-        launch = program.expect("dock: autohide-delay 1000", "dock: restarted",
+        launch = program.expect("control: ...", "dock: autohide-delay 1000", "dock: restarted",
                                 "icon: shown (three squares)", "tooltip: Velmoryn / Dock表示中",
-                                "control: ...", "ready")
+                                "ready")
         check(launch.count("dock: restarted") == 1, "the Dock was restarted more than once")
         check(not any(line.startswith("dock: autohide ") for line in launch),
               "the launch changed the Dock's autohide")

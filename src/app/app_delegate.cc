@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/icon.h"
+#include "app/switch_failure.h"
 #include "app/url_command.h"
 #include "boot/menu_bar_boot.h"
 #include "dock/dock.h"
@@ -25,6 +26,9 @@ constexpr const char* kQuitTitle = "Velmoryn を終了";
 constexpr const char* kNotRecordedLine =
     "Velmoryn: "
     "Dockの設定を読み取れなかったため、何も変更しませんでした。次回の起動時にもう一度記録します";
+constexpr const char* kNotSavedLine =
+    "Velmoryn: Dockの設定の記録を保存できなかったため、何も変更しませんでした。"
+    "次回の起動時にもう一度記録します";
 
 // The signals after which the user's Dock settings are put back.
 constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
@@ -33,14 +37,10 @@ MenuItemState stateFor(bool on) {
   return on ? MenuItemState::on : MenuItemState::off;
 }
 
-// The Dock did not take a switch: most often the user has not allowed (or has
-// refused) the program to control System Events.
+// The Dock did not take a switch: the line names the cause.
 bool loggedIfFailed(const Dock::AutoHideResult& result) {
   if (result.switched) return false;
-  platform().log->write("Velmoryn: Dockの切り替えに失敗しました（AppleScript エラー " +
-                        std::to_string(result.scriptError) +
-                        "）。システム設定 > プライバシーとセキュリティ > オートメーション で "
-                        "Velmoryn に System Events の操作を許可してください");
+  platform().log->write(switchFailureLine(result.scriptError));
   return true;
 }
 
@@ -52,14 +52,21 @@ void AppDelegate::applicationDidFinishLaunching() {
   // Before the status item exists, so the status bar finds the position.
   MenuBarBoot::seedPosition();
   MenuBarBoot::ensureRegistered();
-  // The user's own settings go on record before anything below may change them.
-  Dock::backup().saveIfNeeded();
+  // The user's own settings go on record, on disk, before anything below may change them.
+  const DockSettingsBackup::SaveOutcome saved = Dock::backup().saveIfNeeded();
   installSignalHandlers();
-  if (Dock::backup().hasSaved()) {
-    Dock::setupHiddenDelay();
-  } else {
-    // Without a record a restore could not undo the delay: leave the Dock be.
-    platform().log->write(kNotRecordedLine);
+  // Without a record that outlasts a crash, a restore might never undo the
+  // delay: leave the Dock be.
+  switch (saved) {
+    case DockSettingsBackup::SaveOutcome::onDisk:
+      Dock::setupHiddenDelay();
+      break;
+    case DockSettingsBackup::SaveOutcome::notRead:
+      platform().log->write(kNotRecordedLine);
+      break;
+    case DockSettingsBackup::SaveOutcome::notSaved:
+      platform().log->write(kNotSavedLine);
+      break;
   }
   Dock::primeEdge();
   // Adopt the Dock's mode as it is; launch neither hides nor shows it.

@@ -1,6 +1,7 @@
 #include "app/entry_point.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,20 @@ void runLoginCommand(bool unregister) {
   process.exit(0);
 }
 
+// Ends the process when another copy runs. A lock that cannot be taken for
+// another reason must not keep the user from their program: one line, and
+// the launch goes on as it did before there was a lock.
+void takeInstanceLock() {
+  const InstanceLockResult lock = platform().instanceLock->acquire();
+  if (lock.outcome == InstanceLockResult::Outcome::held) return;
+  if (lock.outcome == InstanceLockResult::Outcome::heldByAnother) {
+    platform().log->write(kAlreadyRunningLine);
+    platform().process->exit(0);
+  }
+  platform().log->write("Velmoryn: 二重起動を防ぐロックを取れませんでした（" + lock.reason +
+                        "）。このまま起動します");
+}
+
 }  // namespace
 
 std::optional<std::string> versionLine(const std::vector<std::string>& args) {
@@ -46,7 +61,8 @@ std::optional<std::string> versionLine(const std::vector<std::string>& args) {
   return std::string("Velmoryn ") + VELMORYN_VERSION;
 }
 
-int runEntryPoint() {
+int runEntryPoint(PlatformServices& services) {
+  installPlatform(services.essentials());
   const std::vector<std::string> args = platform().process->arguments();
   if (const auto line = versionLine(args)) {
     platform().process->printLine(*line);
@@ -54,16 +70,27 @@ int runEntryPoint() {
     return 0;  // not reached
   }
   const bool unregister = contains(args, "--unregister-login");
-  if (unregister || contains(args, "--register-login")) {
+  const bool loginCommand = unregister || contains(args, "--register-login");
+  const std::optional<ScriptVerb> verb = loginCommand ? std::nullopt : scriptVerbFrom(args);
+  // The one-shot runs work beside a running copy; a launch must be the only one
+  // before it touches anything, and "--login" ends early in its launch.
+  const bool plainLaunch = !loginCommand && !verb && !contains(args, "--login");
+  if (plainLaunch) takeInstanceLock();
+  installPlatform(services.services());
+
+  if (loginCommand) {
     runLoginCommand(unregister);
     return 0;  // not reached: the command ends the process
   }
-  if (const auto verb = scriptVerbFrom(args)) {
+  if (verb) {
     platform().process->exit(runScriptVerb(*verb));
     return 0;  // not reached
   }
 
   app = platform().application;
+  // Before the launch, so a script's verb sent meanwhile waits for it instead
+  // of hearing that no copy runs.
+  if (plainLaunch) app->acceptRequests();
   app->setActivationPolicyAccessory();
   delegate = AppDelegate::create();
   app->setDelegate(delegate.get());

@@ -54,7 +54,9 @@ int runScriptVerb(ScriptVerb verb) {
       process.printLine(kNotRunningLine);
       break;
     case UrlDelivery::Outcome::noAnswer:
-      process.printLine("Velmorynが1秒以内に応答しませんでした");
+      // A copy still launching takes the URL once it has finished: the verb
+      // may well be carried out after this line.
+      process.printLine(kNoAnswerLine);
       break;
     case UrlDelivery::Outcome::failed:
       process.printLine("Velmorynに伝えられませんでした（" + delivery.reason + "）");

@@ -12,6 +12,8 @@ namespace velmoryn {
 inline constexpr double kScriptAnswerLimit = 1.0;
 
 inline constexpr const char* kNotRunningLine = "Velmorynは起動していません";
+inline constexpr const char* kNoAnswerLine =
+    "Velmorynが1秒以内に応答しませんでした。この操作はあとで実行されることがあります";
 
 // Exit statuses: the verbs 0 when delivered, else 1; --status 0 hidden,
 // 1 shown, 2 when the tool failed.

@@ -95,12 +95,12 @@ std::string Dock::defaults(const std::vector<std::string>& args) {
 
 Dock::AutoHideResult Dock::setAutoHide(bool hidden) {
   AppleScript* compiled = script(hidden);
-  if (compiled == nullptr) return {.switched = false};
+  if (compiled == nullptr) return {.switched = false, .scriptError = std::nullopt};
   const std::optional<std::int64_t> error = compiled->executeReportsError();
   if (!error) return {};
   // osascript meets the same Automation permission; its exit status tells.
   const bool switched = runTool(osascriptPath, {"-e", autohideScript(hidden)}).succeeded();
-  return {.switched = switched, .scriptError = *error};
+  return {.switched = switched, .scriptError = error};
 }
 
 void Dock::restartDock() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,10 +34,10 @@ struct Dock {
   static ProcessResult runDefaults(const std::vector<std::string>& args);
 
   // Whether the Dock took a switch of autohide, and if not, the error number
-  // the in-process script reported (0 when there was no script to run).
+  // the in-process script reported (none when there was no script to run).
   struct AutoHideResult {
     bool switched = true;
-    std::int64_t scriptError = 0;
+    std::optional<std::int64_t> scriptError;
   };
 
   static AutoHideResult setAutoHide(bool hidden);

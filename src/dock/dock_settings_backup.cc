@@ -38,13 +38,13 @@ bool DockSettingsBackup::hasSaved() const {
   return saved && *saved;
 }
 
-void DockSettingsBackup::saveIfNeeded() {
-  if (hasSaved()) return;
+DockSettingsBackup::SaveOutcome DockSettingsBackup::saveIfNeeded() {
+  if (hasSaved()) return SaveOutcome::onDisk;
 
   const auto delayText = readTwice(prefs, delayKey);
-  if (!delayText) return;
+  if (!delayText) return SaveOutcome::notRead;
   const auto autohide = readTwice(prefs, autohideKey);
-  if (!autohide) return;
+  if (!autohide) return SaveOutcome::notRead;
 
   // The program's own delay is never taken for the user's: restore then deletes it.
   std::optional<double> delay;
@@ -65,6 +65,11 @@ void DockSettingsBackup::saveIfNeeded() {
 
   // Last, so that a record is complete whenever the marker says it exists.
   store.setBool(savedKey, true);
+
+  const Record written = record();
+  if (store.synchronize() && record() == written) return SaveOutcome::onDisk;
+  putBack(written);
+  return SaveOutcome::notSaved;
 }
 
 void DockSettingsBackup::restore() {
@@ -106,12 +111,25 @@ void DockSettingsBackup::restore() {
   store.setBool(savedKey, true);
 }
 
-void DockSettingsBackup::restoreEntry(const char* key, const SettingsValue& value) {
-  if (const auto* b = std::get_if<bool>(&value)) {
+DockSettingsBackup::Record DockSettingsBackup::record() const {
+  return {store.object(savedDelayKey), store.object(savedAutohideKey), store.object(savedKey)};
+}
+
+// In the same order as a record is made, the marker last.
+void DockSettingsBackup::putBack(const Record& entries) {
+  restoreEntry(savedDelayKey, entries[0]);
+  restoreEntry(savedAutohideKey, entries[1]);
+  restoreEntry(savedKey, entries[2]);
+}
+
+void DockSettingsBackup::restoreEntry(const char* key, const std::optional<SettingsValue>& value) {
+  if (!value) {
+    store.remove(key);
+  } else if (const auto* b = std::get_if<bool>(&*value)) {
     store.setBool(key, *b);
-  } else if (const auto* i = std::get_if<std::int64_t>(&value)) {
+  } else if (const auto* i = std::get_if<std::int64_t>(&*value)) {
     store.setInteger(key, *i);
-  } else if (const auto* d = std::get_if<double>(&value)) {
+  } else if (const auto* d = std::get_if<double>(&*value)) {
     store.setDouble(key, *d);
   }
 }

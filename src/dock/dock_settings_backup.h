@@ -3,6 +3,7 @@
 // Main thread only.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -42,16 +43,27 @@ class DockSettingsBackup {
 
   DockSettingsBackup(SettingsStore& store, Prefs prefs, double appDelay);
 
+  enum class SaveOutcome {
+    onDisk,    // recorded now, written out and read back; or recorded before
+    notRead,   // a read failed twice: no record taken
+    notSaved,  // recorded in memory only: the store could not write it out
+  };
+
   bool hasSaved() const;
-  // Takes no record when a read fails twice: without a trustworthy record the
-  // program must change nothing that a restore would have to undo.
-  void saveIfNeeded();
+  // Takes no record when a read fails twice, and writes a new record out at
+  // once. Only a record on disk outlasts a crash, so only then may the program
+  // change what a restore would have to undo. A record that did not reach the
+  // disk is still kept in memory, so that the quit writes it back.
+  SaveOutcome saveIfNeeded();
   // Once a tool has been killed at its time limit the remaining writes are
   // skipped, so a hung tool costs one limit; the record then stays.
   void restore();
 
  private:
-  void restoreEntry(const char* key, const SettingsValue& value);
+  using Record = std::array<std::optional<SettingsValue>, 3>;
+  Record record() const;
+  void putBack(const Record& entries);
+  void restoreEntry(const char* key, const std::optional<SettingsValue>& value);
 
   SettingsStore& store;  // safe because the store lives until the process ends
   Prefs prefs;

@@ -33,6 +33,10 @@ class Application {
   virtual void setActivationPolicyAccessory() = 0;
   // The application refers to its delegate weakly: the caller keeps it alive.
   virtual void setDelegate(ApplicationDelegate* delegate) = 0;
+  // From now on requests from outside reach the program (URLs; on the
+  // simulated desktop, its control channel); those that come before the
+  // launch has finished wait for it. Only the one copy that runs calls it.
+  virtual void acceptRequests() = 0;
   // Runs the main event loop; sends the launch notification first.
   virtual void run() = 0;
   // Sends applicationWillTerminate to the delegate, then ends the process.

@@ -6,6 +6,7 @@
 #include "platform/application.h"
 #include "platform/clock.h"
 #include "platform/hot_key_service.h"
+#include "platform/instance_lock.h"
 #include "platform/log.h"
 #include "platform/login_items.h"
 #include "platform/process_runner.h"
@@ -38,6 +39,7 @@ struct Platform {
   Application* application = nullptr;
   ProcessEnvironment* process = nullptr;
   RunningInstance* runningInstance = nullptr;
+  InstanceLock* instanceLock = nullptr;
 };
 
 // Installed once before anything else runs; the services outlive every user.

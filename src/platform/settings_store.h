@@ -20,8 +20,9 @@ class SettingsStore {
   virtual void setInteger(const std::string& key, std::int64_t value) = 0;
   virtual void setDouble(const std::string& key, double value) = 0;
   virtual void remove(const std::string& key) = 0;
-  // Writes the store out now; false when that failed and the changes may be
-  // lost at the end of the process.
+  // Writes the store out now. True only when the store's values are on disk
+  // and read back from it, so that they outlast a crash; false when they may
+  // be lost at the end of the process.
   virtual bool synchronize() = 0;
 
   // The stored value read as the platform reads a Boolean; false when absent.

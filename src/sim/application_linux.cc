@@ -8,7 +8,6 @@ namespace velmoryn {
 
 void ApplicationLinux::run() {
   if (delegate) delegate->applicationDidFinishLaunching();
-  if (launched) launched();
   console.printLine("ready");
   loop.runUntil([] { return false; });
   std::abort();  // not reached: the loop never ends by itself

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/application.h"
@@ -16,10 +17,17 @@ namespace velmoryn {
 
 class ApplicationLinux : public Application {
  public:
-  // `launched` runs after the launch notification, before "ready".
+  // `startRequests` opens the control channel; it runs once, on acceptRequests().
   ApplicationLinux(RunLoop& loop, Console& console, EventState& events,
-                   std::function<void()> launched)
-      : loop(loop), console(console), events(events), launched(std::move(launched)) {}
+                   std::function<void()> startRequests)
+      : loop(loop), console(console), events(events), startRequests(std::move(startRequests)) {}
+  // The channel's commands run on the main loop, which turns only after the
+  // launch: those that come earlier wait in the socket's backlog and the queue.
+  void acceptRequests() override {
+    if (accepting || !startRequests) return;
+    accepting = true;
+    startRequests();  // kept: it holds the channel, which lives as long as the process
+  }
   void setActivationPolicyAccessory() override { accessory = true; }
   void setDelegate(ApplicationDelegate* newDelegate) override { delegate = newDelegate; }
   void run() override;
@@ -34,9 +42,10 @@ class ApplicationLinux : public Application {
   RunLoop& loop;       // safe because these live for the whole run
   Console& console;    // safe for the same reason
   EventState& events;  // safe for the same reason
-  std::function<void()> launched;
+  std::function<void()> startRequests;
   ApplicationDelegate* delegate = nullptr;  // weak: the entry point keeps it
   bool accessory = false;
+  bool accepting = false;
 };
 
 class ProcessEnvironmentLinux : public ProcessEnvironment {

@@ -3,12 +3,15 @@
 and the faults only a real process shows: signals, exit statuses, real files,
 hung tools. Each wait ends at its line, or fails after soak.TIMEOUT."""
 
+import contextlib
 import os
 import shutil
 import signal
+import stat
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 import soak
@@ -23,6 +26,8 @@ RECORD = {"originalDock.saved": True, "originalDock.autohideDelay": 0.5,
           "originalDock.autohide": False}
 RESTORE = ["dock: autohide-delay 0.5", "dock: autohide off", "dock: restarted"]
 NOT_REGISTERED, ENABLED = "未登録（ログイン時に起動しません）\n", "登録済み（ログイン時に起動します）\n"
+ALREADY_RUNNING = "Velmoryn: すでに起動しています。この起動は何も変更せずに終了します"
+NO_ANSWER = "Velmorynが1秒以内に応答しませんでした。この操作はあとで実行されることがあります\n"
 
 
 def dock_lines(lines):
@@ -31,6 +36,17 @@ def dock_lines(lines):
 
 def logged(program, text):
     return sum(text in line for line in program.stderr)
+
+
+def files_below(folder):
+    """Every entry below the folder: its mode and time of change, a file's bytes too."""
+    found = {}
+    for root, folders, names in os.walk(folder):
+        for path in (os.path.join(root, name) for name in folders + names):
+            info = os.lstat(path)
+            with open(path, "rb") if stat.S_ISREG(info.st_mode) else contextlib.nullcontext() as f:
+                found[path] = (info.st_mode, info.st_mtime_ns, f.read() if f else None)
+    return found
 
 
 class Run:
@@ -210,6 +226,54 @@ class JourneyTest(unittest.TestCase):
         status, rest = run.end()
         self.assertEqual((status, dock_lines(rest)), (0, RESTORE[::2]))  # it hid nothing
         self.assertEqual(logged(run.program, "不明なURLを無視しました: velmoryn://hide?now"), 1)
+
+    def test_of_two_launches_at_once_one_runs_and_its_crash_frees_the_place(self):
+        programs = [self.desktop.launch(), self.desktop.launch()]
+        for program in programs:
+            self.addCleanup(program.kill)
+        runs = [p for p in programs if p.wait_line("ready") is not None]
+        self.assertEqual(len(runs), 1, "".join(p.transcript() for p in programs))
+        other = programs[1 - programs.index(runs[0])]
+        self.assertEqual((other.wait_exit(), other.lines, len(other.stderr)), (0, [], 1))
+        self.assertTrue(other.stderr[0].endswith(ALREADY_RUNNING), other.stderr)
+        self.assertEqual((self.desktop.record(), self.desktop.restarts()), (RECORD, 1))
+        # Killed with the Dock hidden, it leaves the lock to the next launch and
+        # the record to its quit.
+        run = Run(self, runs[0])
+        run.ask("click left", reply=HIDDEN)
+        run.program.kill()
+        status, rest = self.launch().end()
+        self.assertEqual(dock_lines(rest), RESTORE)
+        self.assert_restored(status)
+
+    def test_beside_a_copy_still_launching_a_launch_ends_and_a_verb_waits_for_it(self):
+        self.desktop.set_fault("defaults", "hang when read once")
+        run = Run(self, self.desktop.launch())
+        self.addCleanup(run.program.kill)
+        run.ask(reply="control: listening")
+        deadline = time.monotonic() + soak.TIMEOUT
+        while os.path.exists(os.path.join(self.desktop.faults, "defaults")):  # until it hangs
+            self.assertLess(time.monotonic(), deadline, run.program.transcript())
+            time.sleep(0.01)
+        # Left by a writer long gone: what a launch's settings store sweeps away.
+        folder = os.path.dirname(self.desktop.settings_file)
+        stale = os.path.join(folder, ".preferences.plist.tmp-0")
+        open(stale, "wb").close()
+        os.utime(stale, (0, 0))
+        before = files_below(self.desktop.base)
+        code, out, err = self.script()
+        self.assertEqual((code, out, err.count("\n")), (0, "", 1))
+        self.assertTrue(err.rstrip("\n").endswith(ALREADY_RUNNING), err)
+        self.assertEqual(files_below(self.desktop.base), before)
+        self.assertEqual(self.script("--hide"), (1, NO_ANSWER, ""))
+        for pid in self.desktop.running_tools():
+            os.kill(pid, signal.SIGKILL)
+        launched = run.ask(reply=HIDDEN)  # the read is tried again; the verb comes after
+        self.assertEqual(dock_lines(launched), ["dock: autohide-delay 1000", "dock: restarted",
+                                                "dock: autohide on"])
+        status, rest = run.end()
+        self.assertEqual(dock_lines(rest), RESTORE)
+        self.assert_restored(status)
 
     def test_a_dock_that_cannot_be_read_at_launch_is_left_exactly_as_it_was(self):
         self.desktop.set_fault("defaults", "crash when read")

@@ -252,12 +252,14 @@ bool FakeHotKeys::press() {
 FakePlatform::FakePlatform() {
   for (Recorder* fake : std::initializer_list<Recorder*>{
            &processes, &settings, &loginItems, &appleScript, &signals, &scrollMonitor, &statusBar,
-           &hotKeys, &application, &process}) {
+           &hotKeys, &application, &process, &instanceLock}) {
     fake->timeline = &timeline;
   }
-  installPlatform({&processes, &settings, &loginItems, &appleScript, &clock, &mainQueue,
-                   &utilityQueue, &timers, &signals, &screens, &scrollMonitor, &statusBar, &hotKeys,
-                   &log, &application, &process, &runningInstance});
+  all = {&processes,    &settings, &loginItems,  &appleScript, &clock,           &mainQueue,
+         &utilityQueue, &timers,   &signals,     &screens,     &scrollMonitor,   &statusBar,
+         &hotKeys,      &log,      &application, &process,     &runningInstance, &instanceLock};
+  essential = {.log = &log, .process = &process, .instanceLock = &instanceLock};
+  installPlatform(all);
   resetDockStateForTesting();
 }
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/platform_factory.h"
 
 namespace velmoryn::testing {
 
@@ -73,11 +73,13 @@ class FakeSettingsStore : public SettingsStore, public Recorder {
   }
   bool synchronize() override {
     note("synchronize");
+    if (synchronizeLosesValues) values.clear();
     return synchronizeSucceeds;
   }
 
   std::map<std::string, SettingsValue> values;
   bool synchronizeSucceeds = true;
+  bool synchronizeLosesValues = false;  // what reads back afterwards is nothing
 
  private:
   void set(const std::string& key, SettingsValue value) {
@@ -285,9 +287,10 @@ class FakeLog : public Log {
   std::vector<std::string> lines;
 };
 
-// Records "accessory", "delegate", "run" and "terminate".
+// Records "accept requests", "accessory", "delegate", "run" and "terminate".
 class FakeApplication : public Application, public Recorder {
  public:
+  void acceptRequests() override { note("accept requests"); }
   void setActivationPolicyAccessory() override { note("accessory"); }
   void setDelegate(ApplicationDelegate* d) override {
     delegate = d;
@@ -340,14 +343,30 @@ class FakeRunningInstance : public RunningInstance {
   double lastTimeLimit = 0;
 };
 
+// Records "lock".
+class FakeInstanceLock : public InstanceLock, public Recorder {
+ public:
+  InstanceLockResult acquire() override {
+    note("lock");
+    return answer;
+  }
+  InstanceLockResult answer{InstanceLockResult::Outcome::held, {}};
+};
+
 // All fakes together, installed as the platform for as long as it lives, each
 // recording into `timeline`. The Dock's one-time state is reset on construction.
-class FakePlatform {
+// As the entry point's services, it records "services" when asked for them all.
+class FakePlatform : public PlatformServices {
  public:
   FakePlatform();
-  ~FakePlatform();
+  ~FakePlatform() override;
   FakePlatform(const FakePlatform&) = delete;
   FakePlatform& operator=(const FakePlatform&) = delete;
+  const Platform& essentials() override { return essential; }
+  const Platform& services() override {
+    timeline.add("services");
+    return all;
+  }
 
   Timeline timeline;
   FakeProcessRunner processes;
@@ -367,6 +386,11 @@ class FakePlatform {
   FakeApplication application;
   FakeProcessEnvironment process;
   FakeRunningInstance runningInstance;
+  FakeInstanceLock instanceLock;
+
+ private:
+  Platform all;
+  Platform essential;
 };
 
 }  // namespace velmoryn::testing

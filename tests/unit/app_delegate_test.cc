@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/switch_failure.h"
 #include "fakes/fake_platform.h"
 
 namespace velmoryn {
@@ -308,6 +309,73 @@ TEST(AppDelegate, ASwitchAskedForWhileAnotherRunsRunsAfterIt) {
     row.interrupted(app);
     EXPECT_EQ(app.effects(), row.effects) << row.name;
   }
+}
+
+// The launch changes the Dock only once the record is on disk; otherwise it
+// changes nothing, says why, and a switch and the quit still work.
+TEST(AppDelegate, TheLaunchChangesTheDockOnlyWithTheRecordOnDisk) {
+  struct Row {
+    const char* name;
+    bool flushed = true;            // the store wrote itself out
+    bool readBack = true;           // and the record came back from it
+    std::vector<std::string> runs;  // the Dock's tools: launch, a click that hides, the quit
+    std::vector<std::string> log;
+  };
+  const std::vector<std::string> clickAndQuit = {
+      "execute " + kHide, "defaults write com.apple.dock autohide-delay -float 0.5",
+      "defaults write com.apple.dock autohide -bool false", "killall Dock"};
+  const std::string notSaved =
+      "Velmoryn: Dockの設定の記録を保存できなかったため、何も変更しませんでした。"
+      "次回の起動時にもう一度記録します";
+  std::vector<std::string> launched = {"defaults write com.apple.dock autohide-delay -float 1000",
+                                       "killall Dock"};
+  launched.insert(launched.end(), clickAndQuit.begin(), clickAndQuit.end());
+  for (const Row& row : std::vector<Row>{
+           {.name = "a record on disk lets the launch raise the delay",
+     .runs = launched,
+     .log = {}},
+           {.name = "a record the store could not write out changes nothing at launch",
+           .flushed = false,
+           .runs = clickAndQuit,
+           .log = {notSaved,
+                   "Velmoryn: "
+                   "Dockの設定を元に戻せませんでした。記録を残し、次回の終了時にもう一度戻します"}},
+           {.name = "a record that does not read back changes nothing at launch",
+           .readBack = false,
+           .runs = clickAndQuit,
+           .log = {notSaved}}}) {
+    App app;
+    app.fake.settings.synchronizeSucceeds = row.flushed;
+    app.fake.settings.synchronizeLosesValues = !row.readBack;
+    app.fake.application.delegate = app.delegate.get();
+    app.delegate->applicationDidFinishLaunching();
+    app.click(CurrentEvent{EventType::leftMouseUp, 0});
+    app.delegate->applicationWillTerminate();
+    EXPECT_EQ(app.fake.timeline.matching({"defaults w", "killall", "execute"}), row.runs)
+        << row.name;
+    EXPECT_EQ(app.fake.log.lines, row.log) << row.name;
+  }
+}
+
+// Only a refused or undecided permission sends the user to the Automation settings.
+TEST(AppDelegate, ASwitchThatFailedIsLoggedWithItsCause) {
+  struct Row {
+    const char* name;
+    std::optional<std::int64_t> scriptError;
+    std::string line;
+  };
+  const std::string failed = "Velmoryn: Dockの切り替えに失敗しました";
+  const std::string advice =
+      "。システム設定 > プライバシーとセキュリティ > オートメーション で Velmoryn に System "
+      "Events の操作を許可してください";
+  for (const Row& row :
+       std::vector<Row>{{"refused", -1743, failed + "（AppleScript エラー -1743）" + advice},
+                        {"consent needed", -1744, failed + "（AppleScript エラー -1744）" + advice},
+                        {"barred by a sandbox", -1742, failed + "（AppleScript エラー -1742）"},
+                        {"a script error", -2700, failed + "（AppleScript エラー -2700）"},
+                        {"no script", std::nullopt,
+                         failed + "（切り替え用の AppleScript を用意できませんでした）"}})
+    EXPECT_EQ(switchFailureLine(row.scriptError), row.line) << row.name;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -48,7 +49,7 @@ std::string run(const Row& row) {
   }
   fake.processes.respond = [&read](const ProcessRequest&) { return read; };
   try {
-    runEntryPoint();
+    runEntryPoint(fake);
   } catch (const testing::ProcessExit&) {
   }
   delegate.reset();
@@ -112,7 +113,9 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"--toggle ~outcome1", 0,
             "sent velmoryn://toggle in 1s; print Velmorynは起動していません; exit 1"},
         Row{"--show ~outcome2", 0,
-            "sent velmoryn://show in 1s; print Velmorynが1秒以内に応答しませんでした; exit 1"},
+            "sent velmoryn://show in 1s; print "
+            "Velmorynが1秒以内に応答しませんでした。この操作はあとで実行されることがあります; exit "
+            "1"},
         Row{"--hide ~outcome3", 0,
             "sent velmoryn://hide in 1s; print Velmorynに伝えられませんでした（x）; exit 1"},
         Row{"--status ~read01", 0, "print Dock非表示中; exit 0"},
@@ -120,6 +123,76 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"--status ~read1x", 0, "print error: /usr/bin/defaults ended with status 1; exit 2"},
         Row{"--status ~readNone", 0,
             "print error: /usr/bin/defaults could not be started; exit 2"}));
+
+// A plain launch, whatever its options, takes the lock before anything else is
+// touched; the one-shot runs work beside a running copy.
+TEST(EntryPoint, OneCopyLaunchesAtATime) {
+  using Outcome = InstanceLockResult::Outcome;
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    InstanceLockResult lock;
+    std::vector<std::string> calls;  // to the platform, up to the application's run
+    std::vector<std::string> log;
+  };
+  const InstanceLockResult held{Outcome::held, ""}, taken{Outcome::heldByAnother, ""},
+      broken{Outcome::failed, "cannot open /x: Permission denied"};
+  const std::vector<std::string> launch = {"arguments", "lock",     "services", "accept requests",
+                                           "accessory", "delegate", "run"};
+  for (const Row& row : std::vector<Row>{
+           {.name = "beside a running copy a launch ends at once and touches nothing",
+     .args = {},
+     .lock = taken,
+     .calls = {"arguments", "lock", "exit 0"},
+     .log = {kAlreadyRunningLine}},
+           {.name = "a mistyped option is a plain launch and ends the same way",
+           .args = {"--hdie"},
+           .lock = taken,
+           .calls = {"arguments", "lock", "exit 0"},
+           .log = {kAlreadyRunningLine}},
+           {.name = "the one copy takes requests before its launch",
+           .args = {},
+           .lock = held,
+           .calls = launch,
+           .log = {}},
+           {.name = "a lock that cannot be taken leaves one line and the launch goes on",
+           .args = {},
+           .lock = broken,
+           .calls = launch,
+           .log = {"Velmoryn: 二重起動を防ぐロックを取れませんでした（cannot open /x: Permission "
+                   "denied）。このまま起動します"}},
+           {.name = "a script verb works beside a running copy",
+           .args = {"--hide"},
+           .lock = taken,
+           .calls = {"arguments", "services", "exit 0"},
+           .log = {}},
+           {.name = "the login option works beside a running copy and takes no requests",
+           .args = {"--login", "status"},
+           .lock = taken,
+           .calls = {"arguments", "services", "accessory", "delegate", "run"},
+           .log = {}},
+           {.name = "the login command works beside a running copy",
+           .args = {"--unregister-login"},
+           .lock = taken,
+           .calls = {"arguments", "services", "login unregister", "login status", "login status",
+                     "print status: 0 (1=enabled)", "exit 0"},
+           .log = {}}}) {
+    testing::FakePlatform fake;
+    fake.process.args.insert(fake.process.args.end(), row.args.begin(), row.args.end());
+    fake.instanceLock.answer = row.lock;
+    try {
+      runEntryPoint(fake);
+    } catch (const testing::ProcessExit&) {
+    }
+    delegate.reset();
+    app = nullptr;
+    std::vector<std::string> calls = fake.timeline.entries();
+    if (auto run = std::find(calls.begin(), calls.end(), "run"); run != calls.end())
+      calls.erase(run + 1, calls.end());
+    EXPECT_EQ(calls, row.calls) << row.name;
+    EXPECT_EQ(fake.log.lines, row.log) << row.name;
+  }
+}
 
 TEST(EntryPoint, TheStatusTexts) {
   std::string texts;

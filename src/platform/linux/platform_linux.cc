@@ -1,7 +1,9 @@
 // Builds the simulated desktop and every Linux adapter once, on the main
 // thread, and never tears them down: they live until the process ends, so an
 // exit() from a signal handler cannot race destructors against the worker
-// threads.
+// threads. The essentials come first and touch nothing; the rest, which sets
+// up the simulated Dock and loads the settings file, waits for the first
+// request, after the entry point has decided.
 #include <signal.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include "platform/linux/run_loop_linux.h"
 #include "platform/linux/settings_store_linux.h"
 #include "platform/platform_factory.h"
+#include "platform/posix/posix_instance_lock.h"
 #include "platform/posix/posix_process_runner.h"
 #include "sim/apple_script_linux.h"
 #include "sim/application_linux.h"
@@ -78,21 +81,35 @@ double toolTimeLimit() {
 
 class LinuxServices : public PlatformServices {
  public:
-  LinuxServices(int argc, char** argv) {
+  LinuxServices(int argc, char** argv) : data(files::userDataDir() / "velmoryn") {
     // Output to a reader that went away must not end the program before it
     // has put the user's Dock settings back.
     ::signal(SIGPIPE, SIG_IGN);
 
-    const fs::path data = files::userDataDir() / "velmoryn";
-    const fs::path toolsDir = ownExecutable().parent_path();
+    essential.log = log;
+    essential.process = new ProcessEnvironmentLinux(argc, argv, *console);
+    // Beside the control socket: two copies that would share a socket share the lock.
+    essential.instanceLock =
+        new PosixInstanceLock(defaultControlSocketPath(data).parent_path() / "instance.lock");
+  }
 
-    auto* console = new Console;
-    auto* log = new StderrLog("velmoryn");
+  const Platform& essentials() override { return essential; }
+
+  const Platform& services() override {
+    if (!built) build();
+    return installed;
+  }
+
+ private:
+  void build() {
+    built = true;
+    const fs::path toolsDir = ownExecutable().parent_path();
     auto* loop = new RunLoop;
 
     auto* dock = new SimulatedDock(data / "root", toolsDir);
     dock->ensureInstalled();
-    dock->setChangeListener([console](const std::string& line) { console->printLine(line); });
+    dock->setChangeListener(
+        [console = console](const std::string& line) { console->printLine(line); });
     auto* posixRunner = new PosixProcessRunner(toolTimeLimit());
     auto* tools = new SimulatedToolRunner(*posixRunner, *dock);
 
@@ -114,7 +131,7 @@ class LinuxServices : public PlatformServices {
     // NOLINTBEGIN(clang-analyzer-cplusplus.NewDeleteLeaks)
     auto* channel = new ControlChannel(
         *loop, *console, [desktop](const control::Command& command) { desktop->execute(command); });
-    auto startControl = [channel, console, data] {
+    auto startControl = [channel, console = console, data = data] {
       const fs::path socketPath = defaultControlSocketPath(data);
       if (auto failure = channel->listen(socketPath)) {
         console->printLine("control: no socket (" + *failure + ")");
@@ -142,14 +159,17 @@ class LinuxServices : public PlatformServices {
     auto* application = new ApplicationLinux(*loop, *console, desktop->events(), startControl);
     desktop->setOpenURL([application](const std::string& url) { application->openURLs({url}); });
     installed.application = application;
-    installed.process = new ProcessEnvironmentLinux(argc, argv, *console);
+    installed.process = essential.process;
     installed.runningInstance = new RunningInstanceLinux(defaultControlSocketPath(data));
+    installed.instanceLock = essential.instanceLock;
   }
 
-  const Platform& services() const override { return installed; }
-
- private:
+  const fs::path data;
+  Console* const console = new Console;
+  StderrLog* const log = new StderrLog("velmoryn");
+  Platform essential;
   Platform installed;
+  bool built = false;
 };
 
 }  // namespace

@@ -13,6 +13,7 @@ class MacApplication : public Application {
   MacApplication();
   ~MacApplication() override;
 
+  void acceptRequests() override;
   void setActivationPolicyAccessory() override;
   void setDelegate(ApplicationDelegate* delegate) override;
   void run() override;

@@ -60,6 +60,10 @@ struct MacApplication::Impl {
 MacApplication::MacApplication() : impl(std::make_unique<Impl>()) {}
 MacApplication::~MacApplication() = default;
 
+// Launch Services hands URLs over through AppKit, which keeps those that come
+// before the loop runs; the delegate holds those that come during the launch.
+void MacApplication::acceptRequests() {}
+
 void MacApplication::setActivationPolicyAccessory() {
   [[NSApplication sharedApplication] setActivationPolicy:NSApplicationActivationPolicyAccessory];
 }

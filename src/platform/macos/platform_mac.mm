@@ -1,5 +1,11 @@
-// Builds every macOS adapter once; they live until the process ends.
+// Builds every macOS adapter once; they live until the process ends. Their
+// constructors touch nothing (AppKit, the preferences and the lock file are
+// reached on first use), so the essentials and the rest are built together.
 #include "platform/platform_factory.h"
+
+#import <Foundation/Foundation.h>
+
+#include <string>
 
 #include "platform/macos/apple_script_mac.h"
 #include "platform/macos/application_mac.h"
@@ -15,14 +21,29 @@
 #include "platform/macos/signals_mac.h"
 #include "platform/macos/status_bar_mac.h"
 #include "platform/macos/timers_mac.h"
+#include "platform/posix/posix_instance_lock.h"
 #include "platform/posix/posix_process_runner.h"
 
 namespace velmoryn {
 namespace {
 
+// ~/Library/Application Support/Velmoryn/instance.lock; without a home folder
+// no path, which the lock reports as a failure rather than using a shared folder.
+std::string instanceLockPath() {
+  @autoreleasepool {
+    const char* home = NSHomeDirectory().UTF8String;
+    if (home == nullptr || *home == '\0') return {};
+    return std::string(home) + "/Library/Application Support/Velmoryn/instance.lock";
+  }
+}
+
 class MacServices : public PlatformServices {
  public:
-  MacServices() {
+  MacServices() : instanceLock(instanceLockPath()) {
+    essential.log = &log;
+    essential.process = &process;
+    essential.instanceLock = &instanceLock;
+
     platformServices.processes = &processes;
     platformServices.settings = &settings;
     platformServices.loginItems = &loginItems;
@@ -40,9 +61,11 @@ class MacServices : public PlatformServices {
     platformServices.application = &application;
     platformServices.process = &process;
     platformServices.runningInstance = &runningInstance;
+    platformServices.instanceLock = &instanceLock;
   }
 
-  const Platform& services() const override { return platformServices; }
+  const Platform& essentials() override { return essential; }
+  const Platform& services() override { return platformServices; }
 
  private:
   PosixProcessRunner processes;
@@ -62,6 +85,8 @@ class MacServices : public PlatformServices {
   MacApplication application;
   MacProcessEnvironment process;
   MacRunningInstance runningInstance;
+  PosixInstanceLock instanceLock;
+  Platform essential;
   Platform platformServices;
 };
 

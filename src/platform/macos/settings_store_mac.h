@@ -14,7 +14,9 @@ class MacSettingsStore : public SettingsStore {
   void setInteger(const std::string& key, std::int64_t value) override;
   void setDouble(const std::string& key, double value) override;
   void remove(const std::string& key) override;
-  // CFPreferencesAppSynchronize's answer.
+  // CFPreferencesAppSynchronize's answer, which Apple documents as true when
+  // the pending changes went to permanent storage and the latest values were
+  // read back from it; the core then reads its record back itself.
   bool synchronize() override;
 };
 

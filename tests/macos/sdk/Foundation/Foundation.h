@@ -104,6 +104,7 @@ extern "C" {
 #endif
 void NSLog(NSString* format, ...) __attribute__((format(__NSString__, 1, 2)));
 SEL NSSelectorFromString(NSString* aSelectorName);
+NSString* NSHomeDirectory(void);
 #ifdef __cplusplus
 }
 #endif
