@@ -88,9 +88,10 @@ class LinuxServices : public PlatformServices {
 
     essential.log = log;
     essential.process = new ProcessEnvironmentLinux(argc, argv, *console);
-    // Beside the control socket: two copies that would share a socket share the lock.
+    // Beside the settings file that holds the record: two copies that would
+    // share a record share the lock, whatever else their folders are.
     essential.instanceLock =
-        new PosixInstanceLock(defaultControlSocketPath(data).parent_path() / "instance.lock");
+        new PosixInstanceLock(defaultSettingsPath().parent_path() / "instance.lock");
   }
 
   const Platform& essentials() override { return essential; }
