@@ -71,11 +71,11 @@ TEST(PosixProcessRunner, ReportsHowAToolEndedRefusesWhatCannotStartExactlyAndKil
        .timedOut = true,
        .leavesAChild = true},
   };
-  // Orphans come to this process, so that the test can reap what the tool left.
-  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
   for (const auto& row : rows) {
     SCOPED_TRACE(row.request.path + " " + (row.request.args.empty() ? "" : row.request.args[0]));
     const int before = openDescriptors();
+    // The tool's orphan comes to this process, so that the test can reap it.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, row.leavesAChild ? 1 : 0), 0);
     const ProcessResult result = PosixProcessRunner(row.ceiling).run(row.request);
     EXPECT_EQ(result.started, row.started);
     EXPECT_EQ(result.timedOut, row.timedOut);
@@ -91,10 +91,10 @@ TEST(PosixProcessRunner, ReportsHowAToolEndedRefusesWhatCannotStartExactlyAndKil
       ASSERT_EQ(waitpid(child, &status, 0), child);
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
     }
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
     EXPECT_TRUE(noChildrenLeft());
     EXPECT_EQ(openDescriptors(), before);
   }
-  ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 
 // The tool's input, descriptors and signals are its own whatever ours are. With
