@@ -13,6 +13,7 @@
 #include <chrono>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -179,14 +180,16 @@ TEST_F(OnDisk, WhatCannotBeWrittenStaysInMemoryLoggedOnceUntilTheNextChangeCatch
     fs::create_directory(file.parent_path());
     writeFile(file, row.contents);
     log.lines.clear();
-    std::optional<ActingAsOrdinaryUser> ordinary;
-    std::optional<LockHeldElsewhere> lock;
+    // On the heap: GCC takes an empty optional of these for uninitialised at -O1.
+    std::unique_ptr<ActingAsOrdinaryUser> ordinary;
+    std::unique_ptr<LockHeldElsewhere> lock;
     if (row.fault == Fault::readOnlyFolder) {
       ::chmod(file.parent_path().c_str(), 0555);
-      ordinary.emplace();
+      ordinary = std::make_unique<ActingAsOrdinaryUser>();
     }
     if (row.fault == Fault::folderLockedElsewhere) {
-      ASSERT_TRUE(lock.emplace(file.parent_path()).held);
+      lock = std::make_unique<LockHeldElsewhere>(file.parent_path());
+      ASSERT_TRUE(lock->held);
     }
     renamesAreLost = row.fault == Fault::renameLost;
     PlistSettingsStore store(file, log, std::chrono::milliseconds(50));
