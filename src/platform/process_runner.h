@@ -17,13 +17,14 @@ struct ProcessRequest {
 };
 
 struct ProcessResult {
-  bool started = false;   // the tool could be launched
-  bool timedOut = false;  // killed at the time limit
-  int exitStatus = -1;    // exit code when it exited normally; -1 after a signal or a time-out
-  std::string out;        // what reached standard output (empty after a time-out)
+  bool started = false;         // the tool could be launched
+  bool timedOut = false;        // killed at the time limit
+  int exitStatus = -1;          // exit code when it exited normally; -1 after a signal or a kill
+  std::string out;              // what reached standard output (empty after a kill)
+  bool outputTooLarge = false;  // killed for printing more than a tool of ours ever does
 
   // The tool ran to its end and reported success.
-  bool succeeded() const { return started && !timedOut && exitStatus == 0; }
+  bool succeeded() const { return started && !timedOut && !outputTooLarge && exitStatus == 0; }
 };
 
 class ProcessRunner {

@@ -361,14 +361,24 @@ std::optional<Domain> Domain::fromXml(const std::string& bytes) {
 Loaded load(const fs::path& root) {
   Loaded loaded;
   const fs::path file = domainFile(root);
-  auto bytes = files::readAll(file);
-  if (!bytes) {
-    const int error = errno;
-    loaded.status = error == ENOENT ? LoadStatus::missing : LoadStatus::unreadable;
-    loaded.error = errnoText("cannot read " + file.string(), error);
+  // Never waited on: a FIFO in the file's place is refused, not opened for a writer.
+  const files::FileContents read = files::readRegularFile(file);
+  if (!read.ok()) {
+    loaded.status = read.missing() ? LoadStatus::missing : LoadStatus::unreadable;
+    const std::string what = "cannot read " + file.string();
+    switch (read.failure) {
+      case files::ReadFailure::notRegularFile:
+        loaded.error = what + ": not a regular file";
+        break;
+      case files::ReadFailure::tooLarge:
+        loaded.error = what + ": larger than a domain can be";
+        break;
+      default:
+        loaded.error = errnoText(what, read.code);
+    }
     return loaded;
   }
-  auto domain = Domain::fromXml(*bytes);
+  auto domain = Domain::fromXml(read.bytes);
   if (!domain) {
     loaded.status = LoadStatus::unreadable;
     loaded.error = file.string() + " is not a property list";

@@ -56,6 +56,8 @@ class Domain {
   void* dict;  // plist_t, kept out of the header
 };
 
+// `unreadable`: something is there but not a domain: damaged, too large, or
+// no regular file at all (a FIFO, a device, a folder), which is never read.
 enum class LoadStatus { ok, missing, unreadable };
 
 struct Loaded {

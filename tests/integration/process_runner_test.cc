@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,11 +11,14 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "integration/file_test_support.h"
 
 namespace velmoryn {
 namespace {
@@ -28,35 +32,66 @@ int openDescriptors() {
 const auto noChildrenLeft = [] { return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; };
 
 // Whatever happens the tool is reaped and its pipes closed; it is killed at
-// the earlier of the request's limit and the runner's ceiling, its output dropped.
+// the earlier of the request's limit and the runner's ceiling, or once either
+// stream passes 1 MiB, its output dropped. A kill takes its whole process
+// group: a child left holding the pipes dies with it.
 TEST(PosixProcessRunner, ReportsHowAToolEndedRefusesWhatCannotStartExactlyAndKillsAtTheLimit) {
+  testing::TemporaryFolder folder;
+  const std::string pidFile = (folder.path / "grandchild").string();
   const struct {
     ProcessRequest request;
     int exitStatus;
     std::string out;
     bool started = true, timedOut = false;
     double ceiling = std::numeric_limits<double>::infinity();
+    bool tooLarge = false, leavesAChild = false;
   } rows[] = {
       {{kProbe, {"args", "a b", "$HOME", "*", "", "`id`;|&>x"}}, 0, "a b\n$HOME\n*\n\n`id`;|&>x\n"},
       {{kProbe, {"exit", "3"}}, 3, ""},
       {{"/bin/sh", {"-c", "kill -9 $$"}}, -1, ""},
       {{kProbe, {"flood", "1048576"}}, 0, std::string(1 << 20, 'x')},  // as much on stderr
+      {.request = {kProbe, {"flood", "1048577"}}, .exitStatus = -1, .out = "", .tooLarge = true},
+      {.request = {kProbe, {"endless", "out"}, true, 30.0},
+       .exitStatus = -1,
+       .out = "",
+       .tooLarge = true},
+      {.request = {kProbe, {"endless", "err"}, true, 30.0},
+       .exitStatus = -1,
+       .out = "",
+       .tooLarge = true},
       {{"/nonexistent/velmoryn-tool", {}}, -1, "", false},
       {{"sh", {"-c", "true"}}, -1, "", false},  // no search path
       {{kProbe, {"args", std::string("a\0b", 3)}}, -1, "", false},
       {{kProbe, {"hang"}, true, 0.5}, -1, "", true, true},
       {{kProbe, {"quiet-hang"}, true, 30.0}, -1, "", true, true, 0.5},  // closed its streams
       {{"/bin/sh", {"-c", "echo partial; exec sleep 60"}, true, 0.5}, -1, "", true, true},
+      {.request = {kProbe, {"orphan", pidFile}, true, 2.0},
+       .exitStatus = -1,
+       .out = "",
+       .timedOut = true,
+       .leavesAChild = true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.request.path + " " + (row.request.args.empty() ? "" : row.request.args[0]));
     const int before = openDescriptors();
+    // The tool's orphan comes to this process, so that the test can reap it.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, row.leavesAChild ? 1 : 0), 0);
     const ProcessResult result = PosixProcessRunner(row.ceiling).run(row.request);
     EXPECT_EQ(result.started, row.started);
     EXPECT_EQ(result.timedOut, row.timedOut);
+    EXPECT_EQ(result.outputTooLarge, row.tooLarge);
     EXPECT_EQ(result.exitStatus, row.exitStatus);
     const bool echoes = row.exitStatus == 0 && row.request.args[0] == "args";
     EXPECT_EQ(result.out, echoes ? kProbe + "\nargs\n" + row.out : row.out);
+    if (row.leavesAChild) {
+      const pid_t child = std::atoi(testing::readFile(pidFile).c_str());
+      ASSERT_GT(child, 0);
+      ::kill(child, SIGTERM);  // kills it only if the run left it alive
+      int status = 0;
+      ASSERT_EQ(waitpid(child, &status, 0), child);
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    }
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
     EXPECT_TRUE(noChildrenLeft());
     EXPECT_EQ(openDescriptors(), before);
   }

@@ -4,10 +4,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <ctime>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,8 +33,12 @@ extern "C" int fsync(int fd) {
   return static_cast<int>(::syscall(SYS_fsync, fd));
 }
 
+// While set, a rename reports success and loses the file, as a failing disk might.
+static bool renamesAreLost = false;
+
 extern "C" int rename(const char* from, const char* to) noexcept {
   if (heard) heard->push_back(std::string("rename ") + from + " " + to);
+  if (renamesAreLost) return ::unlink(from);
   return ::renameat(AT_FDCWD, from, AT_FDCWD, to);
 }
 
@@ -91,36 +101,197 @@ TEST_F(OnDisk, AWriteSyncsTheNewPrivateFileThenRenamesItThenSyncsTheFolder) {
   EXPECT_EQ(modeOf(file), 0600u);
 }
 
-// A folder the user cannot change: values stay in memory, the file (readable
-// or not) is left alone, one line says why, and a later synchronize catches up.
-TEST_F(OnDisk, WhatCannotBeWrittenStaysInMemoryLoggedOnceUntilSynchronizeCatchesUp) {
+// Another process holding the settings folder's lock until this object goes.
+class LockHeldElsewhere {
+ public:
+  explicit LockHeldElsewhere(const fs::path& folder) {
+    int locked[2], release[2];
+    if (::pipe(locked) != 0 || ::pipe(release) != 0) return;
+    holder = ::fork();
+    if (holder == 0) {
+      ::close(locked[0]), ::close(release[1]);
+      const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+      const char done = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+      char ignored;
+      if (::write(locked[1], &done, 1) == 1) (void)!::read(release[0], &ignored, 1);
+      ::_exit(0);  // at the end of `release`: the test let go
+    }
+    ::close(locked[1]), ::close(release[0]);
+    char answer = 'n';
+    held = ::read(locked[0], &answer, 1) == 1 && answer == 'y';
+    ::close(locked[0]);
+    letGo = release[1];
+  }
+  ~LockHeldElsewhere() {
+    ::close(letGo);
+    if (holder > 0) ::waitpid(holder, nullptr, 0);
+  }
+  LockHeldElsewhere(const LockHeldElsewhere&) = delete;
+  bool held = false;
+
+ private:
+  pid_t holder = -1;
+  int letGo = -1;
+};
+
+// What keeps a write from landing: values stay in memory, the file (readable
+// or not) is left alone, one line says why, and the next change catches up.
+TEST_F(OnDisk, WhatCannotBeWrittenStaysInMemoryLoggedOnceUntilTheNextChangeCatchesUp) {
+  enum class Fault { readOnlyFolder, folderLockedElsewhere, renameLost };
+  const std::string readable =
+      "<plist><dict><key>position</key><integer>300</integer></dict></plist>";
+  const struct {
+    const char* name;
+    std::string contents;
+    Fault fault;
+    const char* logged;  // a part of the one line while the fault lasts
+    long filesAfter;
+    std::size_t linesAfter;
+  } rows[] = {
+      {.name = "a folder the user cannot change",
+       .contents = readable,
+       .fault = Fault::readOnlyFolder,
+       .logged = "Permission denied",
+       .filesAfter = 1,
+       .linesAfter = 2},
+      {.name = "the same with a damaged file, which cannot be moved aside either",
+       .contents = "<plist><dict><key>precious",
+       .fault = Fault::readOnlyFolder,
+       .logged = "Permission denied",
+       .filesAfter = 2,
+       .linesAfter = 3},
+      {.name = "another process keeps the folder's lock",
+       .contents = readable,
+       .fault = Fault::folderLockedElsewhere,
+       .logged = "のロックを他のプロセスが持ったままです",
+       .filesAfter = 1,
+       .linesAfter = 2},
+      {.name = "the new file never arrives though every call succeeded",
+       .contents = readable,
+       .fault = Fault::renameLost,
+       .logged = "書いた内容を読み戻せません",
+       .filesAfter = 1,
+       .linesAfter = 2},
+  };
   file = folder.path / "velmoryn" / "preferences.plist";
-  const std::tuple<std::string, long, std::size_t> rows[] = {
-      {"<plist><dict><key>position</key><integer>300</integer></dict></plist>", 1, 2},
-      {"<plist><dict><key>precious", 2, 3}};
-  for (const auto& [contents, filesAfter, linesAfter] : rows) {
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
     fs::remove_all(file.parent_path());
     fs::create_directory(file.parent_path());
-    writeFile(file, contents);
-    ::chmod(file.parent_path().c_str(), 0555);
+    writeFile(file, row.contents);
     log.lines.clear();
-    auto ordinary = std::make_optional<ActingAsOrdinaryUser>();
-    PlistSettingsStore store(file, log);
+    // On the heap: GCC takes an empty optional of these for uninitialised at -O1.
+    std::unique_ptr<ActingAsOrdinaryUser> ordinary;
+    std::unique_ptr<LockHeldElsewhere> lock;
+    if (row.fault == Fault::readOnlyFolder) {
+      ::chmod(file.parent_path().c_str(), 0555);
+      ordinary = std::make_unique<ActingAsOrdinaryUser>();
+    }
+    if (row.fault == Fault::folderLockedElsewhere) {
+      lock = std::make_unique<LockHeldElsewhere>(file.parent_path());
+      ASSERT_TRUE(lock->held);
+    }
+    renamesAreLost = row.fault == Fault::renameLost;
+    PlistSettingsStore store(file, log, std::chrono::milliseconds(50));
     store.setBool("originalDock.saved", true);
     store.setBool("swipeRevealEnabled", false);
     EXPECT_FALSE(store.synchronize());
-    EXPECT_EQ(readFile(file), contents);
+    renamesAreLost = false;
+    EXPECT_EQ(store.object("originalDock.saved"), SettingsValue{true});
+    EXPECT_EQ(readFile(file), row.contents);
     ASSERT_EQ(log.lines.size(), 1u) << "repeated identical failures are logged once";
-    EXPECT_NE(log.lines[0].find("Permission denied"), std::string::npos) << log.lines[0];
+    EXPECT_NE(log.lines[0].find(row.logged), std::string::npos) << log.lines[0];
     EXPECT_NE(log.lines[0].find(file.string()), std::string::npos) << log.lines[0];
-    ordinary.reset();
+    ordinary.reset(), lock.reset();
     ::chmod(file.parent_path().c_str(), 0777);
+    store.setBool("menuBarBoot.loginRegistered", true);
+    EXPECT_EQ(onDisk("swipeRevealEnabled"), SettingsValue{false});
+    EXPECT_EQ(onDisk("originalDock.saved"), SettingsValue{true});
     EXPECT_TRUE(store.synchronize());
-    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), filesAfter);
-    EXPECT_EQ(log.lines.size(), linesAfter);
+    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), row.filesAfter);
+    EXPECT_EQ(log.lines.size(), row.linesAfter);
+    EXPECT_EQ(onDisk("position").has_value(), row.contents == readable);
+  }
+}
+
+// Whatever lies at the settings path, the store starts without waiting on it. A
+// link stays a link and the file it names takes the writes, even one not there
+// yet; what cannot be read is moved aside (a link itself, never what it names),
+// and the next write puts a regular file in its place.
+TEST_F(OnDisk, AFifoIsMovedAsideUnreadAndALinkStaysALinkWhoseFileTakesTheWrites) {
+  const fs::path elsewhere = folder.path / "dotfiles", target = elsewhere / "target.plist";
+  const struct {
+    const char* name;
+    std::function<void()> put;              // what is at `file` before the launch
+    std::optional<SettingsValue> position;  // read at the launch
+    const char* logged;                     // a part of the launch's one line, or none
+    fs::file_type movedAside, fileAfter, targetAfter;
+  } rows[] = {
+      {.name = "a FIFO",
+       .put = [&] { ::mkfifo(file.c_str(), 0600); },
+       .position = std::nullopt,
+       .logged = "通常のファイルではありません",
+       .movedAside = fs::file_type::fifo,
+       .fileAfter = fs::file_type::regular,
+       .targetAfter = fs::file_type::not_found},
+      {.name = "a relative link to a file",
+       .put =
+           [&] {
+             writeFile(target,
+                       "<plist><dict><key>position</key><integer>300</integer></dict></plist>");
+             fs::create_symlink("dotfiles/target.plist", file);
+           },
+       .position = SettingsValue{std::int64_t{300}},
+       .logged = nullptr,
+       .movedAside = fs::file_type::not_found,
+       .fileAfter = fs::file_type::symlink,
+       .targetAfter = fs::file_type::regular},
+      {.name = "a link to a file not there yet",
+       .put = [&] { fs::create_symlink(target, file); },
+       .position = std::nullopt,
+       .logged = nullptr,
+       .movedAside = fs::file_type::not_found,
+       .fileAfter = fs::file_type::symlink,
+       .targetAfter = fs::file_type::regular},
+      {.name = "a link to a FIFO",
+       .put =
+           [&] {
+             ::mkfifo(target.c_str(), 0600);
+             fs::create_symlink(target, file);
+           },
+       .position = std::nullopt,
+       .logged = "通常のファイルではありません",
+       .movedAside = fs::file_type::symlink,
+       .fileAfter = fs::file_type::regular,
+       .targetAfter = fs::file_type::fifo},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    fs::remove_all(elsewhere), fs::remove(file);
+    for (const auto& entry : fs::directory_iterator(folder.path)) fs::remove(entry.path());
+    fs::create_directory(elsewhere);
+    row.put();
+    log.lines.clear();
+    PlistSettingsStore store(file, log);
+    EXPECT_EQ(store.object("position"), row.position);
+    const std::string said = log.lines.empty() ? "" : log.lines[0];
+    EXPECT_EQ(log.lines.size(), row.logged ? 1u : 0u) << said;
+    EXPECT_NE(said.find(row.logged ? row.logged : ""), std::string::npos) << said;
+    store.setBool("swipeRevealEnabled", false);
+    EXPECT_TRUE(store.synchronize());
+    fs::file_type aside = fs::file_type::not_found;
+    for (const auto& entry : fs::directory_iterator(folder.path))
+      if (entry.path().filename().string().starts_with("preferences.plist.unreadable-"))
+        aside = entry.symlink_status().type();
+    EXPECT_EQ(aside, row.movedAside);
+    EXPECT_EQ(fs::symlink_status(file).type(), row.fileAfter);
+    EXPECT_EQ(fs::symlink_status(target).type(), row.targetAfter);
+    if (row.targetAfter == fs::file_type::regular) {
+      EXPECT_EQ(PlistSettingsStore(target, log).object("swipeRevealEnabled"), SettingsValue{false});
+      EXPECT_EQ(PlistSettingsStore(target, log).object("position"), row.position);
+    }
     EXPECT_EQ(onDisk("swipeRevealEnabled"), SettingsValue{false});
   }
-  EXPECT_EQ(onDisk("position"), std::nullopt) << "the damaged file's store started empty";
 }
 
 TEST_F(OnDisk, StaleTemporaryFilesAreClearedAndNeverReadAsTheStore) {

@@ -52,7 +52,8 @@ class StandInTools : public ::testing::Test {
   PosixProcessRunner runner;
 };
 
-// In order on one root: a failed run changes nothing, unnamed keys survive, damage is kept.
+// In order on one root: a failed run changes nothing, unnamed keys survive, damage is kept,
+// and a FIFO in the domain's place is refused, never waited on.
 TEST_F(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsEachChange) {
   Lines reported;
   dock.setChangeListener([&](const std::string& line) { reported.push_back(line); });
@@ -98,6 +99,11 @@ TEST_F(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsE
       {"echo x >\"$R/Library/Preferences/$D.plist\"", 0, "", "", damaged},
       {"defaults write $D a -bool 1", 1, "", "is not a property list"},
       {"osascript -e \"${L}true\"", 1, "", "execution error"},
+      // A domain that cannot be read is no missing key (status 1): nothing may take it for one.
+      {.line = "defaults read $D autohide", .status = 2, .err = "is not a property list"},
+      {"rm \"$R/Library/Preferences/$D.plist\"; mkfifo \"$R/Library/Preferences/$D.plist\"", 0},
+      {.line = "defaults read $D autohide", .status = 2, .err = "not a regular file"},
+      {.line = "script true", .status = 1},  // waits on no FIFO either
       {"defaults delete $D", 0},
       {"defaults read $D", 1, "", "\nDomain com.apple.dock does not exist\n"},
       {"defaults delete $D", 1, "", "\nDomain (com.apple.dock) not found.\n"},

@@ -7,6 +7,9 @@
 //   stdin                 the device of descriptor 0 and what reading it gives
 //   signals               "SIGNAME default|ignored|handled" for each signal, then "blocked N"
 //   flood BYTES           BYTES on standard output and as many on standard error
+//   endless out|err       prints on that stream without end
+//   orphan FILE           starts a child that keeps both streams and never ends,
+//                         writes the child's pid to FILE, and exits
 //   bytes HEX             the bytes given in hexadecimal on standard output
 //   exit STATUS           exits with STATUS
 //   hang                  never ends on its own
@@ -47,6 +50,25 @@ int flood(long bytes) {
     }
   }
   return 0;
+}
+
+int endless(int fd) {
+  char chunk[4096];
+  std::memset(chunk, 'y', sizeof chunk);
+  while (writeAll(fd, chunk, sizeof chunk)) {
+  }
+  return 1;
+}
+
+int orphan(const char* file) {
+  const pid_t child = fork();
+  if (child < 0) return 1;
+  if (child == 0) {
+    for (;;) pause();
+  }
+  const std::string pid = std::to_string(child);
+  const int fd = open(file, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  return fd >= 0 && writeAll(fd, pid.data(), pid.size()) && close(fd) == 0 ? 0 : 1;
 }
 
 int hexBytes(const char* hex) {
@@ -115,6 +137,8 @@ int main(int argc, char** argv) {
   }
   if (mode == "signals") return signals();
   if (mode == "flood" && argc > 2) return flood(std::atol(argv[2]));
+  if (mode == "endless" && argc > 2) return endless(std::strcmp(argv[2], "err") == 0 ? 2 : 1);
+  if (mode == "orphan" && argc > 2) return orphan(argv[2]);
   if (mode == "bytes" && argc > 2) return hexBytes(argv[2]);
   if (mode == "exit" && argc > 2) return std::atoi(argv[2]);
   if (mode == "hang" || mode == "quiet-hang") {

@@ -125,9 +125,20 @@ std::optional<dd::Value> parseWriteValue(const std::vector<std::string>& args, s
   return std::nullopt;
 }
 
+// A domain that is there but cannot be read tells nothing about its keys:
+// the read fails with its own status rather than the 1 of a missing key, so
+// that nobody takes the user's values for absent.
+constexpr int kUnreadableDomainStatus = 2;
+
+int unreadableDomain(const dd::Loaded& loaded) {
+  err("defaults: " + loaded.error + "\n");
+  return kUnreadableDomainStatus;
+}
+
 int defaultsRead(const fs::path& root, const std::string& domain,
                  const std::optional<std::string>& key) {
   const dd::Loaded loaded = domain == dd::kDomain ? dd::load(root) : dd::Loaded{};
+  if (loaded.status == dd::LoadStatus::unreadable) return unreadableDomain(loaded);
   if (loaded.status != dd::LoadStatus::ok) {
     return failWith(key ? missingPair(domain, *key) : "\nDomain " + domain + " does not exist\n");
   }
@@ -143,6 +154,7 @@ int defaultsRead(const fs::path& root, const std::string& domain,
 
 int defaultsReadType(const fs::path& root, const std::string& domain, const std::string& key) {
   const dd::Loaded loaded = domain == dd::kDomain ? dd::load(root) : dd::Loaded{};
+  if (loaded.status == dd::LoadStatus::unreadable) return unreadableDomain(loaded);
   const auto type =
       loaded.status == dd::LoadStatus::ok ? loaded.domain.typeName(key) : std::nullopt;
   if (!type) return failWith(missingPair(domain, key));
@@ -284,6 +296,7 @@ int killallMain(const fs::path& root, const std::vector<std::string>& args) {
 //   fail          complains on standard error and exits 1, changing nothing
 //   garbage       prints bytes that are not UTF-8 and exits 0, changing nothing
 //   flood         prints 1 MiB on each stream, then does its work
+//   endless       prints on standard output without end
 //   slow MS       waits MS milliseconds (fractions allowed), then does its work
 // Conditions, in any order after the fault:
 //   when VERB     only when the first argument is VERB (e.g. "when write")
@@ -372,6 +385,12 @@ std::optional<int> applyFault(const fs::path& root, const std::string& name,
     velmoryn::files::writeAll(STDOUT_FILENO, mebibyte);
     velmoryn::files::writeAll(STDERR_FILENO, mebibyte);
     return std::nullopt;
+  }
+  if (fault->kind == "endless") {
+    const std::string chunk(1 << 16, 'x');
+    while (velmoryn::files::writeAll(STDOUT_FILENO, chunk)) {
+    }
+    return 1;
   }
   if (fault->kind == "slow") sleepMilliseconds(fault->milliseconds);
   return std::nullopt;

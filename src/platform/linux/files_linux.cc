@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -41,21 +42,48 @@ UniqueFd open(const fs::path& path, int flags, mode_t mode) {
   }
 }
 
-std::optional<std::string> readAll(const fs::path& file) {
-  const UniqueFd fd = open(file, O_RDONLY);
-  if (!fd.valid()) return std::nullopt;
-  std::string bytes;
+bool FileContents::missing() const {
+  return failure == ReadFailure::cannotOpen && code == ENOENT;
+}
+
+FileContents readRegularFile(const fs::path& file, std::size_t largest) {
+  FileContents contents;
+  auto fail = [&](ReadFailure failure, int code = 0) {
+    contents.bytes.clear();
+    contents.failure = failure;
+    contents.code = code;
+    return contents;
+  };
+  // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+  const UniqueFd fd = open(file, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  if (!fd.valid()) return fail(ReadFailure::cannotOpen, errno);
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) return fail(ReadFailure::cannotRead, errno);
+  if (!S_ISREG(info.st_mode)) return fail(ReadFailure::notRegularFile);
+  if (static_cast<std::uintmax_t>(info.st_size) > largest) return fail(ReadFailure::tooLarge);
+  // A regular file reads the same either way; blocking reads keep it simple.
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    return fail(ReadFailure::cannotRead, errno);
+  }
   char buffer[16384];
   for (;;) {
     const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
     if (n > 0) {
-      bytes.append(buffer, static_cast<std::size_t>(n));
+      contents.bytes.append(buffer, static_cast<std::size_t>(n));
+      if (contents.bytes.size() > largest) return fail(ReadFailure::tooLarge);  // it grew
     } else if (n == 0) {
-      return bytes;
+      return contents;
     } else if (errno != EINTR) {
-      return std::nullopt;
+      return fail(ReadFailure::cannotRead, errno);
     }
   }
+}
+
+std::optional<std::string> readAll(const fs::path& file) {
+  FileContents contents = readRegularFile(file);
+  if (!contents.ok()) return std::nullopt;
+  return std::move(contents.bytes);
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -82,27 +110,49 @@ std::optional<FileError> makeFolders(const fs::path& folder) {
   return std::nullopt;
 }
 
+std::optional<fs::path> resolveLinks(const fs::path& file) {
+  constexpr int kMostLinks = 40;  // as the kernel allows in one path
+  fs::path at = file;
+  for (int links = 0; links <= kMostLinks; ++links) {
+    struct stat info {};
+    // Not a link (or nothing there yet): the write goes here.
+    if (::lstat(at.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return at;
+    std::error_code error;
+    const fs::path next = fs::read_symlink(at, error);
+    if (error) return at;
+    // Joined, never normalised: ".." after a linked folder is the kernel's to resolve.
+    at = next.is_absolute() ? next : at.parent_path() / next;
+  }
+  return std::nullopt;
+}
+
 std::optional<FileError> writeAtomically(const fs::path& file, std::string_view bytes,
                                          mode_t mode) {
-  fs::path folder = file.parent_path();
+  const std::optional<fs::path> target = resolveLinks(file);
+  if (!target) return FileError{ELOOP, file, "resolve link"};
+  fs::path folder = target->parent_path();
   if (folder.empty()) folder = ".";
-  if (auto error = makeFolders(folder)) return error;
+  // Folders are made for our own file only, never where a link points.
+  if (*target == file) {
+    if (auto error = makeFolders(folder)) return error;
+  }
 
   // Hidden and marked, so that nobody takes it for the file itself.
-  std::string pattern = (folder / ("." + file.filename().string() + ".tmp-XXXXXX")).string();
+  std::string pattern = (folder / ("." + target->filename().string() + ".tmp-XXXXXX")).string();
   UniqueFd fd(::mkostemp(pattern.data(), O_CLOEXEC));
   if (!fd.valid()) return FileError{errno, folder, "create temporary file"};
   const fs::path temporary = pattern;
-  auto fail = [&](const char* step, const fs::path& where) {
+  // A failure is told against the file: the temporary name means nothing to a reader.
+  auto fail = [&](const char* step) {
     const int code = errno;
     ::unlink(temporary.c_str());
-    return FileError{code, where, step};
+    return FileError{code, *target, step};
   };
-  if (::fchmod(fd.get(), mode) != 0) return fail("set mode", temporary);
-  if (!writeAll(fd.get(), bytes)) return fail("write", temporary);
-  if (::fsync(fd.get()) != 0) return fail("fsync", temporary);
-  if (::close(fd.release()) != 0) return fail("close", temporary);
-  if (::rename(temporary.c_str(), file.c_str()) != 0) return fail("rename", file);
+  if (::fchmod(fd.get(), mode) != 0) return fail("set mode");
+  if (!writeAll(fd.get(), bytes)) return fail("write");
+  if (::fsync(fd.get()) != 0) return fail("fsync");
+  if (::close(fd.release()) != 0) return fail("close");
+  if (::rename(temporary.c_str(), target->c_str()) != 0) return fail("rename");
   syncFolder(folder);
   return std::nullopt;
 }

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -34,7 +35,27 @@ class UniqueFd {
 // open() with O_CLOEXEC, retried when a signal interrupts it.
 UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode = 0);
 
-// Everything the file holds; nothing when it cannot be opened or read.
+// Why a whole-file read gave nothing.
+enum class ReadFailure { none, cannotOpen, notRegularFile, tooLarge, cannotRead };
+
+struct FileContents {
+  std::string bytes;
+  ReadFailure failure = ReadFailure::none;
+  int code = 0;  // errno, for cannotOpen and cannotRead
+
+  bool ok() const { return failure == ReadFailure::none; }
+  bool missing() const;  // nothing (not even a dangling link's target) at the path
+};
+
+// A larger file is not one of ours: reading it whole would only waste memory.
+inline constexpr std::size_t kLargestFile = std::size_t{16} << 20;
+
+// A regular file, read whole. It is opened without blocking and checked
+// before anything is read, so a FIFO, a device or a folder in its place is
+// refused at once instead of waited on. Links are followed.
+FileContents readRegularFile(const std::filesystem::path& file, std::size_t largest = kLargestFile);
+
+// The bytes of readRegularFile(); nothing on any failure.
 std::optional<std::string> readAll(const std::filesystem::path& file);
 
 // Writes every byte, retrying interrupted and short writes; false with errno set.
@@ -47,10 +68,16 @@ struct FileError {
   std::string step;            // "create folder", "create temporary file", "write", "rename", ...
 };
 
+// Where a write of `file` lands: `file` itself, or when it is a symbolic link
+// the file at the end of its links (which need not exist yet). Nothing for a
+// loop of links.
+std::optional<std::filesystem::path> resolveLinks(const std::filesystem::path& file);
+
 // Replaces `file` with `bytes` so that a crash at any instant leaves either
 // the old or the new file: a temporary file beside it (".NAME.tmp-XXXXXX"),
 // written, fsync'd, renamed over the file, the folder fsync'd. Missing folders
-// are made private (0700); the file gets `mode`.
+// are made private (0700); the file gets `mode`. A link stays a link: the file
+// it names is replaced, in that file's folder, which must exist.
 std::optional<FileError> writeAtomically(const std::filesystem::path& file, std::string_view bytes,
                                          mode_t mode);
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -15,6 +16,8 @@
 #include <cstring>
 #include <ctime>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 #include "platform/linux/files_linux.h"
 
@@ -23,20 +26,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A larger file is not ours; reading it whole would only waste memory.
-constexpr off_t kMaximumFileSize = off_t{16} * 1024 * 1024;
 // A temporary file this old belongs to a writer that died; a younger one may
 // belong to another instance writing right now.
 constexpr auto kStaleTemporaryAge = std::chrono::hours(1);
 
 std::string errnoText(int code) {
   return std::strerror(code);
-}
-
-void closeKeepingErrno(int fd) {
-  int saved = errno;
-  ::close(fd);
-  errno = saved;
 }
 
 std::string localTimestamp() {
@@ -83,26 +78,36 @@ plist_t asReadBackFromXml(plist_t dict) {
 
 // An advisory lock on the settings folder, held while a writer reads the file
 // again and replaces it, so that writers in different processes take turns.
-// Without the folder (it cannot be created) there is nothing to lock, and the
-// write that follows reports why.
+// It waits for another holder only up to `patience`, pausing between tries:
+// a process that keeps the lock must not stop this one. Without the folder
+// (it cannot be created), or on a file system that cannot lock, there is
+// nothing to wait for, and the write that follows reports any trouble.
 class FolderLock {
  public:
-  explicit FolderLock(const fs::path& file) {
-    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+  FolderLock(const fs::path& folder, std::chrono::milliseconds patience) {
     files::makeFolders(folder);
-    fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    fd = files::open(folder, O_RDONLY | O_DIRECTORY);
+    if (!fd.valid()) return;
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    auto pause = std::chrono::milliseconds(1);
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EINTR) continue;
+      if (errno != EWOULDBLOCK) return;
+      const auto left = deadline - std::chrono::steady_clock::now();
+      if (left <= std::chrono::steady_clock::duration::zero()) {
+        busy = true;
+        return;
+      }
+      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, left));
+      pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
   }
-  ~FolderLock() {
-    if (fd >= 0) ::close(fd);  // releases the lock
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
+
+  // Another process held the lock for the whole of the patience.
+  bool busy = false;
 
  private:
-  int fd = -1;
+  files::UniqueFd fd;  // closing releases the lock
 };
 
 // The names files::writeAtomically() gives its temporary files for `file`.
@@ -121,8 +126,9 @@ void PlistSettingsStore::PlistFree::operator()(void* node) const {
   plist_free(node);
 }
 
-PlistSettingsStore::PlistSettingsStore(fs::path file, Log& log)
-    : file(std::move(file)), log(log), root(plist_new_dict()) {
+PlistSettingsStore::PlistSettingsStore(fs::path file, Log& log,
+                                       std::chrono::milliseconds lockPatience)
+    : file(std::move(file)), log(log), lockPatience(lockPatience), root(plist_new_dict()) {
   if (Dictionary loaded = readFile(/*beforeWrite=*/false)) root = std::move(loaded);
   removeStaleTemporaryFiles();
 }
@@ -130,45 +136,28 @@ PlistSettingsStore::PlistSettingsStore(fs::path file, Log& log)
 PlistSettingsStore::~PlistSettingsStore() = default;
 
 PlistSettingsStore::Dictionary PlistSettingsStore::readFile(bool beforeWrite) {
-  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return Dictionary(plist_new_dict());  // nothing stored yet
-    // Before a write, a file that cannot be opened is no sign of damage; the
-    // write meets the same trouble and reports it.
-    if (!beforeWrite) moveAside(errnoText(errno));
-    return nullptr;
+  const files::FileContents read = files::readRegularFile(file);
+  switch (read.failure) {
+    case files::ReadFailure::none:
+      break;
+    case files::ReadFailure::cannotOpen:
+      if (read.missing()) return Dictionary(plist_new_dict());  // nothing stored yet
+      // Before a write, a file that cannot be opened is no sign of damage; the
+      // write meets the same trouble and reports it.
+      if (!beforeWrite) moveAside(errnoText(read.code));
+      return nullptr;
+    case files::ReadFailure::notRegularFile:
+      // A FIFO, a device or a folder: never read, so never waited on.
+      moveAside("通常のファイルではありません");
+      return nullptr;
+    case files::ReadFailure::tooLarge:
+      moveAside("ファイルが大きすぎます");
+      return nullptr;
+    case files::ReadFailure::cannotRead:
+      moveAside(errnoText(read.code));
+      return nullptr;
   }
-  std::string contents;
-  struct stat info {};
-  std::string reason;
-  if (::fstat(fd, &info) != 0) {
-    reason = errnoText(errno);
-  } else if (!S_ISREG(info.st_mode)) {
-    reason = "通常のファイルではありません";
-  } else if (info.st_size > kMaximumFileSize) {
-    reason = "ファイルが大きすぎます";
-  } else {
-    char buffer[65536];
-    for (;;) {
-      ssize_t got = ::read(fd, buffer, sizeof buffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        reason = errnoText(errno);
-        break;
-      }
-      if (got == 0) break;
-      contents.append(buffer, static_cast<std::size_t>(got));
-      if (contents.size() > static_cast<std::size_t>(kMaximumFileSize)) {
-        reason = "ファイルが大きすぎます";
-        break;
-      }
-    }
-  }
-  closeKeepingErrno(fd);
-  if (!reason.empty()) {
-    moveAside(reason);
-    return nullptr;
-  }
+  const std::string& contents = read.bytes;
   if (contents.empty()) {
     moveAside("空のファイルです");
     return nullptr;
@@ -190,15 +179,20 @@ PlistSettingsStore::Dictionary PlistSettingsStore::readFile(bool beforeWrite) {
   return loaded;
 }
 
+// Beside the file, and beside the file its link names, where a linked file is written.
 void PlistSettingsStore::removeStaleTemporaryFiles() {
-  std::error_code error;
-  fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-  auto now = fs::file_time_type::clock::now();
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    if (!isTemporaryFileOf(file, entry.path().filename().string())) continue;
-    std::error_code ignored;
-    auto written = fs::last_write_time(entry.path(), ignored);
-    if (!ignored && now - written > kStaleTemporaryAge) fs::remove(entry.path(), ignored);
+  const auto now = fs::file_time_type::clock::now();
+  std::vector<fs::path> places = {file};
+  if (auto target = files::resolveLinks(file); target && *target != file) places.push_back(*target);
+  for (const fs::path& place : places) {
+    std::error_code error;
+    const fs::path folder = place.parent_path().empty() ? fs::path(".") : place.parent_path();
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+      if (!isTemporaryFileOf(place, entry.path().filename().string())) continue;
+      std::error_code ignored;
+      auto written = fs::last_write_time(entry.path(), ignored);
+      if (!ignored && now - written > kStaleTemporaryAge) fs::remove(entry.path(), ignored);
+    }
   }
 }
 
@@ -285,13 +279,13 @@ void PlistSettingsStore::store(const std::string& key, void* node) {
               plist_compare_node_value(existing, node);
   if (same) {
     plist_free(node);
-    if (dirty) persist();
+    if (dirty) persistChange();
     return;
   }
   changes[key] = Node(plist_copy(node));
   plist_dict_set_item(root.get(), key.c_str(), node);  // takes ownership
   dirty = true;
-  persist();
+  persistChange();
 }
 
 void PlistSettingsStore::remove(const std::string& key) {
@@ -300,20 +294,36 @@ void PlistSettingsStore::remove(const std::string& key) {
     changes[key] = nullptr;
     dirty = true;
   }
-  if (dirty) persist();
+  if (dirty) persistChange();
 }
 
 bool PlistSettingsStore::synchronize() {
-  if (dirty) persist();
+  if (dirty) persist(lockPatience);
   return !dirty;
+}
+
+// Once a holder has outwaited the patience, later changes only try the lock:
+// a stuck holder costs each of them nothing, and synchronize() still waits.
+void PlistSettingsStore::persistChange() {
+  persist(lockStuck ? std::chrono::milliseconds(0) : lockPatience);
 }
 
 // Another process (a "--login" run beside the running program) may have
 // written the file since it was loaded: under the folder's lock, the file is
-// read again and only the keys this process changed are applied to it.
-void PlistSettingsStore::persist() {
+// read again and only the keys this process changed are applied to it. The
+// file is read back after the write: only what is there counts as saved.
+void PlistSettingsStore::persist(std::chrono::milliseconds patience) {
   if (fileInTheWay && !moveAside(unreadableReason)) return;
-  FolderLock lock(file);
+  const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+  FolderLock lock(folder, patience);
+  lockStuck = lock.busy;
+  if (lock.busy) {
+    reportFailure("Velmoryn: 設定を " + file.string() + " に保存できません（フォルダ " +
+                  folder.string() +
+                  " のロックを他のプロセスが持ったままです）。値はメモリ上に保ち、"
+                  "次の変更か同期のときにもう一度保存します");
+    return;
+  }
   if (Dictionary current = readFile(/*beforeWrite=*/true)) {
     for (const auto& [key, node] : changes) {
       if (node) {
@@ -331,15 +341,19 @@ void PlistSettingsStore::persist() {
     reportFailure("Velmoryn: 設定を書き出せませんでした（" + file.string() + "）");
     return;
   }
-  auto error = files::writeAtomically(file, std::string_view(xml, length), 0600);
+  const std::string written(xml, length);
   plist_to_xml_free(xml);
-  if (error) {
-    // The temporary file's random name would make every retry a new line.
-    const fs::path& where =
-        isTemporaryFileOf(file, error->path.filename().string()) ? file : error->path;
-    reportFailure("Velmoryn: 設定を " + file.string() + " に保存できません（" + error->step + " " +
-                  where.string() + ": " + errnoText(error->code) +
-                  "）。値はメモリ上に保ち、次の変更か同期のときにもう一度保存します");
+  const std::string cannotSave = "Velmoryn: 設定を " + file.string() + " に保存できません（";
+  const std::string keptInMemory =
+      "）。値はメモリ上に保ち、次の変更か同期のときにもう一度保存します";
+  if (auto error = files::writeAtomically(file, written, 0600)) {
+    reportFailure(cannotSave + error->step + " " + error->path.string() + ": " +
+                  errnoText(error->code) + keptInMemory);
+    return;
+  }
+  const files::FileContents back = files::readRegularFile(file);
+  if (!back.ok() || back.bytes != written) {
+    reportFailure(cannotSave + "書いた内容を読み戻せません" + keptInMemory);
     return;
   }
   changes.clear();

@@ -4,6 +4,7 @@
 // its process changed to the file as it is now. Main thread only.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -21,8 +22,12 @@ std::filesystem::path defaultSettingsPath();
 
 class PlistSettingsStore : public SettingsStore {
  public:
+  // How long a write waits for another process's lock on the folder.
+  static constexpr std::chrono::milliseconds kLockPatience{2000};
+
   // Loads the file once. An unreadable file is moved aside, with one log line.
-  PlistSettingsStore(std::filesystem::path file, Log& log);
+  PlistSettingsStore(std::filesystem::path file, Log& log,
+                     std::chrono::milliseconds lockPatience = kLockPatience);
   ~PlistSettingsStore() override;
   PlistSettingsStore(const PlistSettingsStore&) = delete;
   PlistSettingsStore& operator=(const PlistSettingsStore&) = delete;
@@ -34,7 +39,8 @@ class PlistSettingsStore : public SettingsStore {
   void setDouble(const std::string& key, double value) override;
   // Removes the entry whatever its type.
   void remove(const std::string& key) override;
-  // Writes again when an earlier write failed; false while the file is behind.
+  // Writes again when an earlier write failed; true once the file, read
+  // back, holds what memory holds.
   bool synchronize() override;
 
  private:
@@ -52,11 +58,14 @@ class PlistSettingsStore : public SettingsStore {
   bool moveAside(const std::string& reason);
   // Replaces the entry with `node` (owned) unless it already holds the same value.
   void store(const std::string& key, void* node);
-  void persist();
+  void persistChange();
+  void persist(std::chrono::milliseconds patience);
   void reportFailure(const std::string& line);
 
   std::filesystem::path file;
   Log& log;
+  std::chrono::milliseconds lockPatience;
+  bool lockStuck = false;  // the last write found the folder locked by another process
   Dictionary root;
   std::map<std::string, Node> changes;  // set or removed (null) since the last write
   bool dirty = false;                   // memory holds changes the file does not

@@ -100,7 +100,8 @@ class SpawnAttributes {
 
 // The program ignores SIGTERM, SIGINT and SIGHUP, and ignored signals survive
 // exec: every catchable signal goes back to its default in the tool, and the
-// tool starts with nothing blocked.
+// tool starts with nothing blocked. It leads a new process group whose id is
+// its pid, set before exec, so that one kill reaches everything it starts.
 bool prepareAttributes(SpawnAttributes& attr) {
   if (!attr.ok) return false;
   sigset_t defaults;
@@ -109,12 +110,13 @@ bool prepareAttributes(SpawnAttributes& attr) {
   sigdelset(&defaults, SIGSTOP);
   sigset_t emptyMask;
   sigemptyset(&emptyMask);
-  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP;
 #if defined(__APPLE__)
   flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;  // every descriptor not named below is closed
 #endif
   return ::posix_spawnattr_setsigdefault(&attr.attributes, &defaults) == 0 &&
          ::posix_spawnattr_setsigmask(&attr.attributes, &emptyMask) == 0 &&
+         ::posix_spawnattr_setpgroup(&attr.attributes, 0) == 0 &&
          ::posix_spawnattr_setflags(&attr.attributes, flags) == 0;
 }
 
@@ -168,24 +170,39 @@ SteadyClock::duration limitOf(double requested, double ceiling) {
   return std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(seconds));
 }
 
-// Reads what is there; false once the stream has ended (or failed).
-bool drainOnce(int fd, std::string* sink) {
+// One of the tool's output streams: kept (standard output) or counted and
+// dropped (standard error, drained only so that a chatty tool never blocks).
+struct Stream {
+  Fd fd{};
+  std::string* sink = nullptr;
+  std::size_t seen = 0;
+};
+
+enum class Drained { more, ended, tooLarge };
+
+// Reads what is there, at most one byte past the limit, so that a tool that
+// prints without end costs neither memory nor the rest of its time limit.
+Drained drainOnce(Stream& stream) {
   char buffer[65536];
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    const std::size_t room = PosixProcessRunner::kOutputLimit + 1 - stream.seen;
+    const ssize_t n = ::read(stream.fd.get(), buffer, room < sizeof buffer ? room : sizeof buffer);
     if (n > 0) {
-      if (sink != nullptr) sink->append(buffer, static_cast<std::size_t>(n));
-      return true;
+      stream.seen += static_cast<std::size_t>(n);
+      if (stream.seen > PosixProcessRunner::kOutputLimit) return Drained::tooLarge;
+      if (stream.sink != nullptr) stream.sink->append(buffer, static_cast<std::size_t>(n));
+      return Drained::more;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
-    return false;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Drained::more;
+    return Drained::ended;
   }
 }
 
 // `gone`: someone else reaped the tool (SIGCHLD ignored, say); its pid may
 // already belong to another process, so it must not be signalled.
-enum class Wait { exited, running, timedOut, gone };
+// `tooLarge`: it printed past the output limit.
+enum class Wait { exited, running, timedOut, tooLarge, gone };
 
 Wait checkChild(pid_t pid, int* status, int options) {
   const pid_t got = waitInterruptible(pid, status, options);
@@ -226,6 +243,23 @@ Wait waitForExit(pid_t pid, int* status, SteadyClock::time_point deadline) {
   }
 }
 
+// Ends the tool and everything in its group, then reaps it. The group's id is
+// the tool's pid, which cannot be reused while the tool is unreaped (running
+// or a zombie): only then is the group signalled. A tool someone else reaped
+// (SIGCHLD ignored) leaves an id that may already lead another group, so
+// nothing is sent.
+void endGroup(pid_t pid) {
+  siginfo_t info{};
+  for (;;) {
+    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0) break;
+    if (errno != EINTR) return;
+  }
+  // The group exists from the spawn on; the tool alone is the fallback.
+  if (::kill(-pid, SIGKILL) != 0) ::kill(pid, SIGKILL);
+  int status = 0;
+  waitInterruptible(pid, &status, 0);  // never leave a zombie
+}
+
 }  // namespace
 
 ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
@@ -238,9 +272,11 @@ ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
     if (arg.find('\0') != std::string::npos) return result;
   }
 
-  Fd outRead, outWrite, errRead, errWrite;
-  if (request.captureStdout && !makePipe(outRead, outWrite)) return result;
-  if (!makePipe(errRead, errWrite)) return result;
+  Stream out{.sink = &result.out};
+  Stream err;
+  Fd outWrite, errWrite;
+  if (request.captureStdout && !makePipe(out.fd, outWrite)) return result;
+  if (!makePipe(err.fd, errWrite)) return result;
 
   SpawnFileActions file;
   SpawnAttributes attr;
@@ -266,48 +302,48 @@ ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
   result.started = true;
 
   // Only the child may hold the write ends, so that end of file means the
-  // tool has closed its streams.
+  // tool (and whatever it started) has closed its streams.
   outWrite.reset();
   errWrite.reset();
 
-  bool timedOut = false;
-  while (outRead || errRead) {
+  Wait ending = Wait::running;
+  while (ending == Wait::running && (out.fd || err.fd)) {
     pollfd fds[2];
+    Stream* streams[2] = {};
     nfds_t count = 0;
-    if (outRead) fds[count++] = pollfd{outRead.get(), POLLIN, 0};
-    if (errRead) fds[count++] = pollfd{errRead.get(), POLLIN, 0};
+    for (Stream* stream : {&out, &err}) {
+      if (!stream->fd) continue;
+      streams[count] = stream;
+      fds[count++] = pollfd{stream->fd.get(), POLLIN, 0};
+    }
     const int ready = ::poll(fds, count, millisecondsUntil(deadline));
     if (ready < 0) {
       if (errno == EINTR) continue;
       break;  // cannot watch the pipes any more; the wait below still keeps the limit
     }
     if (ready == 0) {
-      if (SteadyClock::now() >= deadline) {
-        timedOut = true;
-        break;
-      }
+      if (SteadyClock::now() >= deadline) ending = Wait::timedOut;
       continue;
     }
-    for (nfds_t i = 0; i < count; ++i) {
+    for (nfds_t i = 0; i < count && ending == Wait::running; ++i) {
       if (fds[i].revents == 0) continue;
-      const bool isOut = outRead && fds[i].fd == outRead.get();
-      // Standard error is drained so that a chatty tool never blocks, then dropped.
-      if (!drainOnce(fds[i].fd, isOut ? &result.out : nullptr)) {
-        (isOut ? outRead : errRead).reset();
-      }
+      const Drained drained = drainOnce(*streams[i]);
+      if (drained == Drained::ended) streams[i]->fd.reset();
+      if (drained == Drained::tooLarge) ending = Wait::tooLarge;
     }
   }
 
   int status = 0;
-  const Wait ending = timedOut ? Wait::timedOut : waitForExit(pid, &status, deadline);
+  if (ending == Wait::running) ending = waitForExit(pid, &status, deadline);
   if (ending == Wait::gone) {
     result.exitStatus = -1;  // how it ended is lost with its status
     return result;
   }
-  if (ending == Wait::timedOut) {
-    ::kill(pid, SIGKILL);
-    waitInterruptible(pid, &status, 0);  // never leave a zombie
-    result.timedOut = true;
+  if (ending == Wait::timedOut || ending == Wait::tooLarge) {
+    // Whatever else of the group still holds our pipes goes with it.
+    endGroup(pid);
+    result.timedOut = ending == Wait::timedOut;
+    result.outputTooLarge = ending == Wait::tooLarge;
     result.exitStatus = -1;
     result.out.clear();
     return result;
