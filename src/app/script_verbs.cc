@@ -15,10 +15,11 @@ int runStatus(ProcessEnvironment& process) {
   const bool missing =
       result.started && !result.timedOut && result.exitStatus == 1 && result.out.empty();
   if (!result.succeeded() && !missing) {
-    process.printLine(!result.started   ? "error: /usr/bin/defaults could not be started"
-                      : result.timedOut ? "error: /usr/bin/defaults did not end in time"
-                                        : "error: /usr/bin/defaults ended with status " +
-                                              std::to_string(result.exitStatus));
+    process.printLine(!result.started         ? "error: /usr/bin/defaults could not be started"
+                      : result.timedOut       ? "error: /usr/bin/defaults did not end in time"
+                      : result.outputTooLarge ? "error: /usr/bin/defaults printed far too much"
+                                              : "error: /usr/bin/defaults ended with status " +
+                                                    std::to_string(result.exitStatus));
     return 2;
   }
   const bool hidden = result.succeeded() && result.out == "1";
