@@ -3,7 +3,8 @@
 # folder may include (tools/check_includes.py checks the includes):
 #   velmoryn_linux     the real Linux adapters: run loop, files, log, icon
 #   velmoryn_sim       the simulated desktop and Dock, built on the run loop
-#   velmoryn_platform  the composition of both behind the platform factory
+#   velmoryn_platform  the simulation's composition root: both behind the platform
+#                      factory, with what is real on both systems
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
@@ -23,23 +24,23 @@ target_link_libraries(velmoryn_linux PUBLIC PkgConfig::PLIST PkgConfig::CAIRO Pk
                       Threads::Threads)
 
 add_library(velmoryn_sim STATIC
-  src/sim/apple_script_linux.cc
-  src/sim/application_linux.cc
   src/sim/console.cc
   src/sim/control_channel.cc
   src/sim/control_command.cc
   src/sim/dock_domain.cc
-  src/sim/hot_key_service_linux.cc
   src/sim/number_format.cc
-  src/sim/running_instance_linux.cc
-  src/sim/scroll_monitor_linux.cc
+  src/sim/simulated_apple_script.cc
+  src/sim/simulated_application.cc
   src/sim/simulated_desktop.cc
   src/sim/simulated_dock.cc
-  src/sim/simulated_tool_runner.cc
-  src/sim/status_bar_linux.cc)
+  src/sim/simulated_hot_keys.cc
+  src/sim/simulated_running_instance.cc
+  src/sim/simulated_scroll_monitors.cc
+  src/sim/simulated_status_bar.cc
+  src/sim/simulated_tool_runner.cc)
 target_link_libraries(velmoryn_sim PUBLIC velmoryn_linux)
 
-add_library(velmoryn_platform STATIC src/platform/linux/platform_linux.cc)
+add_library(velmoryn_platform STATIC src/sim/simulated_platform.cc)
 target_link_libraries(velmoryn_platform PUBLIC velmoryn_linux velmoryn_sim velmoryn_posix)
 
 add_executable(velmoryn src/app/main.cc)

@@ -29,14 +29,10 @@ RULES = {
     "src/platform/posix": [PORTS],
     "src/platform/linux": [PORTS, "src/platform/posix"],
     "src/platform/macos": [PORTS, "src/platform/posix"],
-    "src/sim": [PORTS, "src/platform/linux"],
+    # The simulation and the Linux program's composition root, which joins the
+    # real adapters and the simulation behind the platform factory.
+    "src/sim": [PORTS, "src/platform/linux", "src/platform/posix"],
     "tools/sim": [PORTS, "src/platform/linux", "src/sim"],
-}
-
-# Single files with a wider view, as Chromium's specific_include_rules.
-FILE_RULES = {
-    # The Linux composition: the real adapters and the simulation behind the factory.
-    "src/platform/linux/platform_linux.cc": [PORTS, "src/platform/posix", "src/sim"],
 }
 
 INCLUDE = re.compile(r'^\s*#\s*(?:include|import)\s*"([^"]+)"', re.MULTILINE)
@@ -46,7 +42,7 @@ SOURCES = ("*.h", "*.cc", "*.mm")
 def allowed(source: str, included: str) -> bool:
     """Whether `source` (a path from the root) may include `included` (relative to src/)."""
     folder = str(pathlib.PurePosixPath(source).parent)
-    rules = FILE_RULES.get(source, RULES.get(folder))
+    rules = RULES.get(folder)
     if rules is None:
         return False
     target = pathlib.PurePosixPath("src") / included
@@ -111,7 +107,7 @@ def main(argv: list[str]) -> int:
         return 2
     faults = []
     for source, path in pairs:
-        if str(pathlib.PurePosixPath(source).parent) not in RULES and source not in FILE_RULES:
+        if str(pathlib.PurePosixPath(source).parent) not in RULES:
             faults.append(f"{source}: no include rule for this folder")
             continue
         faults += check(source, path.read_text(encoding="utf-8"))

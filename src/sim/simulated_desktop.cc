@@ -150,7 +150,7 @@ void SimulatedDesktop::operator()(const control::PressHotKey&) {
 
 void SimulatedDesktop::operator()(const control::Show&) {
   std::string line = "show:";
-  if (const StatusItemLinux* item = bar.current()) {
+  if (const SimulatedStatusItem* item = bar.current()) {
     line += " tooltip=\"" + item->toolTip() + "\"";
     line += std::string(" icon=") + (!item->image()          ? "none"
                                      : item->image()->hidden ? "hidden"
@@ -159,17 +159,17 @@ void SimulatedDesktop::operator()(const control::Show&) {
     line += " status-item=none";
   }
   line += std::string(" menu=") + (bar.menuOpen() ? "open" : "closed");
-  line +=
-      std::string(" hotkey=") +
-      (keys.registered(HotKeysLinux::kKeyCodeD, HotKeysLinux::kControlOptionCommand) ? "registered"
-                                                                                     : "none");
+  line += std::string(" hotkey=") +
+          (keys.registered(SimulatedHotKeys::kKeyCodeD, SimulatedHotKeys::kControlOptionCommand)
+               ? "registered"
+               : "none");
   line += " monitors=" + std::to_string(monitors.installed());
   if (hooks.describe) line += " " + hooks.describe();
   console.printLine(line);
 }
 
 void SimulatedDesktop::operator()(const control::RenderIcon& command) {
-  const StatusItemLinux* item = bar.current();
+  const SimulatedStatusItem* item = bar.current();
   if (!item || !item->image()) return error("there is no icon yet");
   if (!hooks.renderIcon || !hooks.renderIcon(*item->image(), command.scale, command.file))
     return error("cannot write " + command.file);

@@ -15,10 +15,10 @@
 #include "sim/console.h"
 #include "sim/control_command.h"
 #include "sim/event_state.h"
-#include "sim/hot_key_service_linux.h"
-#include "sim/screens_linux.h"
-#include "sim/scroll_monitor_linux.h"
-#include "sim/status_bar_linux.h"
+#include "sim/simulated_hot_keys.h"
+#include "sim/simulated_screens.h"
+#include "sim/simulated_scroll_monitors.h"
+#include "sim/simulated_status_bar.h"
 
 namespace velmoryn {
 
@@ -41,10 +41,10 @@ class SimulatedDesktop {
   // the bottom reserved, the pointer in the middle.
   SimulatedDesktop(RunLoop& loop, Console& console, DesktopHooks hooks);
 
-  ScreensLinux& screens() { return screenService; }
-  ScrollMonitorsLinux& scrollMonitors() { return monitors; }
-  StatusBarLinux& statusBar() { return bar; }
-  HotKeysLinux& hotKeys() { return keys; }
+  SimulatedScreens& screens() { return screenService; }
+  SimulatedScrollMonitors& scrollMonitors() { return monitors; }
+  SimulatedStatusBar& statusBar() { return bar; }
+  SimulatedHotKeys& hotKeys() { return keys; }
   EventState& events() { return eventState; }
 
   // Where `url` hands its URL: the application, as the system does when one is opened.
@@ -83,10 +83,10 @@ class SimulatedDesktop {
   DesktopHooks hooks;
   std::function<void(const std::string&)> openURL;
   EventState eventState;
-  ScreensLinux screenService;
-  ScrollMonitorsLinux monitors;
-  StatusBarLinux bar;
-  HotKeysLinux keys;
+  SimulatedScreens screenService;
+  SimulatedScrollMonitors monitors;
+  SimulatedStatusBar bar;
+  SimulatedHotKeys keys;
   control::Edge dockEdge = control::Edge::bottom;
   double dockRoom = kDefaultDockRoom;
 };

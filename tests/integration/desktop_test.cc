@@ -19,7 +19,7 @@
 #include "platform/linux/icon_renderer_linux.h"
 #include "sim/control_channel.h"
 #include "sim/number_format.h"
-#include "sim/running_instance_linux.h"
+#include "sim/simulated_running_instance.h"
 
 namespace velmoryn {
 namespace {
@@ -143,7 +143,7 @@ TEST_F(DesktopTest, ScreensTheDocksRoomAndThePointerFollowTheCommandsAndBadLines
 // The item's action shows `menu` when there is one, else prints the current event.
 TEST_F(DesktopTest, TheStatusItemShowsChangesAndClicksAndAnOpenMenuHoldsPerformClick) {
   const auto item = desktop.statusBar().statusItem(kVariableStatusItemLength);
-  auto& status = static_cast<StatusItemLinux&>(*item);
+  auto& status = static_cast<SimulatedStatusItem&>(*item);
   std::optional<Menu> menu;
   const auto clicked = [&] {
     const CurrentEvent e = *desktop.events().current;
@@ -218,9 +218,10 @@ TEST_F(DesktopTest, ScrollsReachEveryScrollMonitorAndAMonitorMayRemoveItselfOrAn
 
 // Newest handler first, and only while Control+Option+Command+D itself is registered.
 TEST_F(DesktopTest, TheHotKeyReachesTheNewestHandlerOnlyWhileControlOptionCommandDIsRegistered) {
-  HotKeysLinux& keys = desktop.hotKeys();
+  SimulatedHotKeys& keys = desktop.hotKeys();
   const auto target = keys.applicationEventTarget();
-  const EventTypeSpec pressed{HotKeysLinux::kKeyboardClass, HotKeysLinux::kHotKeyPressedKind};
+  const EventTypeSpec pressed{SimulatedHotKeys::kKeyboardClass,
+                              SimulatedHotKeys::kHotKeyPressedKind};
   auto count = [](auto, auto, void* n) { return ++*static_cast<int*>(n), kNoErr; };
   int presses[2] = {};  // the older handler's, the newer one's
   EventHandlerRef handlers[2] = {};
@@ -231,7 +232,7 @@ TEST_F(DesktopTest, TheHotKeyReachesTheNewestHandlerOnlyWhileControlOptionComman
   expectScript({{"hotkey", "hotkey: ⌃⌥⌘D is not registered"}});
   keys.registerEventHotKey(2, 6400, {1, 1}, target, 0, &hotKeys[1]);
   EXPECT_EQ(keys.registerEventHotKey(2, 6400, {1, 2}, target, 0, &hotKeys[2]),
-            HotKeysLinux::kEventHotKeyExistsErr);
+            SimulatedHotKeys::kEventHotKeyExistsErr);
   expectScript({{"hotkey", "hotkey: pressed ⌃⌥⌘D"}});
   EXPECT_EQ(keys.removeEventHandler(handlers[1]), kNoErr);
   EXPECT_TRUE(keys.pressControlOptionCommandD());
@@ -361,7 +362,7 @@ TEST_F(DesktopTest, ConnectionsBeyondTheLimitHearWhyAndEndWhileEarlierOnesKeepWo
     for (std::size_t i = 0; i < ControlChannel::kMostConnections; ++i)
       held.emplace_back(io).connect({socketPath.string()});
     beyond = ask(socketPath, "pointer 5 5\n");
-    verb = RunningInstanceLinux(socketPath).openURL("velmoryn://hide", 5);
+    verb = SimulatedRunningInstance(socketPath).openURL("velmoryn://hide", 5);
     asio::error_code end;
     asio::write(held.front(), asio::buffer(std::string_view("pointer 1 1\n")), end);
     held.front().shutdown(asio::socket_base::shutdown_send, end);
@@ -430,7 +431,7 @@ TEST_F(DesktopTest, AVerbReachesOnlyASocketOfThisUserInAFolderOfThisUserServedBy
   };
   for (const auto& c : cases) {
     if (c.needsRoot && !root) continue;
-    const UrlDelivery verb = RunningInstanceLinux(c.socket).openURL("velmoryn://hide", 1);
+    const UrlDelivery verb = SimulatedRunningInstance(c.socket).openURL("velmoryn://hide", 1);
     EXPECT_EQ(std::pair(verb.outcome, verb.reason),
               std::pair(UrlDelivery::Outcome::failed, c.refusal))
         << c.name;

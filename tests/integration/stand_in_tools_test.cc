@@ -7,8 +7,8 @@
 #include "file_test_support.h"
 #include "platform/autohide_script.h"
 #include "platform/posix/posix_process_runner.h"
-#include "sim/apple_script_linux.h"
 #include "sim/dock_domain.h"
+#include "sim/simulated_apple_script.h"
 #include "sim/simulated_dock.h"
 #include "sim/simulated_tool_runner.h"
 
@@ -57,7 +57,7 @@ class StandInTools : public ::testing::Test {
 TEST_F(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsEachChange) {
   Lines reported;
   dock.setChangeListener([&](const std::string& line) { reported.push_back(line); });
-  LinuxAppleScriptFactory scripts(dock);
+  SimulatedAppleScriptFactory scripts(dock);
   const std::string k = "defaults read $D k; defaults read-type $D k";
   const std::string seeded = "{\n    autohide = 0;\n    tilesize = 48;\n    mineffect = genie;\n";
   const Lines damaged = {"dock: autohide removed", "dock: orientation removed"};

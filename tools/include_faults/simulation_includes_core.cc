@@ -1,3 +1,3 @@
-// checked as: src/sim/apple_script_linux.cc
+// checked as: src/sim/simulated_apple_script.cc
 // The simulation reads the core.
 #include "dock/dock.h"

@@ -15,12 +15,12 @@
 
 namespace velmoryn {
 
-class StatusBarLinux;
+class SimulatedStatusBar;
 
-class StatusItemLinux : public StatusItem {
+class SimulatedStatusItem : public StatusItem {
  public:
-  StatusItemLinux(StatusBarLinux& bar) : bar(bar) {}
-  ~StatusItemLinux() override;
+  SimulatedStatusItem(SimulatedStatusBar& bar) : bar(bar) {}
+  ~SimulatedStatusItem() override;
 
   // The simulated bar keeps no item positions between runs.
   void setAutosaveName(const std::string&) override {}
@@ -44,7 +44,7 @@ class StatusItemLinux : public StatusItem {
  private:
   void openMenu(const Menu& shown);
 
-  StatusBarLinux& bar;  // safe because the bar outlives its items: both live for the whole run
+  SimulatedStatusBar& bar;  // safe because the bar outlives its items: both live for the whole run
   std::optional<Action> action;
   std::uint64_t actionMask =
       kLeftMouseUpMask;  // a button acts on left mouse-up unless told otherwise
@@ -53,14 +53,14 @@ class StatusItemLinux : public StatusItem {
   std::optional<Menu> menu;
 };
 
-class StatusBarLinux : public StatusBar {
+class SimulatedStatusBar : public StatusBar {
  public:
-  StatusBarLinux(RunLoop& loop, Console& console, EventState& events)
+  SimulatedStatusBar(RunLoop& loop, Console& console, EventState& events)
       : loop(loop), console(console), events(events) {}
   std::unique_ptr<StatusItem> statusItem(double length) override;
 
   // The item the control commands click: the last one made that still exists.
-  StatusItemLinux* current() const { return item; }
+  SimulatedStatusItem* current() const { return item; }
   bool menuOpen() const { return open != nullptr; }
 
   // The control commands. Each prints its outcome or an error line.
@@ -69,7 +69,7 @@ class StatusBarLinux : public StatusBar {
   void dismiss();
 
  private:
-  friend class StatusItemLinux;
+  friend class SimulatedStatusItem;
   struct OpenMenu {
     const Menu* menu;
     bool closed = false;
@@ -79,7 +79,7 @@ class StatusBarLinux : public StatusBar {
   RunLoop& loop;       // safe because these live for the whole run
   Console& console;    // safe for the same reason
   EventState& events;  // safe for the same reason
-  StatusItemLinux* item = nullptr;
+  SimulatedStatusItem* item = nullptr;
   OpenMenu* open = nullptr;
 };
 

@@ -1,11 +1,11 @@
 // Main thread only.
-#include "sim/scroll_monitor_linux.h"
+#include "sim/simulated_scroll_monitors.h"
 
 #include <vector>
 
 namespace velmoryn {
 
-std::optional<MonitorToken> ScrollMonitorsLinux::addGlobalMonitor(
+std::optional<MonitorToken> SimulatedScrollMonitors::addGlobalMonitor(
     std::uint64_t mask, std::function<void(const ScrollEvent&)> handler) {
   if (!handler) return std::nullopt;
   const MonitorToken token = next++;
@@ -13,11 +13,11 @@ std::optional<MonitorToken> ScrollMonitorsLinux::addGlobalMonitor(
   return token;
 }
 
-void ScrollMonitorsLinux::removeMonitor(MonitorToken token) {
+void SimulatedScrollMonitors::removeMonitor(MonitorToken token) {
   monitors.erase(token);
 }
 
-int ScrollMonitorsLinux::deliver(const ScrollEvent& event) {
+int SimulatedScrollMonitors::deliver(const ScrollEvent& event) {
   std::vector<MonitorToken> tokens;
   for (const auto& [token, monitor] : monitors) {
     if (monitor.mask & kScrollWheelMask) tokens.push_back(token);

@@ -23,13 +23,13 @@
 #include "platform/platform_factory.h"
 #include "platform/posix/posix_instance_lock.h"
 #include "platform/posix/posix_process_runner.h"
-#include "sim/apple_script_linux.h"
-#include "sim/application_linux.h"
 #include "sim/control_channel.h"
 #include "sim/number_format.h"
-#include "sim/running_instance_linux.h"
+#include "sim/simulated_apple_script.h"
+#include "sim/simulated_application.h"
 #include "sim/simulated_desktop.h"
 #include "sim/simulated_dock.h"
+#include "sim/simulated_running_instance.h"
 #include "sim/simulated_tool_runner.h"
 
 namespace velmoryn {
@@ -79,15 +79,15 @@ double toolTimeLimit() {
   return seconds;
 }
 
-class LinuxServices : public PlatformServices {
+class SimulatedPlatformServices : public PlatformServices {
  public:
-  LinuxServices(int argc, char** argv) : data(files::userDataDir() / "velmoryn") {
+  SimulatedPlatformServices(int argc, char** argv) : data(files::userDataDir() / "velmoryn") {
     // Output to a reader that went away must not end the program before it
     // has put the user's Dock settings back.
     ::signal(SIGPIPE, SIG_IGN);
 
     essential.log = log;
-    essential.process = new ProcessEnvironmentLinux(argc, argv, *console);
+    essential.process = new SimulatedProcessEnvironment(argc, argv, *console);
     // Beside the settings file that holds the record: two copies that would
     // share a record share the lock, whatever else their folders are.
     essential.instanceLock =
@@ -146,7 +146,7 @@ class LinuxServices : public PlatformServices {
     installed.processes = tools;
     installed.settings = new PlistSettingsStore(defaultSettingsPath(), *log);
     installed.loginItems = new AutostartLoginItems(defaultAutostartDir(), ownExecutable());
-    installed.appleScript = new LinuxAppleScriptFactory(*dock);
+    installed.appleScript = new SimulatedAppleScriptFactory(*dock);
     installed.clock = new SystemClockLinux;
     installed.mainQueue = new MainQueueLinux(*loop);
     installed.utilityQueue = new UtilityQueueLinux;
@@ -157,11 +157,11 @@ class LinuxServices : public PlatformServices {
     installed.statusBar = &desktop->statusBar();
     installed.hotKeys = &desktop->hotKeys();
     installed.log = log;
-    auto* application = new ApplicationLinux(*loop, *console, desktop->events(), startControl);
+    auto* application = new SimulatedApplication(*loop, *console, desktop->events(), startControl);
     desktop->setOpenURL([application](const std::string& url) { application->openURLs({url}); });
     installed.application = application;
     installed.process = essential.process;
-    installed.runningInstance = new RunningInstanceLinux(defaultControlSocketPath(data));
+    installed.runningInstance = new SimulatedRunningInstance(defaultControlSocketPath(data));
     installed.instanceLock = essential.instanceLock;
   }
 
@@ -176,7 +176,7 @@ class LinuxServices : public PlatformServices {
 }  // namespace
 
 PlatformServices& makePlatformServices(int argc, char** argv) {
-  static auto* built = new LinuxServices(argc, argv);
+  static auto* built = new SimulatedPlatformServices(argc, argv);
   return *built;
 }
 

@@ -1,5 +1,5 @@
 // Main thread, before any event loop exists.
-#include "sim/running_instance_linux.h"
+#include "sim/simulated_running_instance.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -47,7 +47,7 @@ std::optional<std::string> foreignOwner(const std::filesystem::path& socketPath)
 
 }  // namespace
 
-UrlDelivery RunningInstanceLinux::openURL(const std::string& url, double timeLimit) {
+UrlDelivery SimulatedRunningInstance::openURL(const std::string& url, double timeLimit) {
   const Clock::time_point deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                         std::chrono::duration<double>(timeLimit));
   // The line must reach the program as one word it reads back unchanged.

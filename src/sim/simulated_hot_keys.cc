@@ -1,11 +1,11 @@
 // Main thread only.
-#include "sim/hot_key_service_linux.h"
+#include "sim/simulated_hot_keys.h"
 
 namespace velmoryn {
 
-OSStatus HotKeysLinux::installEventHandler(EventTargetRef eventTarget, EventHandlerProc handler,
-                                           std::uint32_t typeCount, const EventTypeSpec* types,
-                                           void* userData, EventHandlerRef* outRef) {
+OSStatus SimulatedHotKeys::installEventHandler(EventTargetRef eventTarget, EventHandlerProc handler,
+                                               std::uint32_t typeCount, const EventTypeSpec* types,
+                                               void* userData, EventHandlerRef* outRef) {
   if (eventTarget != &target || !handler || typeCount == 0 || !types) return kParamErr;
   const std::uintptr_t ref = nextRef++;
   handlers.emplace(
@@ -16,9 +16,9 @@ OSStatus HotKeysLinux::installEventHandler(EventTargetRef eventTarget, EventHand
   return kNoErr;
 }
 
-OSStatus HotKeysLinux::registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
-                                           EventHotKeyID id, EventTargetRef eventTarget,
-                                           std::uint32_t, EventHotKeyRef* outRef) {
+OSStatus SimulatedHotKeys::registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
+                                               EventHotKeyID id, EventTargetRef eventTarget,
+                                               std::uint32_t, EventHotKeyRef* outRef) {
   if (eventTarget != &target || !outRef) return kParamErr;
   if (registered(keyCode, modifiers)) return kEventHotKeyExistsErr;
   const std::uintptr_t ref = nextRef++;
@@ -27,22 +27,22 @@ OSStatus HotKeysLinux::registerEventHotKey(std::uint32_t keyCode, std::uint32_t 
   return kNoErr;
 }
 
-OSStatus HotKeysLinux::unregisterEventHotKey(EventHotKeyRef ref) {
+OSStatus SimulatedHotKeys::unregisterEventHotKey(EventHotKeyRef ref) {
   return hotKeys.erase(reinterpret_cast<std::uintptr_t>(ref)) ? kNoErr : kEventHotKeyInvalidErr;
 }
 
-OSStatus HotKeysLinux::removeEventHandler(EventHandlerRef ref) {
+OSStatus SimulatedHotKeys::removeEventHandler(EventHandlerRef ref) {
   return handlers.erase(reinterpret_cast<std::uintptr_t>(ref)) ? kNoErr : kParamErr;
 }
 
-bool HotKeysLinux::registered(std::uint32_t keyCode, std::uint32_t modifiers) const {
+bool SimulatedHotKeys::registered(std::uint32_t keyCode, std::uint32_t modifiers) const {
   for (const auto& [ref, hotKey] : hotKeys) {
     if (hotKey.keyCode == keyCode && hotKey.modifiers == modifiers) return true;
   }
   return false;
 }
 
-bool HotKeysLinux::pressControlOptionCommandD() {
+bool SimulatedHotKeys::pressControlOptionCommandD() {
   if (!registered(kKeyCodeD, kControlOptionCommand)) return false;
   std::vector<std::uintptr_t> refs;
   for (const auto& [ref, handler] : handlers) {

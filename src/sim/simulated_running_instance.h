@@ -9,9 +9,9 @@
 
 namespace velmoryn {
 
-class RunningInstanceLinux : public RunningInstance {
+class SimulatedRunningInstance : public RunningInstance {
  public:
-  explicit RunningInstanceLinux(std::filesystem::path socketPath)
+  explicit SimulatedRunningInstance(std::filesystem::path socketPath)
       : socketPath(std::move(socketPath)) {}
   // Sends "url URL" and waits for the program's "url: URL" reply.
   UrlDelivery openURL(const std::string& url, double timeLimit) override;

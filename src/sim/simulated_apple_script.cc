@@ -1,5 +1,5 @@
 // Main thread only.
-#include "sim/apple_script_linux.h"
+#include "sim/simulated_apple_script.h"
 
 #include <cstdint>
 #include <optional>
@@ -10,9 +10,9 @@
 namespace velmoryn {
 namespace {
 
-class LinuxAppleScript : public AppleScript {
+class SimulatedAppleScript : public AppleScript {
  public:
-  LinuxAppleScript(SimulatedDock& dock, const std::string& source)
+  SimulatedAppleScript(SimulatedDock& dock, const std::string& source)
       : dock(dock), autohide(autohideOfScript(source)) {}
 
   void compile() override {}
@@ -34,8 +34,8 @@ class LinuxAppleScript : public AppleScript {
 
 }  // namespace
 
-std::unique_ptr<AppleScript> LinuxAppleScriptFactory::create(const std::string& source) {
-  return std::make_unique<LinuxAppleScript>(dock, source);
+std::unique_ptr<AppleScript> SimulatedAppleScriptFactory::create(const std::string& source) {
+  return std::make_unique<SimulatedAppleScript>(dock, source);
 }
 
 }  // namespace velmoryn

@@ -8,7 +8,7 @@
 
 namespace velmoryn {
 
-class ScreensLinux : public ScreenService {
+class SimulatedScreens : public ScreenService {
  public:
   std::span<const Screen> screens() override { return list; }
   Point mouseLocation() override { return pointer; }

@@ -11,7 +11,7 @@ namespace velmoryn {
 
 // The event manager's bookkeeping for one application target. Status values
 // are the event manager's.
-class HotKeysLinux : public HotKeyService {
+class SimulatedHotKeys : public HotKeyService {
  public:
   static constexpr OSStatus kParamErr = -50;
   static constexpr OSStatus kEventNotHandledErr = -9874;

@@ -13,10 +13,10 @@
 
 namespace velmoryn {
 
-class LinuxAppleScriptFactory : public AppleScriptFactory {
+class SimulatedAppleScriptFactory : public AppleScriptFactory {
  public:
   // Safe because the Dock outlives every script: both live for the whole run.
-  explicit LinuxAppleScriptFactory(SimulatedDock& dock) : dock(dock) {}
+  explicit SimulatedAppleScriptFactory(SimulatedDock& dock) : dock(dock) {}
   std::unique_ptr<AppleScript> create(const std::string& source) override;
 
  private:

@@ -1,5 +1,5 @@
 // Main thread only.
-#include "sim/status_bar_linux.h"
+#include "sim/simulated_status_bar.h"
 
 namespace velmoryn {
 
@@ -32,23 +32,23 @@ std::string describeMenu(const Menu& menu) {
   return line;
 }
 
-StatusItemLinux::~StatusItemLinux() {
+SimulatedStatusItem::~SimulatedStatusItem() {
   if (bar.item == this) bar.item = nullptr;
 }
 
-void StatusItemLinux::setButtonImage(const IconImage& image) {
+void SimulatedStatusItem::setButtonImage(const IconImage& image) {
   const bool changed = !buttonImage || buttonImage->hidden != image.hidden;
   buttonImage = image;
   if (changed) bar.console.printLine(describeIcon(image));
 }
 
-void StatusItemLinux::setButtonToolTip(const std::string& toolTip) {
+void SimulatedStatusItem::setButtonToolTip(const std::string& toolTip) {
   if (toolTip == buttonToolTip) return;
   buttonToolTip = toolTip;
   bar.console.printLine("tooltip: " + toolTip);
 }
 
-void StatusItemLinux::performClick() {
+void SimulatedStatusItem::performClick() {
   if (!menu) {
     if (action) {
       const Action copy = *action;
@@ -61,9 +61,9 @@ void StatusItemLinux::performClick() {
   openMenu(shown);
 }
 
-void StatusItemLinux::openMenu(const Menu& shown) {
+void SimulatedStatusItem::openMenu(const Menu& shown) {
   if (bar.open) return;  // one menu at a time, as a person has one pointer
-  StatusBarLinux::OpenMenu session{&shown, false, std::nullopt};
+  SimulatedStatusBar::OpenMenu session{&shown, false, std::nullopt};
   bar.open = &session;
   bar.console.printLine(describeMenu(shown));
   // Safe because the session lives on this frame until the nested loop ends.
@@ -77,7 +77,7 @@ void StatusItemLinux::openMenu(const Menu& shown) {
   }
 }
 
-void StatusItemLinux::click(const CurrentEvent& event) {
+void SimulatedStatusItem::click(const CurrentEvent& event) {
   if (menu) {
     performClick();
     return;
@@ -98,13 +98,13 @@ void StatusItemLinux::click(const CurrentEvent& event) {
   bar.events.current = before;
 }
 
-std::unique_ptr<StatusItem> StatusBarLinux::statusItem(double) {
-  auto made = std::make_unique<StatusItemLinux>(*this);
+std::unique_ptr<StatusItem> SimulatedStatusBar::statusItem(double) {
+  auto made = std::make_unique<SimulatedStatusItem>(*this);
   item = made.get();
   return made;
 }
 
-void StatusBarLinux::click(control::ClickKind kind) {
+void SimulatedStatusBar::click(control::ClickKind kind) {
   if (!item) {
     console.printLine("error: there is no status item");
     return;
@@ -131,7 +131,7 @@ void StatusBarLinux::click(control::ClickKind kind) {
   item->click(event);
 }
 
-void StatusBarLinux::choose(int number) {
+void SimulatedStatusBar::choose(int number) {
   if (!open) {
     console.printLine("error: no menu is open");
     return;
@@ -155,7 +155,7 @@ void StatusBarLinux::choose(int number) {
   open->closed = true;
 }
 
-void StatusBarLinux::dismiss() {
+void SimulatedStatusBar::dismiss() {
   if (!open) {
     console.printLine("error: no menu is open");
     return;

@@ -11,7 +11,7 @@
 
 namespace velmoryn {
 
-class ScrollMonitorsLinux : public ScrollMonitorService {
+class SimulatedScrollMonitors : public ScrollMonitorService {
  public:
   std::optional<MonitorToken> addGlobalMonitor(
       std::uint64_t mask, std::function<void(const ScrollEvent&)> handler) override;

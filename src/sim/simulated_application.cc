@@ -1,28 +1,28 @@
 // Main thread only.
-#include "sim/application_linux.h"
+#include "sim/simulated_application.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace velmoryn {
 
-void ApplicationLinux::run() {
+void SimulatedApplication::run() {
   if (delegate) delegate->applicationDidFinishLaunching();
   console.printLine("ready");
   loop.runUntil([] { return false; });
   std::abort();  // not reached: the loop never ends by itself
 }
 
-void ApplicationLinux::terminate() {
+void SimulatedApplication::terminate() {
   if (delegate) delegate->applicationWillTerminate();
   std::fflush(nullptr);
   std::exit(0);
 }
 
-ProcessEnvironmentLinux::ProcessEnvironmentLinux(int argc, char** argv, Console& console)
+SimulatedProcessEnvironment::SimulatedProcessEnvironment(int argc, char** argv, Console& console)
     : args(argv, argv + argc), console(console) {}
 
-void ProcessEnvironmentLinux::exit(int status) {
+void SimulatedProcessEnvironment::exit(int status) {
   std::fflush(nullptr);
   std::exit(status);
 }

@@ -15,11 +15,11 @@
 
 namespace velmoryn {
 
-class ApplicationLinux : public Application {
+class SimulatedApplication : public Application {
  public:
   // `startRequests` opens the control channel; it runs once, on acceptRequests().
-  ApplicationLinux(RunLoop& loop, Console& console, EventState& events,
-                   std::function<void()> startRequests)
+  SimulatedApplication(RunLoop& loop, Console& console, EventState& events,
+                       std::function<void()> startRequests)
       : loop(loop), console(console), events(events), startRequests(std::move(startRequests)) {}
   // The channel's commands run on the main loop, which turns only after the
   // launch: those that come earlier wait in the socket's backlog and the queue.
@@ -48,9 +48,9 @@ class ApplicationLinux : public Application {
   bool accepting = false;
 };
 
-class ProcessEnvironmentLinux : public ProcessEnvironment {
+class SimulatedProcessEnvironment : public ProcessEnvironment {
  public:
-  ProcessEnvironmentLinux(int argc, char** argv, Console& console);
+  SimulatedProcessEnvironment(int argc, char** argv, Console& console);
   std::vector<std::string> arguments() override { return args; }
   void printLine(const std::string& text) override { console.printLine(text); }
   [[noreturn]] void exit(int status) override;
