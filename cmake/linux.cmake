@@ -20,8 +20,8 @@ add_library(velmoryn_linux STATIC
   src/platform/linux/settings_store_linux.cc)
 target_include_directories(velmoryn_linux PUBLIC src)
 target_compile_definitions(velmoryn_linux PUBLIC ASIO_STANDALONE ASIO_NO_DEPRECATED)
-target_link_libraries(velmoryn_linux PUBLIC PkgConfig::PLIST PkgConfig::CAIRO PkgConfig::GLIB
-                      Threads::Threads)
+target_link_libraries(velmoryn_linux PUBLIC velmoryn_posix PkgConfig::PLIST PkgConfig::CAIRO
+                      PkgConfig::GLIB Threads::Threads)
 
 add_library(velmoryn_sim STATIC
   src/sim/console.cc

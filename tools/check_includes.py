@@ -32,7 +32,7 @@ RULES = {
     # The simulation and the Linux program's composition root, which joins the
     # real adapters and the simulation behind the platform factory.
     "src/sim": [PORTS, "src/platform/linux", "src/platform/posix"],
-    "tools/sim": [PORTS, "src/platform/linux", "src/sim"],
+    "tools/sim": [PORTS, "src/platform/linux", "src/platform/posix", "src/sim"],
 }
 
 INCLUDE = re.compile(r'^\s*#\s*(?:include|import)\s*"([^"]+)"', re.MULTILINE)

@@ -22,6 +22,7 @@
 #include <asio/write.hpp>
 
 #include "platform/linux/files_linux.h"
+#include "platform/posix/unique_fd.h"
 
 namespace velmoryn {
 
@@ -151,15 +152,12 @@ std::string describeErrno(const std::string& what, const fs::path& path, int cod
 
 // True when a program accepts connections on the socket file.
 bool someoneListens(const fs::path& path) {
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
+  const UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.valid()) return false;
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  const bool connected =
-      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return connected;
+  return ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 using Protocol = asio::local::stream_protocol;

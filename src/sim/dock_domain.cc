@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <plist/plist.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,16 +14,16 @@
 #include <ctime>
 #include <system_error>
 
+#include "platform/clock.h"
+#include "platform/dock_tools.h"
 #include "platform/linux/files_linux.h"
+#include "platform/posix/file_lock.h"
 #include "sim/number_format.h"
 
 namespace velmoryn::dockdomain {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Property-list dates count seconds from 2001-01-01 00:00:00 UTC.
-constexpr std::int64_t kPlistEpochInUnixTime = 978307200;
 
 plist_t asPlist(void* p) {
   return static_cast<plist_t>(p);
@@ -34,34 +33,29 @@ std::string errnoText(const std::string& what, int error) {
   return what + ": " + std::strerror(error);
 }
 
-// Exclusive advisory lock on a file beside the domain, held for its scope.
-// flock locks belong to the open file description, so two threads of one
-// process exclude each other as two processes do.
+// The lock on a file beside the domain, held for its scope by every writer.
+// Another holder is waited for only up to kLockPatience: a process that keeps
+// the lock fails the tool run (or the in-process AppleScript) that wanted it,
+// rather than stopping it.
 class DomainLock {
  public:
   explicit DomainLock(const fs::path& root) {
     const fs::path dir = domainFile(root).parent_path();
     files::makeFolders(dir);  // a failure shows when the lock file cannot be made
-    const fs::path lockFile = dir / "com.apple.dock.plist.lock";
-    fd = files::open(lockFile, O_RDWR | O_CREAT, 0644);
-    if (!fd.valid()) {
-      error = errnoText("cannot open " + lockFile.string(), errno);
-      return;
-    }
-    while (::flock(fd.get(), LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        error = errnoText("cannot lock " + lockFile.string(), errno);
-        fd = files::UniqueFd();
-        return;
-      }
-    }
+    const fs::path lockFile = dir / (std::string(kDockDomain) + ".plist.lock");
+    lock = FileLock(lockFile, O_RDWR | O_CREAT, 0644, kLockPatience);
+    if (lock.outcome() == FileLock::Outcome::busy)
+      error = "cannot lock " + lockFile.string() + ": another process has held it for " +
+              std::to_string(kLockPatience.count() / 1000) + " seconds";
+    else
+      error = lock.reason();
   }
 
-  bool held() const { return fd.valid(); }
+  bool held() const { return lock.outcome() == FileLock::Outcome::held; }
   std::string error;
 
  private:
-  files::UniqueFd fd;  // closing releases the lock
+  FileLock lock;
 };
 
 bool isBareWord(const std::string& text) {
@@ -97,7 +91,7 @@ std::string stringOf(plist_t node) {
 std::string dateText(plist_t node) {
   int32_t sec = 0, usec = 0;
   plist_get_date_val(node, &sec, &usec);
-  const std::time_t unixTime = static_cast<std::time_t>(sec + kPlistEpochInUnixTime);
+  const std::time_t unixTime = static_cast<std::time_t>(sec + kReferenceDateInUnixTime);
   std::tm tm{};
   gmtime_r(&unixTime, &tm);
   char buffer[64];
@@ -226,7 +220,7 @@ bool writeAtomically(const fs::path& file, const std::string& bytes, std::string
 }  // namespace
 
 fs::path domainFile(const fs::path& root) {
-  return root / "Library" / "Preferences" / (std::string(kDomain) + ".plist");
+  return root / "Library" / "Preferences" / (std::string(kDockDomain) + ".plist");
 }
 
 fs::path restartsFile(const fs::path& root) {

@@ -1,10 +1,11 @@
-// The simulated Dock's preference domain "com.apple.dock": an XML property
+// The simulated Dock's preference domain (kDockDomain): an XML property
 // list under a root directory, read without a lock and changed atomically
 // (temporary file, fsync, rename) under an advisory lock, so a reader always
 // sees the old or the new file whole. Shared by the stand-in tools and the
 // simulated desktop. Any thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -15,7 +16,8 @@
 
 namespace velmoryn::dockdomain {
 
-inline constexpr const char* kDomain = "com.apple.dock";
+// How long a change waits for another process's lock on the domain before it fails.
+inline constexpr std::chrono::milliseconds kLockPatience{2000};
 
 // <root>/Library/Preferences/com.apple.dock.plist
 std::filesystem::path domainFile(const std::filesystem::path& root);
@@ -72,8 +74,9 @@ enum class EditOutcome { changed, unchanged, failed };
 
 // Under the domain's lock: loads the domain (a missing one starts empty,
 // with `existed` false), lets `change` change it, and writes it back
-// atomically when it answers `changed`. An unreadable file is never overwritten. `error` receives a
-// readable reason when the outcome is `failed`.
+// atomically when it answers `changed`. An unreadable file is never
+// overwritten, and a lock another process keeps past kLockPatience fails the
+// edit. `error` receives a readable reason when the outcome is `failed`.
 EditOutcome edit(
     const std::filesystem::path& root,
     const std::function<EditOutcome(Domain&, bool existed, std::string& error)>& change,

@@ -2,9 +2,11 @@
 // view last reported and the listener.
 #include "sim/simulated_dock.h"
 
+#include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "platform/dock_tools.h"
 #include "platform/linux/files_linux.h"
 #include "sim/dock_domain.h"
 #include "sim/number_format.h"
@@ -14,8 +16,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kToolNames[] = {"defaults", "osascript", "killall"};
+constexpr std::string_view kTools[] = {kDefaultsPath, kOsascriptPath, kKillallPath};
 constexpr const char* kStandIn = "velmoryn-simtool";
+
+// Where a tool's stand-in lives: its absolute path, under the root.
+fs::path standInOf(const fs::path& root, std::string_view tool) {
+  return root / fs::path(tool).relative_path();
+}
 
 // Makes `link` point at `target`, replacing whatever other file is there.
 void linkTo(const fs::path& link, const fs::path& target) {
@@ -62,10 +69,12 @@ SimulatedDock::SimulatedDock(fs::path root, fs::path toolsDir)
 
 void SimulatedDock::ensureInstalled() {
   std::error_code ec;
-  const fs::path bin = root / "usr" / "bin";
-  fs::create_directories(bin, ec);
   const fs::path standIn = fs::absolute(toolsDir / kStandIn, ec);
-  for (const char* name : kToolNames) linkTo(bin / name, standIn);
+  for (const std::string_view tool : kTools) {
+    const fs::path link = standInOf(root, tool);
+    fs::create_directories(link.parent_path(), ec);
+    linkTo(link, standIn);
+  }
 
   std::string error;
   dockdomain::edit(
@@ -86,8 +95,8 @@ void SimulatedDock::ensureInstalled() {
 }
 
 std::string SimulatedDock::mapToolPath(const std::string& path) const {
-  for (const char* name : kToolNames) {
-    if (path == std::string("/usr/bin/") + name) return (root / "usr" / "bin" / name).string();
+  for (const std::string_view tool : kTools) {
+    if (path == tool) return standInOf(root, tool).string();
   }
   return path;
 }

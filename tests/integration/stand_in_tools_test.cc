@@ -80,6 +80,11 @@ TEST_F(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsE
       {"defaults write $D k -array x", 1, "", "'-array' is not supported"},
       {"defaults delete $D k", 0},
       {"defaults delete $D k", 1, "", missing("k")},
+      // A process that keeps the domain's lock fails the run after a bounded wait.
+      {.line =
+           "flock \"$R/Library/Preferences/$D.plist.lock\" \"$R/usr/bin/defaults\" write $D k 1",
+       .status = 1,
+       .err = "another process has held it"},
       {"defaults write $D orientation left", 0, "", "", {"dock: orientation left"}},
       {"defaults write $D autohide-delay -float .5", 0, "", "", {"dock: autohide-delay 0.5"}},
       {"defaults delete $D autohide-delay", 0, "", "", {"dock: autohide-delay removed"}},

@@ -1,7 +1,7 @@
 // Files and folders on Linux, written once for every adapter and the
-// simulation: descriptor ownership, whole-file reads and writes, the atomic
-// replacement of a file, private folders and the user's XDG folders. Any
-// thread; errors are values carrying errno.
+// simulation: whole-file reads and writes, the atomic replacement of a file,
+// private folders and the user's XDG folders. Any thread; errors are values
+// carrying errno.
 #pragma once
 
 #include <sys/types.h>
@@ -13,27 +13,6 @@
 #include <string_view>
 
 namespace velmoryn::files {
-
-// Owns one descriptor and closes it when it goes.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd(other.release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept;
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd();
-
-  bool valid() const { return fd >= 0; }
-  int get() const { return fd; }
-  int release();
-
- private:
-  int fd;
-};
-
-// open() with O_CLOEXEC, retried when a signal interrupts it.
-UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode = 0);
 
 // Why a whole-file read gave nothing.
 enum class ReadFailure { none, cannotOpen, notRegularFile, tooLarge, cannotRead };

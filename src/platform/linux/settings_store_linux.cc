@@ -4,11 +4,9 @@
 #include <fcntl.h>
 #include <plist/plist.h>
 #include <stdio.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -16,10 +14,10 @@
 #include <cstring>
 #include <ctime>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "platform/linux/files_linux.h"
+#include "platform/posix/file_lock.h"
 
 namespace velmoryn {
 namespace fs = std::filesystem;
@@ -75,40 +73,6 @@ plist_t asReadBackFromXml(plist_t dict) {
   }
   return again;
 }
-
-// An advisory lock on the settings folder, held while a writer reads the file
-// again and replaces it, so that writers in different processes take turns.
-// It waits for another holder only up to `patience`, pausing between tries:
-// a process that keeps the lock must not stop this one. Without the folder
-// (it cannot be created), or on a file system that cannot lock, there is
-// nothing to wait for, and the write that follows reports any trouble.
-class FolderLock {
- public:
-  FolderLock(const fs::path& folder, std::chrono::milliseconds patience) {
-    files::makeFolders(folder);
-    fd = files::open(folder, O_RDONLY | O_DIRECTORY);
-    if (!fd.valid()) return;
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    auto pause = std::chrono::milliseconds(1);
-    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-      if (errno == EINTR) continue;
-      if (errno != EWOULDBLOCK) return;
-      const auto left = deadline - std::chrono::steady_clock::now();
-      if (left <= std::chrono::steady_clock::duration::zero()) {
-        busy = true;
-        return;
-      }
-      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, left));
-      pause = std::min(pause * 2, std::chrono::milliseconds(50));
-    }
-  }
-
-  // Another process held the lock for the whole of the patience.
-  bool busy = false;
-
- private:
-  files::UniqueFd fd;  // closing releases the lock
-};
 
 // The names files::writeAtomically() gives its temporary files for `file`.
 bool isTemporaryFileOf(const fs::path& file, const std::string& name) {
@@ -315,9 +279,14 @@ void PlistSettingsStore::persistChange() {
 void PlistSettingsStore::persist(std::chrono::milliseconds patience) {
   if (fileInTheWay && !moveAside(unreadableReason)) return;
   const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-  FolderLock lock(folder, patience);
-  lockStuck = lock.busy;
-  if (lock.busy) {
+  // The folder's lock, held while this writer reads the file again and
+  // replaces it, so that writers in different processes take turns. Without
+  // the folder (it cannot be created), or on a file system that cannot lock,
+  // there is nothing to wait for, and the write that follows reports any trouble.
+  files::makeFolders(folder);
+  const FileLock lock(folder, O_RDONLY | O_DIRECTORY, 0, patience);
+  lockStuck = lock.outcome() == FileLock::Outcome::busy;
+  if (lockStuck) {
     reportFailure("Velmoryn: 設定を " + file.string() + " に保存できません（フォルダ " +
                   folder.string() +
                   " のロックを他のプロセスが持ったままです）。値はメモリ上に保ち、"
