@@ -15,6 +15,7 @@ add_library(velmoryn_linux STATIC
   src/platform/linux/icon_renderer_linux.cc
   src/platform/linux/log_linux.cc
   src/platform/linux/output_backlog_linux.cc
+  src/platform/linux/property_list_linux.cc
   src/platform/linux/login_items_linux.cc
   src/platform/linux/run_loop_linux.cc
   src/platform/linux/settings_store_linux.cc)

@@ -11,8 +11,8 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <variant>
-#include <vector>
+
+#include "platform/linux/property_list_linux.h"
 
 namespace velmoryn::dockdomain {
 
@@ -24,39 +24,19 @@ std::filesystem::path domainFile(const std::filesystem::path& root);
 // <root>/Library/Dock/restarts: how often the Dock was restarted, as decimal text.
 std::filesystem::path restartsFile(const std::filesystem::path& root);
 
-using Value = std::variant<bool, std::int64_t, double, std::string>;
+// A whole domain, owned: keys of types other than Value's are kept as they
+// are when it is written back.
+using Domain = plist::Dictionary;
+using Value = plist::Scalar;
 
-// A whole domain, owned. Keys of types other than the four above are kept
-// as they are when the domain is written back.
-class Domain {
- public:
-  Domain();  // empty
-  ~Domain();
-  Domain(Domain&& other) noexcept;
-  Domain& operator=(Domain&& other) noexcept;
-  Domain(const Domain&) = delete;
-  Domain& operator=(const Domain&) = delete;
-
-  bool has(const std::string& key) const;
-  std::vector<std::string> keys() const;
-  std::optional<Value> value(const std::string& key) const;
-  // The value as `defaults read` prints it (without the final line break);
-  // none when the key is missing.
-  std::optional<std::string> text(const std::string& key) const;
-  // "boolean", "float", "integer", "string", "array", "dictionary", "data", "date".
-  std::optional<std::string> typeName(const std::string& key) const;
-  // The whole domain as `defaults read DOMAIN` prints it.
-  std::string text() const;
-
-  void set(const std::string& key, const Value& value);
-  bool remove(const std::string& key);  // false when the key was missing
-
-  std::string toXml() const;
-  static std::optional<Domain> fromXml(const std::string& bytes);
-
- private:
-  void* dict;  // plist_t, kept out of the header
-};
+// The value under `key` as `defaults read` prints it (without the final line
+// break); none when the key is missing.
+std::optional<std::string> defaultsText(const Domain& domain, const std::string& key);
+// The whole domain as `defaults read DOMAIN` prints it.
+std::string defaultsText(const Domain& domain);
+// The type `defaults read-type` names: "boolean", "float", "integer",
+// "string", "array", "dictionary", "data", "date".
+std::optional<std::string> defaultsTypeName(const Domain& domain, const std::string& key);
 
 // `unreadable`: something is there but not a domain: damaged, too large, or
 // no regular file at all (a FIFO, a device, a folder), which is never read.

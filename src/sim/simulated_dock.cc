@@ -109,20 +109,25 @@ SimulatedDock::Files SimulatedDock::readFiles() const {
 SimulatedDock::View SimulatedDock::viewOf(const Files& files) {
   View v;
   v.restarts = dockdomain::parseRestarts(files.restarts);
-  const auto domain = files.domain ? dockdomain::Domain::fromXml(*files.domain) : std::nullopt;
-  if (!domain) return v;
-  if (auto value = domain->value("autohide"); value && std::holds_alternative<bool>(*value)) {
-    v.autohide = std::get<bool>(*value);
+  if (!files.domain) return v;
+  const auto parsed = dockdomain::Domain::parse(*files.domain);
+  const auto* domain = std::get_if<dockdomain::Domain>(&parsed);
+  if (domain == nullptr) return v;
+  auto value = [domain](const std::string& key) -> std::optional<dockdomain::Value> {
+    const auto found = domain->find(key);
+    return found ? found->scalar() : std::nullopt;
+  };
+  if (auto found = value("autohide"); found && std::holds_alternative<bool>(*found)) {
+    v.autohide = std::get<bool>(*found);
   }
-  if (auto value = domain->value("autohide-delay")) {
-    if (auto* real = std::get_if<double>(&*value)) v.autohideDelay = *real;
-    if (auto* integer = std::get_if<std::int64_t>(&*value)) {
+  if (auto found = value("autohide-delay")) {
+    if (auto* real = std::get_if<double>(&*found)) v.autohideDelay = *real;
+    if (auto* integer = std::get_if<std::int64_t>(&*found)) {
       v.autohideDelay = static_cast<double>(*integer);
     }
   }
-  if (auto text = domain->value("orientation");
-      text && std::holds_alternative<std::string>(*text)) {
-    v.orientation = std::get<std::string>(*text);
+  if (auto found = value("orientation"); found && std::holds_alternative<std::string>(*found)) {
+    v.orientation = std::get<std::string>(*found);
   }
   return v;
 }

@@ -145,10 +145,10 @@ int defaultsRead(const fs::path& root, const std::string& domain,
     return failWith(key ? missingPair(domain, *key) : "\nDomain " + domain + " does not exist\n");
   }
   if (!key) {
-    out(loaded.domain.text() + "\n");
+    out(dd::defaultsText(loaded.domain) + "\n");
     return 0;
   }
-  const auto text = loaded.domain.text(*key);
+  const auto text = dd::defaultsText(loaded.domain, *key);
   if (!text) return failWith(missingPair(domain, *key));
   out(*text + "\n");
   return 0;
@@ -158,7 +158,7 @@ int defaultsReadType(const fs::path& root, const std::string& domain, const std:
   const dd::Loaded loaded = domain == velmoryn::kDockDomain ? dd::load(root) : dd::Loaded{};
   if (loaded.status == dd::LoadStatus::unreadable) return unreadableDomain(loaded);
   const auto type =
-      loaded.status == dd::LoadStatus::ok ? loaded.domain.typeName(key) : std::nullopt;
+      loaded.status == dd::LoadStatus::ok ? dd::defaultsTypeName(loaded.domain, key) : std::nullopt;
   if (!type) return failWith(missingPair(domain, key));
   out("Type is " + *type + "\n");
   return 0;
