@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -29,6 +30,22 @@ namespace velmoryn {
 namespace fs = std::filesystem;
 
 // Lines.
+
+namespace {
+
+// Cuts a byte stream into lines. A line longer than the language allows is
+// handed on cut short, one byte over the limit, so the parser refuses it, and
+// the rest of it up to the next line break is dropped.
+class LineSplitter {
+ public:
+  void push(std::string_view bytes, const std::function<void(std::string)>& line);
+  // The last line when the stream ended without a line break.
+  void finish(const std::function<void(std::string)>& line);
+
+ private:
+  std::string partial;
+  bool skipping = false;
+};
 
 void LineSplitter::push(std::string_view bytes, const std::function<void(std::string)>& line) {
   for (char c : bytes) {
@@ -57,6 +74,8 @@ void LineSplitter::finish(const std::function<void(std::string)>& line) {
   partial.clear();
   skipping = false;
 }
+
+}  // namespace
 
 // One source.
 

@@ -282,17 +282,15 @@ long parseRestarts(const std::optional<std::string>& bytes) {
   return ec == std::errc() && count > 0 ? count : 0;
 }
 
-long restarts(const fs::path& root) {
-  return parseRestarts(files::readAll(restartsFile(root)));
-}
-
 bool countRestart(const fs::path& root, std::string& error) {
   DomainLock lock(root);
   if (!lock.held()) {
     error = lock.error;
     return false;
   }
-  return writeAtomically(restartsFile(root), std::to_string(restarts(root) + 1) + "\n", error);
+  return writeAtomically(
+      restartsFile(root),
+      std::to_string(parseRestarts(files::readAll(restartsFile(root))) + 1) + "\n", error);
 }
 
 }  // namespace velmoryn::dockdomain

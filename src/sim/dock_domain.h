@@ -67,7 +67,6 @@ EditOutcome removeDomain(const std::filesystem::path& root, std::string& error);
 
 // Adds one Dock restart to the counter, under the domain's lock.
 bool countRestart(const std::filesystem::path& root, std::string& error);
-long restarts(const std::filesystem::path& root);
 // The count in the bytes of the restarts file; 0 when there is none.
 long parseRestarts(const std::optional<std::string>& bytes);
 

@@ -23,7 +23,8 @@ bool FileContents::missing() const {
   return failure == ReadFailure::cannotOpen && code == ENOENT;
 }
 
-FileContents readRegularFile(const fs::path& file, std::size_t largest) {
+FileContents readRegularFile(const fs::path& file) {
+  constexpr std::size_t largest = std::size_t{16} << 20;
   FileContents contents;
   auto fail = [&](ReadFailure failure, int code = 0) {
     contents.bytes.clear();

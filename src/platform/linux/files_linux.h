@@ -26,13 +26,11 @@ struct FileContents {
   bool missing() const;  // nothing (not even a dangling link's target) at the path
 };
 
-// A larger file is not one of ours: reading it whole would only waste memory.
-inline constexpr std::size_t kLargestFile = std::size_t{16} << 20;
-
 // A regular file, read whole. It is opened without blocking and checked
 // before anything is read, so a FIFO, a device or a folder in its place is
-// refused at once instead of waited on. Links are followed.
-FileContents readRegularFile(const std::filesystem::path& file, std::size_t largest = kLargestFile);
+// refused at once instead of waited on. Links are followed. A file larger
+// than any of ours (16 MiB) is not read: reading it whole would only waste memory.
+FileContents readRegularFile(const std::filesystem::path& file);
 
 // The bytes of readRegularFile(); nothing on any failure.
 std::optional<std::string> readAll(const std::filesystem::path& file);
