@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <system_error>
 
 #include "platform/clock.h"
@@ -140,29 +141,10 @@ std::string format(const plist::ValueView& value, int depth, bool nested) {
   return "";
 }
 
-const char* typeNameOf(plist::Type type) {
-  switch (type) {
-    case plist::Type::boolean:
-      return "boolean";
-    case plist::Type::integer:
-      return "integer";
-    case plist::Type::real:
-      return "float";
-    case plist::Type::string:
-      return "string";
-    case plist::Type::array:
-      return "array";
-    case plist::Type::dictionary:
-      return "dictionary";
-    case plist::Type::date:
-      return "date";
-    case plist::Type::data:
-      return "data";
-    case plist::Type::other:
-      break;
-  }
-  return "unknown";
-}
+// The names `defaults read-type` gives the types, in the order of plist::Type.
+constexpr const char* kTypeNames[] = {"boolean", "integer", "float",      "string", "date",
+                                      "data",    "array",   "dictionary", "unknown"};
+static_assert(std::size(kTypeNames) == static_cast<std::size_t>(plist::Type::other) + 1);
 
 // The domain's and the counter's files, replaced whole; the error in the
 // words the stand-in tools print.
@@ -205,7 +187,7 @@ std::string defaultsText(const Domain& domain) {
 std::optional<std::string> defaultsTypeName(const Domain& domain, const std::string& key) {
   const std::optional<plist::ValueView> value = domain.find(key);
   if (!value) return std::nullopt;
-  return std::string(typeNameOf(value->type()));
+  return std::string(kTypeNames[static_cast<std::size_t>(value->type())]);
 }
 
 Loaded load(const fs::path& root) {
