@@ -1,7 +1,8 @@
 # The Linux build: the whole program on a simulated desktop, with stand-ins for
 # the Dock's preference tools. Three libraries, each linking only what its
 # folder may include (tools/check_includes.py checks the includes):
-#   velmoryn_linux     the real Linux adapters: run loop, files, log, icon
+#   velmoryn_linux     the real Linux adapters: run loop, files, property lists,
+#                      settings, log, icon; on what is real on both systems
 #   velmoryn_sim       the simulated desktop and Dock, built on the run loop
 #   velmoryn_platform  the simulation's composition root: both behind the platform
 #                      factory, with what is real on both systems
