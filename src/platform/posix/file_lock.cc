@@ -11,15 +11,17 @@
 namespace velmoryn {
 
 FileLock::FileLock(const std::filesystem::path& path, int openFlags, mode_t mode,
-                   std::chrono::milliseconds patience) {
+                   std::chrono::milliseconds patience)
+    : file(path) {
   using SteadyClock = std::chrono::steady_clock;
-  auto fail = [&](const char* step) {
+  auto fail = [this](const char* step) {
     state = Outcome::failed;
-    failure = std::string(step) + " " + path.string() + ": " + std::strerror(errno);
+    failedStep = step;
+    failedCode = errno;
   };
   UniqueFd opened = openFd(path, openFlags, mode);
   if (!opened.valid()) {
-    fail("cannot open");
+    fail("open");
     return;
   }
   const auto deadline = SteadyClock::now() + patience;
@@ -27,7 +29,7 @@ FileLock::FileLock(const std::filesystem::path& path, int openFlags, mode_t mode
   while (::flock(opened.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK) {
-      fail("cannot lock");
+      fail("lock");
       return;
     }
     const auto left = deadline - SteadyClock::now();
@@ -40,6 +42,12 @@ FileLock::FileLock(const std::filesystem::path& path, int openFlags, mode_t mode
   }
   fd = std::move(opened);
   state = Outcome::held;
+}
+
+std::string FileLock::reason() const {
+  if (failedStep == nullptr) return {};
+  return std::string("cannot ") + failedStep + " " + file.string() + ": " +
+         std::strerror(failedCode);
 }
 
 }  // namespace velmoryn

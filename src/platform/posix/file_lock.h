@@ -34,12 +34,14 @@ class FileLock {
 
   Outcome outcome() const { return state; }
   // "cannot open PATH: ERROR" or "cannot lock PATH: ERROR"; empty unless failed.
-  const std::string& reason() const { return failure; }
+  std::string reason() const;
 
  private:
+  std::filesystem::path file;
   Outcome state = Outcome::failed;
-  std::string failure;
-  UniqueFd fd;  // closing releases the lock
+  const char* failedStep = nullptr;  // "open" or "lock" once a step has failed
+  int failedCode = 0;                // its errno
+  UniqueFd fd;                       // closing releases the lock
 };
 
 }  // namespace velmoryn
