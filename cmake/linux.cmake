@@ -1,7 +1,8 @@
 # The Linux build: the whole program on a simulated desktop, with stand-ins for
 # the Dock's preference tools. Three libraries, each linking only what its
 # folder may include (tools/check_includes.py checks the includes):
-#   velmoryn_linux     the real Linux adapters: run loop, files, log, icon
+#   velmoryn_linux     the real Linux adapters: run loop, files, property lists,
+#                      settings, log, icon; on what is real on both systems
 #   velmoryn_sim       the simulated desktop and Dock, built on the run loop
 #   velmoryn_platform  the simulation's composition root: both behind the platform
 #                      factory, with what is real on both systems
@@ -15,13 +16,14 @@ add_library(velmoryn_linux STATIC
   src/platform/linux/icon_renderer_linux.cc
   src/platform/linux/log_linux.cc
   src/platform/linux/output_backlog_linux.cc
+  src/platform/linux/property_list_linux.cc
   src/platform/linux/login_items_linux.cc
   src/platform/linux/run_loop_linux.cc
   src/platform/linux/settings_store_linux.cc)
 target_include_directories(velmoryn_linux PUBLIC src)
 target_compile_definitions(velmoryn_linux PUBLIC ASIO_STANDALONE ASIO_NO_DEPRECATED)
-target_link_libraries(velmoryn_linux PUBLIC PkgConfig::PLIST PkgConfig::CAIRO PkgConfig::GLIB
-                      Threads::Threads)
+target_link_libraries(velmoryn_linux PUBLIC velmoryn_posix PkgConfig::PLIST PkgConfig::CAIRO
+                      PkgConfig::GLIB Threads::Threads)
 
 add_library(velmoryn_sim STATIC
   src/sim/console.cc

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dock/dock_edge.h"
+#include "platform/dock_tools.h"
 #include "platform/process_runner.h"
 
 namespace velmoryn {
@@ -18,14 +19,13 @@ class DockSettingsBackup;
 struct Dock {
   Dock() = delete;
 
-  static constexpr std::string_view domain = "com.apple.dock";
+  static constexpr std::string_view domain = kDockDomain;
   static constexpr std::string_view hiddenDelay = "1000";
-  // Every tool run is killed after this many seconds and counts as failed.
-  static constexpr double toolTimeLimit = 10.0;
+  static constexpr double toolTimeLimit = kToolTimeLimit;
 
-  static constexpr std::string_view defaultsPath = "/usr/bin/defaults";
-  static constexpr std::string_view osascriptPath = "/usr/bin/osascript";
-  static constexpr std::string_view killallPath = "/usr/bin/killall";
+  static constexpr std::string_view defaultsPath = kDefaultsPath;
+  static constexpr std::string_view osascriptPath = kOsascriptPath;
+  static constexpr std::string_view killallPath = kKillallPath;
 
   // Runs /usr/bin/defaults with exactly these arguments; the trimmed standard
   // output, or the empty text. Thread-safe; never fails towards the caller.

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -22,12 +23,29 @@
 #include <asio/write.hpp>
 
 #include "platform/linux/files_linux.h"
+#include "platform/posix/unique_fd.h"
 
 namespace velmoryn {
 
 namespace fs = std::filesystem;
 
 // Lines.
+
+namespace {
+
+// Cuts a byte stream into lines. A line longer than the language allows is
+// handed on cut short, one byte over the limit, so the parser refuses it, and
+// the rest of it up to the next line break is dropped.
+class LineSplitter {
+ public:
+  void push(std::string_view bytes, const std::function<void(std::string)>& line);
+  // The last line when the stream ended without a line break.
+  void finish(const std::function<void(std::string)>& line);
+
+ private:
+  std::string partial;
+  bool skipping = false;
+};
 
 void LineSplitter::push(std::string_view bytes, const std::function<void(std::string)>& line) {
   for (char c : bytes) {
@@ -56,6 +74,8 @@ void LineSplitter::finish(const std::function<void(std::string)>& line) {
   partial.clear();
   skipping = false;
 }
+
+}  // namespace
 
 // One source.
 
@@ -151,15 +171,12 @@ std::string describeErrno(const std::string& what, const fs::path& path, int cod
 
 // True when a program accepts connections on the socket file.
 bool someoneListens(const fs::path& path) {
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
+  const UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.valid()) return false;
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  const bool connected =
-      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return connected;
+  return ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 using Protocol = asio::local::stream_protocol;

@@ -16,7 +16,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include <asio/steady_timer.hpp>
 
@@ -25,20 +24,6 @@
 #include "sim/simulated_desktop.h"
 
 namespace velmoryn {
-
-// Cuts a byte stream into lines. A line longer than the language allows is
-// handed on cut short, one byte over the limit, so the parser refuses it, and
-// the rest of it up to the next line break is dropped.
-class LineSplitter {
- public:
-  void push(std::string_view bytes, const std::function<void(std::string)>& line);
-  // The last line when the stream ended without a line break.
-  void finish(const std::function<void(std::string)>& line);
-
- private:
-  std::string partial;
-  bool skipping = false;
-};
 
 // One source of commands. Its reader stops while more than kMostWaitingInput
 // of input waits to run (each line counted with a small fixed cost besides

@@ -28,7 +28,8 @@ class SimulatedApplication : public Application {
     accepting = true;
     startRequests();  // kept: it holds the channel, which lives as long as the process
   }
-  void setActivationPolicyAccessory() override { accessory = true; }
+  // The simulated desktop has no Dock icons of applications to leave out.
+  void setActivationPolicyAccessory() override {}
   void setDelegate(ApplicationDelegate* newDelegate) override { delegate = newDelegate; }
   void run() override;
   [[noreturn]] void terminate() override;
@@ -44,7 +45,6 @@ class SimulatedApplication : public Application {
   EventState& events;  // safe for the same reason
   std::function<void()> startRequests;
   ApplicationDelegate* delegate = nullptr;  // weak: the entry point keeps it
-  bool accessory = false;
   bool accepting = false;
 };
 

@@ -2,9 +2,11 @@
 // view last reported and the listener.
 #include "sim/simulated_dock.h"
 
+#include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "platform/dock_tools.h"
 #include "platform/linux/files_linux.h"
 #include "sim/dock_domain.h"
 #include "sim/number_format.h"
@@ -14,8 +16,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kToolNames[] = {"defaults", "osascript", "killall"};
+constexpr std::string_view kTools[] = {kDefaultsPath, kOsascriptPath, kKillallPath};
 constexpr const char* kStandIn = "velmoryn-simtool";
+
+// Where a tool's stand-in lives: its absolute path, under the root.
+fs::path standInOf(const fs::path& root, std::string_view tool) {
+  return root / fs::path(tool).relative_path();
+}
 
 // Makes `link` point at `target`, replacing whatever other file is there.
 void linkTo(const fs::path& link, const fs::path& target) {
@@ -62,10 +69,12 @@ SimulatedDock::SimulatedDock(fs::path root, fs::path toolsDir)
 
 void SimulatedDock::ensureInstalled() {
   std::error_code ec;
-  const fs::path bin = root / "usr" / "bin";
-  fs::create_directories(bin, ec);
   const fs::path standIn = fs::absolute(toolsDir / kStandIn, ec);
-  for (const char* name : kToolNames) linkTo(bin / name, standIn);
+  for (const std::string_view tool : kTools) {
+    const fs::path link = standInOf(root, tool);
+    fs::create_directories(link.parent_path(), ec);
+    linkTo(link, standIn);
+  }
 
   std::string error;
   dockdomain::edit(
@@ -86,8 +95,8 @@ void SimulatedDock::ensureInstalled() {
 }
 
 std::string SimulatedDock::mapToolPath(const std::string& path) const {
-  for (const char* name : kToolNames) {
-    if (path == std::string("/usr/bin/") + name) return (root / "usr" / "bin" / name).string();
+  for (const std::string_view tool : kTools) {
+    if (path == tool) return standInOf(root, tool).string();
   }
   return path;
 }
@@ -100,20 +109,25 @@ SimulatedDock::Files SimulatedDock::readFiles() const {
 SimulatedDock::View SimulatedDock::viewOf(const Files& files) {
   View v;
   v.restarts = dockdomain::parseRestarts(files.restarts);
-  const auto domain = files.domain ? dockdomain::Domain::fromXml(*files.domain) : std::nullopt;
-  if (!domain) return v;
-  if (auto value = domain->value("autohide"); value && std::holds_alternative<bool>(*value)) {
-    v.autohide = std::get<bool>(*value);
+  if (!files.domain) return v;
+  const auto parsed = dockdomain::Domain::parse(*files.domain);
+  const auto* domain = std::get_if<dockdomain::Domain>(&parsed);
+  if (domain == nullptr) return v;
+  auto value = [domain](const std::string& key) -> std::optional<dockdomain::Value> {
+    const auto found = domain->find(key);
+    return found ? found->scalar() : std::nullopt;
+  };
+  if (auto found = value("autohide"); found && std::holds_alternative<bool>(*found)) {
+    v.autohide = std::get<bool>(*found);
   }
-  if (auto value = domain->value("autohide-delay")) {
-    if (auto* real = std::get_if<double>(&*value)) v.autohideDelay = *real;
-    if (auto* integer = std::get_if<std::int64_t>(&*value)) {
+  if (auto found = value("autohide-delay")) {
+    if (auto* real = std::get_if<double>(&*found)) v.autohideDelay = *real;
+    if (auto* integer = std::get_if<std::int64_t>(&*found)) {
       v.autohideDelay = static_cast<double>(*integer);
     }
   }
-  if (auto text = domain->value("orientation");
-      text && std::holds_alternative<std::string>(*text)) {
-    v.orientation = std::get<std::string>(*text);
+  if (auto found = value("orientation"); found && std::holds_alternative<std::string>(*found)) {
+    v.orientation = std::get<std::string>(*found);
   }
   return v;
 }

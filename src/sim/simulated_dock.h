@@ -26,13 +26,14 @@ class SimulatedDock {
   // `toolsDir` holds the stand-in program velmoryn-simtool.
   SimulatedDock(std::filesystem::path root, std::filesystem::path toolsDir);
 
-  // Links <root>/usr/bin/{defaults,osascript,killall} to the stand-in
-  // (replacing stale links) and, when there is no domain yet, writes the one
-  // a typical user has: autohide off, no delay, no orientation.
+  // Links each of the Dock's tools (platform/dock_tools.h), at its path under
+  // the root, to the stand-in (replacing stale links) and, when there is no
+  // domain yet, writes the one a typical user has: autohide off, no delay, no
+  // orientation.
   void ensureInstalled();
 
-  // "/usr/bin/defaults", "/usr/bin/osascript" and "/usr/bin/killall" moved
-  // into the root; any other path unchanged.
+  // The path of one of the Dock's tools moved under the root; any other path
+  // unchanged.
   std::string mapToolPath(const std::string& path) const;
 
   View view() const;

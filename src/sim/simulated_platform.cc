@@ -14,6 +14,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/dock_tools.h"
 #include "platform/linux/files_linux.h"
 #include "platform/linux/icon_renderer_linux.h"
 #include "platform/linux/log_linux.h"
@@ -70,12 +71,12 @@ std::string describeDock(const SimulatedDock& dock) {
 // limit on every tool run, so that a test of a tool that never ends finishes
 // quickly. Only a positive limit shorter than the real one is taken.
 double toolTimeLimit() {
-  constexpr double kLimit = 10.0;
   const char* text = std::getenv("VELMORYN_TEST_TOOL_TIME_LIMIT");
-  if (text == nullptr || *text == '\0') return kLimit;
+  if (text == nullptr || *text == '\0') return kToolTimeLimit;
   char* end = nullptr;
   const double seconds = std::strtod(text, &end);
-  if (*end != '\0' || !std::isfinite(seconds) || seconds <= 0 || seconds >= kLimit) return kLimit;
+  if (*end != '\0' || !std::isfinite(seconds) || seconds <= 0 || seconds >= kToolTimeLimit)
+    return kToolTimeLimit;
   return seconds;
 }
 
@@ -118,8 +119,8 @@ class SimulatedPlatformServices : public PlatformServices {
     hooks.describe = [dock] { return describeDock(*dock); };
     hooks.setOrientation = [tools](control::Edge edge) -> std::optional<std::string> {
       const ProcessResult result = tools->run(
-          {"/usr/bin/defaults",
-           {"write", "com.apple.dock", "orientation", "-string", orientationName(edge)}});
+          {std::string(kDefaultsPath),
+           {"write", std::string(kDockDomain), "orientation", "-string", orientationName(edge)}});
       if (!result.succeeded()) return "the Dock's orientation could not be written";
       return std::nullopt;
     };

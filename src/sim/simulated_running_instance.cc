@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/linux/files_linux.h"
+#include "platform/posix/unique_fd.h"
 
 namespace velmoryn {
 namespace {
@@ -55,7 +55,7 @@ UrlDelivery SimulatedRunningInstance::openURL(const std::string& url, double tim
     return failed("the URL cannot be sent");
   if (auto owner = foreignOwner(socketPath)) return failed(*owner);
 
-  files::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!fd.valid()) return failed(std::string("socket: ") + std::strerror(errno));
   sockaddr_un address{};
   address.sun_family = AF_UNIX;

@@ -2,11 +2,15 @@
 #include "sim/simulated_status_bar.h"
 
 namespace velmoryn {
+namespace {
 
 std::string describeIcon(const IconImage& image) {
   return image.hidden ? "icon: hidden (arrow)" : "icon: shown (three squares)";
 }
 
+// One line for a menu, e.g.
+// menu: 1 "Dockを表示" | --- | 3 "ショートカット: ⌃⌥⌘D" (disabled) | 4 [x] "…" | 7 "Velmoryn
+// を終了" ⌘Q
 std::string describeMenu(const Menu& menu) {
   std::string line = "menu:";
   for (std::size_t i = 0; i < menu.items.size(); ++i) {
@@ -31,6 +35,8 @@ std::string describeMenu(const Menu& menu) {
   if (menu.items.empty()) line += " (empty)";
   return line;
 }
+
+}  // namespace
 
 SimulatedStatusItem::~SimulatedStatusItem() {
   if (bar.item == this) bar.item = nullptr;

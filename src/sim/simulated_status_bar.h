@@ -83,10 +83,4 @@ class SimulatedStatusBar : public StatusBar {
   OpenMenu* open = nullptr;
 };
 
-// One line for a menu, e.g.
-// menu: 1 "Dockを表示" | --- | 3 "ショートカット: ⌃⌥⌘D" (disabled) | 4 [x] "…" | 7 "Velmoryn
-// を終了" ⌘Q
-std::string describeMenu(const Menu& menu);
-std::string describeIcon(const IconImage& image);
-
 }  // namespace velmoryn

@@ -4,10 +4,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,6 +19,7 @@
 #include "fakes/fake_platform.h"
 #include "integration/file_test_support.h"
 #include "platform/linux/login_items_linux.h"
+#include "platform/posix/file_lock.h"
 
 namespace fs = std::filesystem;
 
@@ -101,39 +100,6 @@ TEST_F(OnDisk, AWriteSyncsTheNewPrivateFileThenRenamesItThenSyncsTheFolder) {
   EXPECT_EQ(modeOf(file), 0600u);
 }
 
-// Another process holding the settings folder's lock until this object goes.
-class LockHeldElsewhere {
- public:
-  explicit LockHeldElsewhere(const fs::path& folder) {
-    int locked[2], release[2];
-    if (::pipe(locked) != 0 || ::pipe(release) != 0) return;
-    holder = ::fork();
-    if (holder == 0) {
-      ::close(locked[0]), ::close(release[1]);
-      const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-      const char done = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
-      char ignored;
-      if (::write(locked[1], &done, 1) == 1) (void)!::read(release[0], &ignored, 1);
-      ::_exit(0);  // at the end of `release`: the test let go
-    }
-    ::close(locked[1]), ::close(release[0]);
-    char answer = 'n';
-    held = ::read(locked[0], &answer, 1) == 1 && answer == 'y';
-    ::close(locked[0]);
-    letGo = release[1];
-  }
-  ~LockHeldElsewhere() {
-    ::close(letGo);
-    if (holder > 0) ::waitpid(holder, nullptr, 0);
-  }
-  LockHeldElsewhere(const LockHeldElsewhere&) = delete;
-  bool held = false;
-
- private:
-  pid_t holder = -1;
-  int letGo = -1;
-};
-
 // What keeps a write from landing: values stay in memory, the file (readable
 // or not) is left alone, one line says why, and the next change catches up.
 TEST_F(OnDisk, WhatCannotBeWrittenStaysInMemoryLoggedOnceUntilTheNextChangeCatchesUp) {
@@ -182,14 +148,15 @@ TEST_F(OnDisk, WhatCannotBeWrittenStaysInMemoryLoggedOnceUntilTheNextChangeCatch
     log.lines.clear();
     // On the heap: GCC takes an empty optional of these for uninitialised at -O1.
     std::unique_ptr<ActingAsOrdinaryUser> ordinary;
-    std::unique_ptr<LockHeldElsewhere> lock;
+    std::unique_ptr<FileLock> lock;
     if (row.fault == Fault::readOnlyFolder) {
       ::chmod(file.parent_path().c_str(), 0555);
       ordinary = std::make_unique<ActingAsOrdinaryUser>();
     }
     if (row.fault == Fault::folderLockedElsewhere) {
-      lock = std::make_unique<LockHeldElsewhere>(file.parent_path());
-      ASSERT_TRUE(lock->held);
+      // An open of its own: the kernel keeps it from the store as it would another process's.
+      lock = std::make_unique<FileLock>(file.parent_path(), O_RDONLY, 0, std::chrono::seconds(0));
+      ASSERT_EQ(lock->outcome(), FileLock::Outcome::held);
     }
     renamesAreLost = row.fault == Fault::renameLost;
     PlistSettingsStore store(file, log, std::chrono::milliseconds(50));

@@ -53,7 +53,7 @@ class StandInTools : public ::testing::Test {
 };
 
 // In order on one root: a failed run changes nothing, unnamed keys survive, damage is kept,
-// and a FIFO in the domain's place is refused, never waited on.
+// and neither a FIFO in the domain's place nor a lock that another process keeps is waited on.
 TEST_F(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsEachChange) {
   Lines reported;
   dock.setChangeListener([&](const std::string& line) { reported.push_back(line); });
@@ -80,6 +80,8 @@ TEST_F(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsE
       {"defaults write $D k -array x", 1, "", "'-array' is not supported"},
       {"defaults delete $D k", 0},
       {"defaults delete $D k", 1, "", missing("k")},
+      {"flock \"$R/Library/Preferences/$D.plist.lock\" \"$R/usr/bin/defaults\" write $D k 1", 1, "",
+       "another process has held it"},
       {"defaults write $D orientation left", 0, "", "", {"dock: orientation left"}},
       {"defaults write $D autohide-delay -float .5", 0, "", "", {"dock: autohide-delay 0.5"}},
       {"defaults delete $D autohide-delay", 0, "", "", {"dock: autohide-delay removed"}},

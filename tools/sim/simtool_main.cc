@@ -27,7 +27,9 @@
 #include <vector>
 
 #include "platform/autohide_script.h"
+#include "platform/dock_tools.h"
 #include "platform/linux/files_linux.h"
+#include "platform/posix/unique_fd.h"
 #include "sim/dock_domain.h"
 
 namespace {
@@ -137,33 +139,33 @@ int unreadableDomain(const dd::Loaded& loaded) {
 
 int defaultsRead(const fs::path& root, const std::string& domain,
                  const std::optional<std::string>& key) {
-  const dd::Loaded loaded = domain == dd::kDomain ? dd::load(root) : dd::Loaded{};
+  const dd::Loaded loaded = domain == velmoryn::kDockDomain ? dd::load(root) : dd::Loaded{};
   if (loaded.status == dd::LoadStatus::unreadable) return unreadableDomain(loaded);
   if (loaded.status != dd::LoadStatus::ok) {
     return failWith(key ? missingPair(domain, *key) : "\nDomain " + domain + " does not exist\n");
   }
   if (!key) {
-    out(loaded.domain.text() + "\n");
+    out(dd::defaultsText(loaded.domain) + "\n");
     return 0;
   }
-  const auto text = loaded.domain.text(*key);
+  const auto text = dd::defaultsText(loaded.domain, *key);
   if (!text) return failWith(missingPair(domain, *key));
   out(*text + "\n");
   return 0;
 }
 
 int defaultsReadType(const fs::path& root, const std::string& domain, const std::string& key) {
-  const dd::Loaded loaded = domain == dd::kDomain ? dd::load(root) : dd::Loaded{};
+  const dd::Loaded loaded = domain == velmoryn::kDockDomain ? dd::load(root) : dd::Loaded{};
   if (loaded.status == dd::LoadStatus::unreadable) return unreadableDomain(loaded);
   const auto type =
-      loaded.status == dd::LoadStatus::ok ? loaded.domain.typeName(key) : std::nullopt;
+      loaded.status == dd::LoadStatus::ok ? dd::defaultsTypeName(loaded.domain, key) : std::nullopt;
   if (!type) return failWith(missingPair(domain, key));
   out("Type is " + *type + "\n");
   return 0;
 }
 
 int onlyTheDock(const std::string& domain) {
-  return failWith("defaults: only the " + std::string(dd::kDomain) +
+  return failWith("defaults: only the " + std::string(velmoryn::kDockDomain) +
                   " domain exists on the simulated desktop, not " + domain + "\n");
 }
 
@@ -172,7 +174,7 @@ int defaultsWrite(const fs::path& root, const std::string& domain, const std::st
   std::string error;
   const auto value = parseWriteValue(valueArgs, error);
   if (!value) return error == "usage" ? defaultsUsage() : failWith(error);
-  if (domain != dd::kDomain) return onlyTheDock(domain);
+  if (domain != velmoryn::kDockDomain) return onlyTheDock(domain);
   const auto outcome = dd::edit(
       root,
       [&](dd::Domain& d, bool, std::string&) {
@@ -188,7 +190,7 @@ int defaultsDelete(const fs::path& root, const std::string& domain,
                    const std::optional<std::string>& key) {
   const std::string notFound =
       "\nDomain (" + domain + ") not found.\nDefaults have not been changed.\n";
-  if (domain != dd::kDomain) return failWith(notFound);
+  if (domain != velmoryn::kDockDomain) return failWith(notFound);
   std::string error;
   if (!key) {
     const auto outcome = dd::removeDomain(root, error);
@@ -342,7 +344,7 @@ void sleepMilliseconds(double ms) {
 void noteCall(const fs::path& faults, const std::string& name,
               const std::vector<std::string>& args) {
   const fs::path log = faults / "calls.log";
-  const velmoryn::files::UniqueFd fd = velmoryn::files::open(log, O_WRONLY | O_APPEND);
+  const velmoryn::UniqueFd fd = velmoryn::openFd(log, O_WRONLY | O_APPEND);
   if (!fd.valid()) return;  // only counted when a test asked for it
   std::string line = name;
   for (const auto& arg : args) line += " " + arg;

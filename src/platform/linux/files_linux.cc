@@ -13,40 +13,18 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/posix/unique_fd.h"
+
 namespace velmoryn::files {
 
 namespace fs = std::filesystem;
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-  if (this != &other) {
-    if (fd >= 0) ::close(fd);
-    fd = other.release();
-  }
-  return *this;
-}
-
-UniqueFd::~UniqueFd() {
-  if (fd >= 0) ::close(fd);
-}
-
-int UniqueFd::release() {
-  const int released = fd;
-  fd = -1;
-  return released;
-}
-
-UniqueFd open(const fs::path& path, int flags, mode_t mode) {
-  for (;;) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
-    if (fd >= 0 || errno != EINTR) return UniqueFd(fd);
-  }
-}
 
 bool FileContents::missing() const {
   return failure == ReadFailure::cannotOpen && code == ENOENT;
 }
 
-FileContents readRegularFile(const fs::path& file, std::size_t largest) {
+FileContents readRegularFile(const fs::path& file) {
+  constexpr std::size_t largest = std::size_t{16} << 20;
   FileContents contents;
   auto fail = [&](ReadFailure failure, int code = 0) {
     contents.bytes.clear();
@@ -55,7 +33,7 @@ FileContents readRegularFile(const fs::path& file, std::size_t largest) {
     return contents;
   };
   // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
-  const UniqueFd fd = open(file, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  const UniqueFd fd = openFd(file, O_RDONLY | O_NONBLOCK | O_NOCTTY);
   if (!fd.valid()) return fail(ReadFailure::cannotOpen, errno);
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) return fail(ReadFailure::cannotRead, errno);
@@ -99,7 +77,7 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 void syncFolder(const fs::path& folder) {
-  const UniqueFd fd = open(folder, O_RDONLY | O_DIRECTORY);
+  const UniqueFd fd = openFd(folder, O_RDONLY | O_DIRECTORY);
   if (fd.valid()) ::fsync(fd.get());
 }
 

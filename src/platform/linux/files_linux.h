@@ -1,7 +1,7 @@
 // Files and folders on Linux, written once for every adapter and the
-// simulation: descriptor ownership, whole-file reads and writes, the atomic
-// replacement of a file, private folders and the user's XDG folders. Any
-// thread; errors are values carrying errno.
+// simulation: whole-file reads and writes, the atomic replacement of a file,
+// private folders and the user's XDG folders. Any thread; errors are values
+// carrying errno.
 #pragma once
 
 #include <sys/types.h>
@@ -13,27 +13,6 @@
 #include <string_view>
 
 namespace velmoryn::files {
-
-// Owns one descriptor and closes it when it goes.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd(other.release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept;
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd();
-
-  bool valid() const { return fd >= 0; }
-  int get() const { return fd; }
-  int release();
-
- private:
-  int fd;
-};
-
-// open() with O_CLOEXEC, retried when a signal interrupts it.
-UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode = 0);
 
 // Why a whole-file read gave nothing.
 enum class ReadFailure { none, cannotOpen, notRegularFile, tooLarge, cannotRead };
@@ -47,13 +26,11 @@ struct FileContents {
   bool missing() const;  // nothing (not even a dangling link's target) at the path
 };
 
-// A larger file is not one of ours: reading it whole would only waste memory.
-inline constexpr std::size_t kLargestFile = std::size_t{16} << 20;
-
 // A regular file, read whole. It is opened without blocking and checked
 // before anything is read, so a FIFO, a device or a folder in its place is
-// refused at once instead of waited on. Links are followed.
-FileContents readRegularFile(const std::filesystem::path& file, std::size_t largest = kLargestFile);
+// refused at once instead of waited on. Links are followed. A file larger
+// than any of ours (16 MiB) is not read: reading it whole would only waste memory.
+FileContents readRegularFile(const std::filesystem::path& file);
 
 // The bytes of readRegularFile(); nothing on any failure.
 std::optional<std::string> readAll(const std::filesystem::path& file);

@@ -12,6 +12,7 @@
 #include <type_traits>
 
 #include "platform/linux/files_linux.h"
+#include "platform/posix/unique_fd.h"
 
 namespace velmoryn {
 namespace {
@@ -133,7 +134,7 @@ bool renderIconPng(const IconImage& image, double scale, const std::filesystem::
   };
   if (cairo_surface_write_to_png_stream(surface.get(), append, &png) != CAIRO_STATUS_SUCCESS)
     return false;
-  const files::UniqueFd fd = files::open(file, O_WRONLY | O_CREAT | O_NONBLOCK, 0666);
+  const UniqueFd fd = openFd(file, O_WRONLY | O_CREAT | O_NONBLOCK, 0666);
   struct stat opened {};
   if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) return false;
   return ::ftruncate(fd.get(), 0) == 0 && files::writeAll(fd.get(), png);

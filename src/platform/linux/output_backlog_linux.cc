@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/linux/files_linux.h"
+#include "platform/posix/unique_fd.h"
 
 namespace velmoryn {
 
@@ -108,7 +108,7 @@ struct OutputBacklog::Writer {
     }
   }
 
-  files::UniqueFd fd;
+  UniqueFd fd;
   const std::function<std::string(std::size_t)> droppedNote;
   std::mutex mutex;
   std::condition_variable changed;

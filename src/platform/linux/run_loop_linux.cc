@@ -66,7 +66,7 @@ void UtilityQueueLinux::async(std::function<void()> work) {
 
 double SystemClockLinux::now() const {
   const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-  return std::chrono::duration<double>(sinceEpoch).count() - kReferenceDateUnixSeconds;
+  return std::chrono::duration<double>(sinceEpoch).count() - kReferenceDateInUnixTime;
 }
 
 namespace {

@@ -77,10 +77,9 @@ class UtilityQueueLinux : public Queue {
   asio::thread_pool pool;
 };
 
-// Seconds since 2001-01-01 00:00:00 UTC, the reference date of the platform's dates.
+// Seconds since the platform's reference date, from the system's wall clock.
 class SystemClockLinux : public Clock {
  public:
-  static constexpr double kReferenceDateUnixSeconds = 978307200.0;
   double now() const override;
 };
 

@@ -2,13 +2,10 @@
 #include "platform/linux/settings_store_linux.h"
 
 #include <fcntl.h>
-#include <plist/plist.h>
 #include <stdio.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -16,10 +13,12 @@
 #include <cstring>
 #include <ctime>
 #include <system_error>
-#include <thread>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "platform/linux/files_linux.h"
+#include "platform/posix/file_lock.h"
 
 namespace velmoryn {
 namespace fs = std::filesystem;
@@ -56,59 +55,30 @@ bool renameNoReplace(const fs::path& from, const fs::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-// The dictionary as the XML reader gives it back: one entry per key, the last
-// one where a binary file names a key twice. Every write goes through XML, so
-// what the store reads does not change once it has written the file again.
-// (Walking the keys instead would trip the library's assertion on a key with
-// a NUL inside, and its node copy cuts such strings short.)
-plist_t asReadBackFromXml(plist_t dict) {
-  char* xml = nullptr;
-  std::uint32_t length = 0;
-  plist_to_xml(dict, &xml, &length);
-  if (!xml) return nullptr;
-  plist_t again = nullptr;
-  plist_from_memory(xml, length, &again);
-  plist_to_xml_free(xml);
-  if (again && plist_get_node_type(again) != PLIST_DICT) {
-    plist_free(again);
-    return nullptr;
-  }
-  return again;
+// A value in the terms every settings store describes its values in; a text
+// points into `value`.
+StoredValue storedValueOf(const plist::Scalar& value) {
+  StoredValue stored;
+  std::visit(
+      [&stored](const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, bool>) {
+          stored.kind = StoredValue::Kind::boolean;
+          stored.boolean = v;
+        } else if constexpr (std::is_same_v<T, std::int64_t>) {
+          stored.kind = StoredValue::Kind::integerNumber;
+          stored.integer = v;
+        } else if constexpr (std::is_same_v<T, double>) {
+          stored.kind = StoredValue::Kind::floatNumber;
+          stored.real = v;
+        } else {
+          stored.kind = StoredValue::Kind::text;
+          stored.text = v;
+        }
+      },
+      value);
+  return stored;
 }
-
-// An advisory lock on the settings folder, held while a writer reads the file
-// again and replaces it, so that writers in different processes take turns.
-// It waits for another holder only up to `patience`, pausing between tries:
-// a process that keeps the lock must not stop this one. Without the folder
-// (it cannot be created), or on a file system that cannot lock, there is
-// nothing to wait for, and the write that follows reports any trouble.
-class FolderLock {
- public:
-  FolderLock(const fs::path& folder, std::chrono::milliseconds patience) {
-    files::makeFolders(folder);
-    fd = files::open(folder, O_RDONLY | O_DIRECTORY);
-    if (!fd.valid()) return;
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    auto pause = std::chrono::milliseconds(1);
-    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-      if (errno == EINTR) continue;
-      if (errno != EWOULDBLOCK) return;
-      const auto left = deadline - std::chrono::steady_clock::now();
-      if (left <= std::chrono::steady_clock::duration::zero()) {
-        busy = true;
-        return;
-      }
-      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, left));
-      pause = std::min(pause * 2, std::chrono::milliseconds(50));
-    }
-  }
-
-  // Another process held the lock for the whole of the patience.
-  bool busy = false;
-
- private:
-  files::UniqueFd fd;  // closing releases the lock
-};
 
 // The names files::writeAtomically() gives its temporary files for `file`.
 bool isTemporaryFileOf(const fs::path& file, const std::string& name) {
@@ -122,61 +92,48 @@ fs::path defaultSettingsPath() {
   return files::userConfigDir() / "velmoryn" / "preferences.plist";
 }
 
-void PlistSettingsStore::PlistFree::operator()(void* node) const {
-  plist_free(node);
-}
-
 PlistSettingsStore::PlistSettingsStore(fs::path file, Log& log,
                                        std::chrono::milliseconds lockPatience)
-    : file(std::move(file)), log(log), lockPatience(lockPatience), root(plist_new_dict()) {
-  if (Dictionary loaded = readFile(/*beforeWrite=*/false)) root = std::move(loaded);
+    : file(std::move(file)), log(log), lockPatience(lockPatience) {
+  if (auto loaded = readFile(/*beforeWrite=*/false)) root = std::move(*loaded);
   removeStaleTemporaryFiles();
 }
 
 PlistSettingsStore::~PlistSettingsStore() = default;
 
-PlistSettingsStore::Dictionary PlistSettingsStore::readFile(bool beforeWrite) {
+std::optional<plist::Dictionary> PlistSettingsStore::readFile(bool beforeWrite) {
   const files::FileContents read = files::readRegularFile(file);
   switch (read.failure) {
     case files::ReadFailure::none:
       break;
     case files::ReadFailure::cannotOpen:
-      if (read.missing()) return Dictionary(plist_new_dict());  // nothing stored yet
+      if (read.missing()) return plist::Dictionary();  // nothing stored yet
       // Before a write, a file that cannot be opened is no sign of damage; the
       // write meets the same trouble and reports it.
       if (!beforeWrite) moveAside(errnoText(read.code));
-      return nullptr;
+      return std::nullopt;
     case files::ReadFailure::notRegularFile:
       // A FIFO, a device or a folder: never read, so never waited on.
       moveAside("通常のファイルではありません");
-      return nullptr;
+      return std::nullopt;
     case files::ReadFailure::tooLarge:
       moveAside("ファイルが大きすぎます");
-      return nullptr;
+      return std::nullopt;
     case files::ReadFailure::cannotRead:
       moveAside(errnoText(read.code));
-      return nullptr;
+      return std::nullopt;
   }
-  const std::string& contents = read.bytes;
-  if (contents.empty()) {
+  if (read.bytes.empty()) {
     moveAside("空のファイルです");
-    return nullptr;
+    return std::nullopt;
   }
-  plist_t parsed = nullptr;
-  plist_from_memory(contents.data(), static_cast<std::uint32_t>(contents.size()), &parsed);
-  if (!parsed) {
-    moveAside("プロパティリストとして読めません");
-    return nullptr;
-  }
-  Dictionary loaded(parsed);
-  if (plist_get_node_type(parsed) != PLIST_DICT) {
-    moveAside("最上位が辞書ではありません");
-    return nullptr;
-  }
-  // Only a binary file can name a key twice; XML files are read as they are.
-  plist_t again = contents.starts_with("bplist") ? asReadBackFromXml(parsed) : nullptr;
-  if (again) loaded.reset(again);
-  return loaded;
+  auto parsed = plist::Dictionary::parse(read.bytes);
+  if (auto* loaded = std::get_if<plist::Dictionary>(&parsed)) return std::move(*loaded);
+  moveAside(std::get<plist::Dictionary::ParseError>(parsed) ==
+                    plist::Dictionary::ParseError::notADictionary
+                ? "最上位が辞書ではありません"
+                : "プロパティリストとして読めません");
+  return std::nullopt;
 }
 
 // Beside the file, and beside the file its link names, where a linked file is written.
@@ -224,74 +181,40 @@ bool PlistSettingsStore::moveAside(const std::string& reason) {
 }
 
 std::optional<SettingsValue> PlistSettingsStore::object(const std::string& key) const {
-  plist_t node = plist_dict_get_item(root.get(), key.c_str());
-  if (!node) return std::nullopt;
-  StoredValue stored;
-  switch (plist_get_node_type(node)) {
-    case PLIST_BOOLEAN: {
-      std::uint8_t value = 0;
-      plist_get_bool_val(node, &value);
-      stored.kind = StoredValue::Kind::boolean;
-      stored.boolean = value != 0;
-      break;
-    }
-    case PLIST_UINT: {
-      // The library keeps every integer in 64 bits; a negative one comes
-      // back as its two's complement.
-      std::uint64_t value = 0;
-      plist_get_uint_val(node, &value);
-      stored.kind = StoredValue::Kind::integerNumber;
-      stored.integer = static_cast<std::int64_t>(value);
-      break;
-    }
-    case PLIST_REAL:
-      stored.kind = StoredValue::Kind::floatNumber;
-      plist_get_real_val(node, &stored.real);
-      break;
-    case PLIST_STRING: {
-      std::uint64_t length = 0;
-      const char* text = plist_get_string_ptr(node, &length);
-      stored.kind = StoredValue::Kind::text;
-      if (text) stored.text = std::string_view(text, static_cast<std::size_t>(length));
-      break;
-    }
-    default:
-      break;  // data, date, array, dictionary: present all the same
-  }
-  return settingsValueFrom(stored);
+  const std::optional<plist::ValueView> found = root.find(key);
+  if (!found) return std::nullopt;
+  const std::optional<plist::Scalar> value = found->scalar();
+  // Data, dates, arrays and dictionaries are present all the same.
+  return settingsValueFrom(value ? storedValueOf(*value) : StoredValue{});
 }
 
 void PlistSettingsStore::setBool(const std::string& key, bool value) {
-  store(key, plist_new_bool(value ? 1 : 0));
+  store(key, value);
 }
 
 void PlistSettingsStore::setInteger(const std::string& key, std::int64_t value) {
-  store(key, plist_new_uint(static_cast<std::uint64_t>(value)));
+  store(key, value);
 }
 
 void PlistSettingsStore::setDouble(const std::string& key, double value) {
-  store(key, plist_new_real(value));
+  store(key, value);
 }
 
-void PlistSettingsStore::store(const std::string& key, void* node) {
-  plist_t existing = plist_dict_get_item(root.get(), key.c_str());
-  bool same = existing && plist_get_node_type(existing) == plist_get_node_type(node) &&
-              plist_compare_node_value(existing, node);
-  if (same) {
-    plist_free(node);
+void PlistSettingsStore::store(const std::string& key, const plist::Scalar& value) {
+  const std::optional<plist::ValueView> existing = root.find(key);
+  if (existing && existing->scalar() == value) {
     if (dirty) persistChange();
     return;
   }
-  changes[key] = Node(plist_copy(node));
-  plist_dict_set_item(root.get(), key.c_str(), node);  // takes ownership
+  changes[key] = value;
+  root.set(key, value);
   dirty = true;
   persistChange();
 }
 
 void PlistSettingsStore::remove(const std::string& key) {
-  if (plist_dict_get_item(root.get(), key.c_str())) {
-    plist_dict_remove_item(root.get(), key.c_str());
-    changes[key] = nullptr;
+  if (root.remove(key)) {
+    changes[key] = std::nullopt;
     dirty = true;
   }
   if (dirty) persistChange();
@@ -315,34 +238,36 @@ void PlistSettingsStore::persistChange() {
 void PlistSettingsStore::persist(std::chrono::milliseconds patience) {
   if (fileInTheWay && !moveAside(unreadableReason)) return;
   const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-  FolderLock lock(folder, patience);
-  lockStuck = lock.busy;
-  if (lock.busy) {
+  // The folder's lock, held while this writer reads the file again and
+  // replaces it, so that writers in different processes take turns. Without
+  // the folder (it cannot be created), or on a file system that cannot lock,
+  // there is nothing to wait for, and the write that follows reports any trouble.
+  files::makeFolders(folder);
+  const FileLock lock(folder, O_RDONLY | O_DIRECTORY, 0, patience);
+  lockStuck = lock.outcome() == FileLock::Outcome::busy;
+  if (lockStuck) {
     reportFailure("Velmoryn: 設定を " + file.string() + " に保存できません（フォルダ " +
                   folder.string() +
                   " のロックを他のプロセスが持ったままです）。値はメモリ上に保ち、"
                   "次の変更か同期のときにもう一度保存します");
     return;
   }
-  if (Dictionary current = readFile(/*beforeWrite=*/true)) {
-    for (const auto& [key, node] : changes) {
-      if (node) {
-        plist_dict_set_item(current.get(), key.c_str(), plist_copy(node.get()));
-      } else if (plist_dict_get_item(current.get(), key.c_str())) {
-        plist_dict_remove_item(current.get(), key.c_str());
+  if (auto current = readFile(/*beforeWrite=*/true)) {
+    for (const auto& [key, value] : changes) {
+      if (value) {
+        current->set(key, *value);
+      } else {
+        current->remove(key);
       }
     }
-    root = std::move(current);
+    root = std::move(*current);
   }
-  char* xml = nullptr;
-  std::uint32_t length = 0;
-  plist_to_xml(root.get(), &xml, &length);
+  const std::optional<std::string> xml = root.xml();
   if (!xml) {
     reportFailure("Velmoryn: 設定を書き出せませんでした（" + file.string() + "）");
     return;
   }
-  const std::string written(xml, length);
-  plist_to_xml_free(xml);
+  const std::string& written = *xml;
   const std::string cannotSave = "Velmoryn: 設定を " + file.string() + " に保存できません（";
   const std::string keptInMemory =
       "）。値はメモリ上に保ち、次の変更か同期のときにもう一度保存します";

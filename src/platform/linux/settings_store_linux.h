@@ -7,11 +7,11 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/linux/property_list_linux.h"
 #include "platform/log.h"
 #include "platform/settings_store.h"
 
@@ -44,20 +44,14 @@ class PlistSettingsStore : public SettingsStore {
   bool synchronize() override;
 
  private:
-  struct PlistFree {
-    void operator()(void* node) const;
-  };
-  using Dictionary = std::unique_ptr<void, PlistFree>;
-  using Node = std::unique_ptr<void, PlistFree>;
-
-  // The file's dictionary; empty when there is no file, null when it cannot
+  // The file's dictionary; empty when there is no file, none when it cannot
   // be read. A damaged file is moved aside; one that cannot be opened only at
   // load, not before a write.
-  Dictionary readFile(bool beforeWrite);
+  std::optional<plist::Dictionary> readFile(bool beforeWrite);
   void removeStaleTemporaryFiles();
   bool moveAside(const std::string& reason);
-  // Replaces the entry with `node` (owned) unless it already holds the same value.
-  void store(const std::string& key, void* node);
+  // Replaces the entry's value unless it already holds the same one.
+  void store(const std::string& key, const plist::Scalar& value);
   void persistChange();
   void persist(std::chrono::milliseconds patience);
   void reportFailure(const std::string& line);
@@ -66,10 +60,11 @@ class PlistSettingsStore : public SettingsStore {
   Log& log;
   std::chrono::milliseconds lockPatience;
   bool lockStuck = false;  // the last write found the folder locked by another process
-  Dictionary root;
-  std::map<std::string, Node> changes;  // set or removed (null) since the last write
-  bool dirty = false;                   // memory holds changes the file does not
-  bool fileInTheWay = false;            // an unreadable file could not be moved aside yet
+  plist::Dictionary root;
+  // Set, or removed (none), since the last write.
+  std::map<std::string, std::optional<plist::Scalar>> changes;
+  bool dirty = false;         // memory holds changes the file does not
+  bool fileInTheWay = false;  // an unreadable file could not be moved aside yet
   std::string unreadableReason;
   std::string lastFailure;  // repeated identical failures are logged once
 };

@@ -2,6 +2,8 @@
 
 #import <Foundation/Foundation.h>
 
+#include "platform/macos/string_bridge.h"
+
 namespace velmoryn {
 namespace {
 
@@ -32,9 +34,7 @@ class MacAppleScript : public AppleScript {
 
 std::unique_ptr<AppleScript> MacAppleScriptFactory::create(const std::string& source) {
   @autoreleasepool {
-    NSString* text = [[NSString alloc] initWithBytes:source.data()
-                                              length:source.size()
-                                            encoding:NSUTF8StringEncoding];
+    NSString* text = mac::toNSString(source);
     if (text == nil) return nullptr;
     NSAppleScript* script = [[NSAppleScript alloc] initWithSource:text];
     if (script == nil) return nullptr;

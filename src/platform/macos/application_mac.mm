@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/macos/event_translation.h"
+#include "platform/macos/string_bridge.h"
 
 // Forwards the two notifications the program handles to the core's delegate.
 @interface VelmorynApplicationDelegate : NSObject <NSApplicationDelegate>
@@ -40,8 +41,7 @@
   (void)application;
   std::vector<std::string> texts;
   for (NSURL* url in urls) {
-    const char* utf8 = url.absoluteString.UTF8String;
-    texts.emplace_back(utf8 ? utf8 : "");
+    texts.push_back(velmoryn::mac::fromNSString(url.absoluteString));
   }
   _delegate->applicationOpenURLs(texts);
 }
@@ -99,8 +99,7 @@ std::vector<std::string> MacProcessEnvironment::arguments() {
   std::vector<std::string> result;
   @autoreleasepool {
     for (NSString* argument in [NSProcessInfo processInfo].arguments) {
-      const char* utf8 = argument.UTF8String;
-      result.emplace_back(utf8 ? utf8 : "");
+      result.push_back(mac::fromNSString(argument));
     }
   }
   return result;

@@ -2,13 +2,13 @@
 
 #import <Foundation/Foundation.h>
 
+#include "platform/macos/string_bridge.h"
+
 namespace velmoryn {
 
 void MacLog::write(const std::string& line) {
   @autoreleasepool {
-    NSString* text = [[NSString alloc] initWithBytes:line.data()
-                                              length:line.size()
-                                            encoding:NSUTF8StringEncoding];
+    NSString* text = mac::toNSString(line);
     // The line is data, never a format.
     NSLog(@"%@", text != nil ? text : @"(a log line that is not UTF-8)");
   }

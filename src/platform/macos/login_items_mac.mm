@@ -3,21 +3,19 @@
 #import <Foundation/Foundation.h>
 #import <ServiceManagement/ServiceManagement.h>
 
+#include "platform/macos/string_bridge.h"
+
 // The service object is fetched afresh for every call: the user may change the
 // login item in the system settings at any time.
 
 namespace velmoryn {
 namespace {
 
-std::string fromNSString(NSString* text) {
-  const char* utf8 = text.UTF8String;
-  return utf8 ? utf8 : "";
-}
-
 LoginItemError errorFrom(NSError* error) {
   // A failure without an error object still needs a line for a person.
   if (error == nil) return LoginItemError{"不明なエラー", "不明なエラー（エラー情報なし）"};
-  return LoginItemError{fromNSString(error.localizedDescription), fromNSString(error.description),
+  return LoginItemError{mac::fromNSString(error.localizedDescription),
+                        mac::fromNSString(error.description),
                         static_cast<std::int64_t>(error.code)};
 }
 

@@ -20,6 +20,7 @@
 #include "platform/macos/settings_store_mac.h"
 #include "platform/macos/signals_mac.h"
 #include "platform/macos/status_bar_mac.h"
+#include "platform/macos/string_bridge.h"
 #include "platform/macos/timers_mac.h"
 #include "platform/posix/posix_instance_lock.h"
 #include "platform/posix/posix_process_runner.h"
@@ -31,9 +32,9 @@ namespace {
 // no path, which the lock reports as a failure rather than using a shared folder.
 std::string instanceLockPath() {
   @autoreleasepool {
-    const char* home = NSHomeDirectory().UTF8String;
-    if (home == nullptr || *home == '\0') return {};
-    return std::string(home) + "/Library/Application Support/Velmoryn/instance.lock";
+    const std::string home = mac::fromNSString(NSHomeDirectory());
+    if (home.empty()) return {};
+    return home + "/Library/Application Support/Velmoryn/instance.lock";
   }
 }
 

@@ -7,16 +7,10 @@
 
 #include <cstdint>
 
+#include "platform/macos/string_bridge.h"
+
 namespace velmoryn {
-namespace {
-
-NSString* toNSString(const std::string& text) {
-  return [[NSString alloc] initWithBytes:text.data()
-                                  length:text.size()
-                                encoding:NSUTF8StringEncoding];
-}
-
-}  // namespace
+namespace {}  // namespace
 
 UrlDelivery MacRunningInstance::openURL(const std::string& url, double timeLimit) {
   using Outcome = UrlDelivery::Outcome;
@@ -38,7 +32,7 @@ UrlDelivery MacRunningInstance::openURL(const std::string& url, double timeLimit
     }
     if (bundleURL == nil) return {Outcome::notRunning, {}};
 
-    NSString* text = toNSString(url);
+    NSString* text = mac::toNSString(url);
     NSURL* target = text ? [NSURL URLWithString:text] : nil;
     if (target == nil) return {Outcome::failed, "not a URL: " + url};
 
@@ -61,10 +55,7 @@ UrlDelivery MacRunningInstance::openURL(const std::string& url, double timeLimit
     const auto nanoseconds = static_cast<std::int64_t>(timeLimit * NSEC_PER_SEC);
     if (dispatch_semaphore_wait(handedOver, dispatch_time(DISPATCH_TIME_NOW, nanoseconds)) != 0)
       return {Outcome::noAnswer, {}};
-    if (failure != nil) {
-      const char* reason = failure.UTF8String;
-      return {Outcome::failed, reason ? reason : ""};
-    }
+    if (failure != nil) return {Outcome::failed, mac::fromNSString(failure)};
     return {Outcome::delivered, {}};
   }
 }

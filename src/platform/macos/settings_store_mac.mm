@@ -3,24 +3,20 @@
 #import <Foundation/Foundation.h>
 
 #include "platform/macos/scoped_cf_type_ref.h"
+#include "platform/macos/string_bridge.h"
 #include "platform/stored_value.h"
 
 namespace velmoryn {
 namespace {
 
-mac::ScopedCFTypeRef<CFStringRef> makeKey(const std::string& key) {
-  return mac::ScopedCFTypeRef<CFStringRef>(
-      CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(key.data()),
-                              static_cast<CFIndex>(key.size()), kCFStringEncodingUTF8, false));
-}
-
 void store(const std::string& key, CFPropertyListRef value) {
-  const auto name = makeKey(key);
-  if (!name) return;
-  CFPreferencesSetAppValue(name.get(), value, kCFPreferencesCurrentApplication);
+  NSString* name = mac::toNSString(key);
+  if (name == nil) return;
+  CFPreferencesSetAppValue((__bridge CFStringRef)name, value, kCFPreferencesCurrentApplication);
 }
 
-StoredValue describe(CFTypeRef value) {
+// A text is copied into `text`, which stored.text then points into.
+StoredValue describe(CFTypeRef value, std::string& text) {
   StoredValue stored;
   const CFTypeID type = CFGetTypeID(value);
   if (type == CFBooleanGetTypeID()) {
@@ -37,9 +33,8 @@ StoredValue describe(CFTypeRef value) {
     }
   } else if (type == CFStringGetTypeID()) {
     stored.kind = StoredValue::Kind::text;
-    // Points into the string, which the caller keeps alive while it is read.
-    const char* utf8 = ((__bridge NSString*)value).UTF8String;
-    stored.text = utf8 ? utf8 : "";
+    text = mac::fromNSString((__bridge NSString*)value);
+    stored.text = text;
   }
   return stored;
 }
@@ -48,12 +43,13 @@ StoredValue describe(CFTypeRef value) {
 
 std::optional<SettingsValue> MacSettingsStore::object(const std::string& key) const {
   @autoreleasepool {
-    const auto name = makeKey(key);
-    if (!name) return std::nullopt;
+    NSString* name = mac::toNSString(key);
+    if (name == nil) return std::nullopt;
     const mac::ScopedCFTypeRef<CFPropertyListRef> value(
-        CFPreferencesCopyAppValue(name.get(), kCFPreferencesCurrentApplication));
+        CFPreferencesCopyAppValue((__bridge CFStringRef)name, kCFPreferencesCurrentApplication));
     if (!value) return std::nullopt;
-    return settingsValueFrom(describe(value.get()));
+    std::string text;
+    return settingsValueFrom(describe(value.get(), text));
   }
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/macos/icon_image_mac.h"
+#include "platform/macos/string_bridge.h"
 
 // The target of the button and of the menu items: every action method the
 // core names forwards to the one function it was made with.
@@ -47,10 +48,10 @@
 namespace velmoryn {
 namespace {
 
-NSString* toNSString(const std::string& text) {
-  NSString* string = [[NSString alloc] initWithBytes:text.data()
-                                              length:text.size()
-                                            encoding:NSUTF8StringEncoding];
+// AppKit takes no nil for titles, names and selectors: text that is not
+// UTF-8 shows as nothing.
+NSString* textOf(const std::string& text) {
+  NSString* string = mac::toNSString(text);
   return string != nil ? string : @"";
 }
 
@@ -66,13 +67,13 @@ NSMenu* makeMenu(const Menu& menu) {
       [result addItem:[NSMenuItem separatorItem]];
       continue;
     }
-    SEL action = item.action ? NSSelectorFromString(toNSString(item.action->selector)) : nullptr;
-    NSMenuItem* entry = [[NSMenuItem alloc] initWithTitle:toNSString(item.title)
+    SEL action = item.action ? NSSelectorFromString(textOf(item.action->selector)) : nullptr;
+    NSMenuItem* entry = [[NSMenuItem alloc] initWithTitle:textOf(item.title)
                                                    action:action
-                                            keyEquivalent:toNSString(item.keyEquivalent)];
+                                            keyEquivalent:textOf(item.keyEquivalent)];
     entry.enabled = item.enabled;
     entry.state = item.state == MenuItemState::on ? NSControlStateValueOn : NSControlStateValueOff;
-    if (!item.toolTip.empty()) entry.toolTip = toNSString(item.toolTip);
+    if (!item.toolTip.empty()) entry.toolTip = textOf(item.toolTip);
     if (item.action) {
       VelmorynActionTarget* target = makeTarget(*item.action);
       entry.target = target;
@@ -90,7 +91,7 @@ class MacStatusItem : public StatusItem {
   explicit MacStatusItem(NSStatusItem* item) : item(item) {}
   ~MacStatusItem() override { [[NSStatusBar systemStatusBar] removeStatusItem:item]; }
 
-  void setAutosaveName(const std::string& name) override { item.autosaveName = toNSString(name); }
+  void setAutosaveName(const std::string& name) override { item.autosaveName = textOf(name); }
   bool hasButton() const override { return item.button != nil; }
 
   void setButtonAction(Action action) override {
@@ -98,7 +99,7 @@ class MacStatusItem : public StatusItem {
     if (button == nil) return;
     buttonTarget = makeTarget(action);  // the button's target is weak
     button.target = buttonTarget;
-    button.action = NSSelectorFromString(toNSString(action.selector));
+    button.action = NSSelectorFromString(textOf(action.selector));
   }
 
   void sendActionOn(std::uint64_t mask) override {
@@ -120,12 +121,12 @@ class MacStatusItem : public StatusItem {
   }
 
   void setButtonImageDescription(const std::string& description) override {
-    imageDescription = toNSString(description);
+    imageDescription = textOf(description);
     item.button.image.accessibilityDescription = imageDescription;
   }
 
   void setButtonToolTip(const std::string& toolTip) override {
-    item.button.toolTip = toNSString(toolTip);
+    item.button.toolTip = textOf(toolTip);
   }
 
   void setMenu(std::optional<Menu> menu) override { item.menu = menu ? makeMenu(*menu) : nil; }

@@ -2,11 +2,10 @@
 #include "platform/posix/posix_instance_lock.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -36,28 +35,20 @@ std::optional<InstanceLockResult> makeFolders(const std::filesystem::path& folde
 }  // namespace
 
 InstanceLockResult PosixInstanceLock::acquire() {
-  if (fd >= 0) return {Outcome::held, {}};
+  if (lock.outcome() == FileLock::Outcome::held) return {Outcome::held, {}};
   if (auto failed = makeFolders(file.parent_path())) return *failed;
-
-  // No link is followed: the lock is a plain file of this user's own.
-  int opened = -1;
-  do {
-    opened = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  } while (opened < 0 && errno == EINTR);
-  if (opened < 0) return failure("cannot open", file, errno);
-
-  int locked = -1;
-  do {
-    locked = ::flock(opened, LOCK_EX | LOCK_NB);
-  } while (locked != 0 && errno == EINTR);
-  if (locked != 0) {
-    const int code = errno;
-    ::close(opened);
-    if (code == EWOULDBLOCK) return {Outcome::heldByAnother, {}};
-    return failure("cannot lock", file, code);
+  // No link is followed: the lock is a plain file of this user's own. Never
+  // waited for: a copy that holds it runs, and this launch ends.
+  lock = FileLock(file, O_RDWR | O_CREAT | O_NOFOLLOW, 0600, std::chrono::milliseconds(0));
+  switch (lock.outcome()) {
+    case FileLock::Outcome::held:
+      return {Outcome::held, {}};
+    case FileLock::Outcome::busy:
+      return {Outcome::heldByAnother, {}};
+    case FileLock::Outcome::failed:
+      break;
   }
-  fd = opened;
-  return {Outcome::held, {}};
+  return {Outcome::failed, lock.reason()};
 }
 
 }  // namespace velmoryn

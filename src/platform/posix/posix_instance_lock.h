@@ -1,11 +1,12 @@
-// The instance lock as an exclusive flock on a file of the user's: the kernel
-// drops it when the last descriptor goes, so a crash or a SIGKILL frees it at
-// once, and no stale PID can keep a new copy out. Main thread.
+// The instance lock as a FileLock on a file of the user's: the kernel drops it
+// when the last descriptor goes, so a crash or a SIGKILL frees it at once, and
+// no stale PID can keep a new copy out. Main thread.
 #pragma once
 
 #include <filesystem>
 
 #include "platform/instance_lock.h"
+#include "platform/posix/file_lock.h"
 
 namespace velmoryn {
 
@@ -22,7 +23,7 @@ class PosixInstanceLock : public InstanceLock {
 
  private:
   std::filesystem::path file;
-  int fd = -1;
+  FileLock lock;  // held from acquire() on, for the rest of the process
 };
 
 }  // namespace velmoryn

@@ -18,6 +18,8 @@
 #include <sys/syscall.h>
 #endif
 
+#include "platform/posix/unique_fd.h"
+
 extern char** environ;
 
 namespace velmoryn {
@@ -25,31 +27,9 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// A descriptor closed on every path out of run().
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { reset(); }
-
-  int get() const { return fd; }
-  explicit operator bool() const { return fd >= 0; }
-  void reset(int next = -1) {
-    // A close interrupted by a signal has still released the descriptor on
-    // Linux and macOS; retrying could close a descriptor another thread opened.
-    if (fd >= 0) ::close(fd);
-    fd = next;
-  }
-
- private:
-  int fd = -1;
-};
-
 // Moves a descriptor above the standard three, so that the child's dup2 onto
 // 0, 1 or 2 always copies it (a dup2 onto itself would keep close-on-exec).
-bool keepAboveStandardStreams(Fd& fd) {
+bool keepAboveStandardStreams(UniqueFd& fd) {
   if (fd.get() > STDERR_FILENO) return true;
   const int moved = ::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
   if (moved < 0) return false;
@@ -59,7 +39,7 @@ bool keepAboveStandardStreams(Fd& fd) {
 
 // Both ends close-on-exec from the start, so a spawn on another thread never
 // inherits them.
-bool makePipe(Fd& readEnd, Fd& writeEnd) {
+bool makePipe(UniqueFd& readEnd, UniqueFd& writeEnd) {
   int fds[2];
 #if defined(__APPLE__)
   // No pipe2 here; POSIX_SPAWN_CLOEXEC_DEFAULT covers the short window.
@@ -120,7 +100,8 @@ bool prepareAttributes(SpawnAttributes& attr) {
          ::posix_spawnattr_setflags(&attr.attributes, flags) == 0;
 }
 
-bool prepareFileActions(SpawnFileActions& file, const Fd* stdoutWrite, const Fd& stderrWrite) {
+bool prepareFileActions(SpawnFileActions& file, const UniqueFd* stdoutWrite,
+                        const UniqueFd& stderrWrite) {
   if (!file.ok) return false;
   posix_spawn_file_actions_t* a = &file.actions;
   if (::posix_spawn_file_actions_addopen(a, STDIN_FILENO, "/dev/null", O_RDONLY, 0) != 0) {
@@ -173,7 +154,7 @@ SteadyClock::duration limitOf(double requested, double ceiling) {
 // One of the tool's output streams: kept (standard output) or counted and
 // dropped (standard error, drained only so that a chatty tool never blocks).
 struct Stream {
-  Fd fd{};
+  UniqueFd fd{};
   std::string* sink = nullptr;
   std::size_t seen = 0;
 };
@@ -218,8 +199,8 @@ Wait waitForExit(pid_t pid, int* status, SteadyClock::time_point deadline) {
   if (const Wait w = checkChild(pid, status, WNOHANG); w != Wait::running) return w;
 #if defined(__linux__) && defined(SYS_pidfd_open)
   // Not reaped yet, so the process id cannot have been reused.
-  Fd pidFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
-  if (pidFd) {
+  UniqueFd pidFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  if (pidFd.valid()) {
     for (;;) {
       pollfd p{pidFd.get(), POLLIN, 0};
       const int ready = ::poll(&p, 1, millisecondsUntil(deadline));
@@ -274,7 +255,7 @@ ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
 
   Stream out{.sink = &result.out};
   Stream err;
-  Fd outWrite, errWrite;
+  UniqueFd outWrite, errWrite;
   if (request.captureStdout && !makePipe(out.fd, outWrite)) return result;
   if (!makePipe(err.fd, errWrite)) return result;
 
@@ -307,12 +288,12 @@ ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
   errWrite.reset();
 
   Wait ending = Wait::running;
-  while (ending == Wait::running && (out.fd || err.fd)) {
+  while (ending == Wait::running && (out.fd.valid() || err.fd.valid())) {
     pollfd fds[2];
     Stream* streams[2] = {};
     nfds_t count = 0;
     for (Stream* stream : {&out, &err}) {
-      if (!stream->fd) continue;
+      if (!stream->fd.valid()) continue;
       streams[count] = stream;
       fds[count++] = pollfd{stream->fd.get(), POLLIN, 0};
     }

@@ -1,0 +1,3 @@
+// checked as: src/text/strings.h
+// The texts, which every core folder includes, include something themselves.
+#include "platform/log.h"
