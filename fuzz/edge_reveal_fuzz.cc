@@ -92,8 +92,9 @@ struct Harness {
   bool concealedThisReveal = true;
   bool delivering = false;
   double revealStartedAt = 0;
+  velmoryn::Dock dock;
   // Declared last: destroyed before the state its closures use.
-  std::shared_ptr<EdgeReveal> reveal = EdgeReveal::create();
+  std::shared_ptr<EdgeReveal> reveal = EdgeReveal::create(dock);
 
   Harness() {
     fake.screens.list = {Screen{{0, 0, 800, 600}, {0, 70, 800, 505}}};
@@ -147,7 +148,7 @@ struct Harness {
     fake.processes.respond = [orientation](const velmoryn::ProcessRequest&) {
       return velmoryn::testing::FakeProcessRunner::output(std::string(orientation) + "\n");
     };
-    velmoryn::Dock::primeEdge();
+    dock.primeEdge();
   }
 
   void step(FuzzedDataProvider& in) {

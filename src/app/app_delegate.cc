@@ -7,9 +7,6 @@
 #include "app/icon.h"
 #include "app/switch_failure.h"
 #include "app/url_command.h"
-#include "boot/menu_bar_boot.h"
-#include "dock/dock.h"
-#include "dock/dock_settings_backup.h"
 #include "platform/platform.h"
 
 namespace velmoryn {
@@ -30,6 +27,9 @@ constexpr const char* kNotSavedLine =
     "Velmoryn: Dockの設定の記録を保存できなかったため、何も変更しませんでした。"
     "次回の起動時にもう一度記録します";
 
+// On while nothing is stored.
+constexpr const char* kSwipeRevealKey = "swipeRevealEnabled";
+
 // The signals after which the user's Dock settings are put back.
 constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
@@ -48,18 +48,18 @@ bool loggedIfFailed(const Dock::AutoHideResult& result) {
 
 void AppDelegate::applicationDidFinishLaunching() {
   // Ends the process when started with "--login", before anything is made.
-  MenuBarBoot::handleLoginArguments();
+  boot->handleLoginArguments();
   // Before the status item exists, so the status bar finds the position.
-  MenuBarBoot::seedPosition();
-  MenuBarBoot::ensureRegistered();
+  boot->seedPosition();
+  boot->ensureRegistered();
   // The user's own settings go on record, on disk, before anything below may change them.
-  const DockSettingsBackup::SaveOutcome saved = Dock::backup().saveIfNeeded();
+  const DockSettingsBackup::SaveOutcome saved = dock->backup().saveIfNeeded();
   installSignalHandlers();
   // Without a record that outlasts a crash, a restore might never undo the
   // delay: leave the Dock be.
   switch (saved) {
     case DockSettingsBackup::SaveOutcome::onDisk:
-      Dock::setupHiddenDelay();
+      dock->setupHiddenDelay();
       break;
     case DockSettingsBackup::SaveOutcome::notRead:
       platform().log->write(kNotRecordedLine);
@@ -68,9 +68,9 @@ void AppDelegate::applicationDidFinishLaunching() {
       platform().log->write(kNotSavedLine);
       break;
   }
-  Dock::primeEdge();
+  dock->primeEdge();
   // Adopt the Dock's mode as it is; launch neither hides nor shows it.
-  hiddenState = Dock::isHidden();
+  hiddenState = dock->isHidden();
 
   statusItem = platform().statusBar->statusItem(kVariableStatusItemLength);
   if (statusItem) {
@@ -96,15 +96,16 @@ void AppDelegate::applicationDidFinishLaunching() {
     auto self = weak.lock();
     return self && self->hiddenState;
   };
+  // Safe because a switch runs before runSwitch returns to the caller, who holds the delegate.
   edgeReveal->onReveal = [weak = weak_from_this()] {
-    if (auto self = weak.lock()) self->runSwitch([] { loggedIfFailed(Dock::show()); });
+    auto self = weak.lock();
+    if (self) self->runSwitch([delegate = self.get()] { loggedIfFailed(delegate->dock->show()); });
   };
   edgeReveal->onConceal = [weak = weak_from_this()] {
     auto self = weak.lock();
     if (!self) return;
-    // Safe because a switch runs before runSwitch returns to the caller, who holds the delegate.
     self->runSwitch([delegate = self.get()] {
-      if (delegate->hiddenState) loggedIfFailed(Dock::hide());
+      if (delegate->hiddenState) loggedIfFailed(delegate->dock->hide());
     });
   };
   edgeReveal->start();
@@ -170,10 +171,10 @@ void AppDelegate::shutdownRestore() {
   if (restored) return;
   restored = true;
   edgeReveal->stop();
-  Dock::backup().restore();
+  dock->backup().restore();
   // A record still on file means a value could not be written back: the Dock
   // is not as the user had it until the next orderly end retries.
-  if (Dock::backup().hasSaved()) {
+  if (dock->backup().hasSaved()) {
     platform().log->write(
         "Velmoryn: Dockの設定を元に戻せませんでした。記録を残し、次回の終了時にもう一度戻します");
   }
@@ -223,7 +224,7 @@ void AppDelegate::switchNow(bool hidden) {
   if (!revealing && hiddenState == hidden) return;
   if (revealing) edgeReveal->cancel();
   // The mode, icon and tooltip change only when the Dock has changed.
-  if (loggedIfFailed(hidden ? Dock::hide() : Dock::show())) return;
+  if (loggedIfFailed(hidden ? dock->hide() : dock->show())) return;
   hiddenState = hidden;
   updateIcon();
 }
@@ -231,7 +232,7 @@ void AppDelegate::switchNow(bool hidden) {
 void AppDelegate::showMenu() {
   // During a reveal the Dock's autohide is off because of the reveal, not the user.
   if (!edgeReveal->isRevealing()) {
-    hiddenState = Dock::isHidden();
+    hiddenState = dock->isHidden();
     updateIcon();
   }
   if (!statusItem) return;
@@ -288,32 +289,34 @@ Menu AppDelegate::buildMenu() {
 }
 
 void AppDelegate::toggleSwipeReveal() {
-  platform().settings->setBool(swipeRevealKey, !isSwipeRevealEnabled());
+  platform().settings->setBool(kSwipeRevealKey, !isSwipeRevealEnabled());
   if (!isSwipeRevealEnabled() && edgeReveal->isRevealing()) {
     edgeReveal->cancel();
     runSwitch([this] {
-      if (hiddenState) loggedIfFailed(Dock::hide());
+      if (hiddenState) loggedIfFailed(dock->hide());
     });
   }
 }
 
 bool AppDelegate::isSwipeRevealEnabled() const {
   const SettingsStore& store = *platform().settings;
-  if (!store.object(swipeRevealKey)) return true;
-  return store.boolForKey(swipeRevealKey);
+  if (!store.object(kSwipeRevealKey)) return true;
+  return store.boolForKey(kSwipeRevealKey);
 }
 
 void AppDelegate::toggleLogin() {
   LoginItemService& service = *platform().loginItems;
-  const bool unregister = service.status() == kLoginItemEnabled;
-  const auto error =
-      unregister ? MenuBarBoot::unregisterLoginItem() : MenuBarBoot::registerLoginItem();
-  if (error) {
-    platform().log->write("ログイン項目の変更に失敗: " + error->description);
+  const bool registering = service.status() != kLoginItemEnabled;
+  const LoginItemResult result = MenuBarBoot::changeLoginItem(registering);
+  using Outcome = LoginItemResult::Outcome;
+  if (result.outcome == Outcome::failed) {
+    platform().log->write("ログイン項目の変更に失敗: " + result.reason.description);
     return;
   }
-  // Registered but not yet approved: show the user where to approve it.
-  if (!unregister && service.status() == kLoginItemRequiresApproval) {
+  // Registered but not yet approved, or switched off by the user: show them
+  // where to allow it.
+  if (registering && (result.outcome == Outcome::needsApproval ||
+                      service.status() == kLoginItemRequiresApproval)) {
     service.openSystemSettingsLoginItems();
   }
 }

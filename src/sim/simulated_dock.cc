@@ -60,13 +60,16 @@ SimulatedDock::SimulatedDock(fs::path root, fs::path toolsDir)
   lastSeen = viewOf(lastFiles);
 }
 
-void SimulatedDock::ensureInstalled() {
+void SimulatedDock::installTools() {
   std::error_code ec;
   const fs::path bin = root / "usr" / "bin";
   fs::create_directories(bin, ec);
   const fs::path standIn = fs::absolute(toolsDir / kStandIn, ec);
   for (const char* name : kToolNames) linkTo(bin / name, standIn);
+}
 
+void SimulatedDock::ensureInstalled() {
+  installTools();
   std::string error;
   dockdomain::edit(
       root,

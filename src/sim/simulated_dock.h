@@ -26,9 +26,11 @@ class SimulatedDock {
   // `toolsDir` holds the stand-in program velmoryn-simtool.
   SimulatedDock(std::filesystem::path root, std::filesystem::path toolsDir);
 
-  // Links <root>/usr/bin/{defaults,osascript,killall} to the stand-in
-  // (replacing stale links) and, when there is no domain yet, writes the one
-  // a typical user has: autohide off, no delay, no orientation.
+  // Links <root>/usr/bin/{defaults,osascript,killall} to the stand-in,
+  // replacing stale links; changes nothing where they are in place.
+  void installTools();
+  // The tools and, when there is no domain yet, the one a typical user has:
+  // autohide off, no delay, no orientation.
   void ensureInstalled();
 
   // "/usr/bin/defaults", "/usr/bin/osascript" and "/usr/bin/killall" moved

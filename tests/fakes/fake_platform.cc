@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <span>
+#include <sstream>
 #include <utility>
-
-#include "dock/dock_testing.h"
 
 namespace velmoryn::testing {
 
@@ -50,24 +49,31 @@ ProcessResult FakeProcessRunner::output(const std::string& out) {
   return result;
 }
 
-std::optional<LoginItemError> FakeLoginItems::registerApp() {
+LoginItemResult FakeLoginItems::registerApp() {
   note("login register");
-  if (registerError) return registerError;
+  if (registerAnswer) return *registerAnswer;
   if (currentStatus == kLoginItemEnabled || currentStatus == kLoginItemRequiresApproval) {
-    return LoginItemError{"Service already registered", "Code=12", 12};
+    return {LoginItemResult::Outcome::alreadyAsAsked, {"Service already registered", "Code=12"}};
   }
   currentStatus = statusAfterRegister;
-  return std::nullopt;
+  return {};
 }
 
-std::optional<LoginItemError> FakeLoginItems::unregisterApp() {
+LoginItemResult FakeLoginItems::unregisterApp() {
   note("login unregister");
-  if (unregisterError) return unregisterError;
+  if (unregisterAnswer) return *unregisterAnswer;
   if (currentStatus == kLoginItemNotRegistered || currentStatus == kLoginItemNotFound) {
-    return LoginItemError{"Service not found", "Code=6", 6};
+    return {LoginItemResult::Outcome::alreadyAsAsked, {"Service not found", "Code=6"}};
   }
   currentStatus = kLoginItemNotRegistered;
-  return std::nullopt;
+  return {};
+}
+
+UrlDelivery FakeRunningInstance::openURL(const std::string& url, double timeLimit) {
+  std::ostringstream limit;
+  limit << timeLimit;
+  note("open " + url + " within " + limit.str() + "s");
+  return answer;
 }
 
 namespace {
@@ -252,7 +258,7 @@ bool FakeHotKeys::press() {
 FakePlatform::FakePlatform() {
   for (Recorder* fake : std::initializer_list<Recorder*>{
            &processes, &settings, &loginItems, &appleScript, &signals, &scrollMonitor, &statusBar,
-           &hotKeys, &application, &process, &instanceLock}) {
+           &hotKeys, &application, &process, &runningInstance, &instanceLock}) {
     fake->timeline = &timeline;
   }
   all = {&processes,    &settings, &loginItems,  &appleScript, &clock,           &mainQueue,
@@ -260,11 +266,31 @@ FakePlatform::FakePlatform() {
          &hotKeys,      &log,      &application, &process,     &runningInstance, &instanceLock};
   essential = {.log = &log, .process = &process, .instanceLock = &instanceLock};
   installPlatform(all);
-  resetDockStateForTesting();
+}
+
+const Platform& FakePlatform::services(PlatformNeed need) {
+  static constexpr const char* kNames[] = {"processRunner", "runningInstance", "loginItems",
+                                           "everything"};
+  timeline.add(std::string("services ") + kNames[static_cast<int>(need)]);
+  needed = essential;
+  switch (need) {
+    case PlatformNeed::processRunner:
+      needed.processes = &processes;
+      break;
+    case PlatformNeed::runningInstance:
+      needed.runningInstance = &runningInstance;
+      break;
+    case PlatformNeed::loginItems:
+      needed.loginItems = &loginItems;
+      break;
+    case PlatformNeed::everything:
+      needed = all;
+      break;
+  }
+  return needed;
 }
 
 FakePlatform::~FakePlatform() {
-  resetDockStateForTesting();
   installPlatform(Platform{});
 }
 

@@ -77,7 +77,15 @@ struct App {
         {"willTerminate", [&] { delegate->applicationWillTerminate(); }},
         // The user has refused the program control of System Events.
         {"refuse", [&] { fake.appleScript.executeReportsError = -1743, failing = {kOsaHide}; }},
-        {"deny", [&] { fake.loginItems.unregisterError = kDenied; }},
+        {"deny",
+         [&] {
+           fake.loginItems.unregisterAnswer = {LoginItemResult::Outcome::failed, kDenied};
+         }},
+        // The user has switched the login item off in the system's settings.
+        {"switchedOff",
+         [&] {
+           fake.loginItems.registerAnswer = {LoginItemResult::Outcome::needsApproval, {}};
+         }},
         {"writeFails", [&] { failing.insert(kWriteAutohide); }},
         {"readFails", [&] { failing.insert(kReadAutohide); }},
         {"noButton", [&] { fake.statusBar.withButton = false; }},
@@ -164,7 +172,8 @@ struct App {
   testing::FakePlatform fake;
   std::map<std::string, std::string> dock;  // what each tool run prints
   std::set<std::string> failing;            // tool runs that exit with status 1
-  std::shared_ptr<AppDelegate> delegate = AppDelegate::create();
+  std::shared_ptr<AppDelegate> delegate = AppDelegate::create(
+      std::make_unique<Dock>(), std::make_unique<MenuBarBoot>(CommandLine::plainLaunch));
   bool keepLaunch = false;
 };
 
@@ -238,6 +247,8 @@ TEST(AppDelegate, DoesWhatTheStepsAsk) {
            {"0", "login0 menu4", "read; =shown; login register; ☰Dockを隠す+-"},
            {"0", "login1 menu4", "read; =shown; login unregister; ☰Dockを隠す++"},
            {"0", "login2 menu4",
+            "read; =shown; login register; login open settings; ☰Dockを隠す+-"},
+           {"0", "login0 switchedOff menu4",
             "read; =shown; login register; login open settings; ☰Dockを隠す+-"},
            {"0", "login1 deny menu4",
             "read; =shown; login unregister; ☰Dockを隠す++; log ログイン項目の変更に失敗: E1"},

@@ -40,7 +40,7 @@ class EdgeRevealTest : public ::testing::Test {
   void at(DockEdge edge, std::vector<Screen> screens) {
     const std::string side = edge == left ? "left" : edge == right ? "right" : "";
     fake.processes.respond = [side](auto&) { return testing::FakeProcessRunner::output(side); };
-    Dock::primeEdge();
+    dock.primeEdge();
     const Rect& f = screens.front().frame;
     zone = edge == left    ? Point{f.minX(), f.minY() + 1}
            : edge == right ? Point{f.maxX() - 1, f.minY() + 1}
@@ -75,8 +75,9 @@ class EdgeRevealTest : public ::testing::Test {
   bool enabled = true, hidden = true;
   double onRevealTakes = 0;
   Log log;
+  Dock dock;
   // Declared last: destroyed before the fakes and the state its closures use.
-  std::shared_ptr<EdgeReveal> reveal = EdgeReveal::create();
+  std::shared_ptr<EdgeReveal> reveal = EdgeReveal::create(dock);
 };
 
 // The first screen holding the pointer, maximum borders excluded; 8 counts, 0 resets, 4 ignores.
