@@ -21,10 +21,13 @@ import sys
 
 CORE = ["src/app", "src/boot", "src/dock", "src/reveal", "src/hotkey"]
 PORTS = "src/platform/*.h"
+# The texts a person sees, which every core folder may include; they include nothing.
+TEXT = "src/text"
 
 # Folder -> what its files may include besides their own folder.
 RULES = {
-    **{folder: CORE + [PORTS] for folder in CORE},
+    **{folder: CORE + [PORTS, TEXT] for folder in CORE},
+    TEXT: [],
     "src/platform": [],
     "src/platform/posix": [PORTS],
     "src/platform/linux": [PORTS, "src/platform/posix"],

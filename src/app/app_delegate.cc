@@ -8,24 +8,10 @@
 #include "app/switch_failure.h"
 #include "app/url_command.h"
 #include "platform/platform.h"
+#include "text/texts.h"
 
 namespace velmoryn {
 namespace {
-
-constexpr const char* kShortcutLine = "ショートカット: ⌃⌥⌘D";
-constexpr const char* kSwipeTitle = "画面端のスワイプで一時表示";
-constexpr const char* kSwipeToolTip =
-    "Dockのある画面端にポインタを置いて上へスワイプ（マウスはスクロール）すると、"
-    "Dockを一時的に持ち上げます。";
-constexpr const char* kLoginTitle = "ログイン時に起動";
-constexpr const char* kQuitTitle = "Velmoryn を終了";
-
-constexpr const char* kNotRecordedLine =
-    "Velmoryn: "
-    "Dockの設定を読み取れなかったため、何も変更しませんでした。次回の起動時にもう一度記録します";
-constexpr const char* kNotSavedLine =
-    "Velmoryn: Dockの設定の記録を保存できなかったため、何も変更しませんでした。"
-    "次回の起動時にもう一度記録します";
 
 // On while nothing is stored.
 constexpr const char* kSwipeRevealKey = "swipeRevealEnabled";
@@ -62,10 +48,10 @@ void AppDelegate::applicationDidFinishLaunching() {
       dock->setupHiddenDelay();
       break;
     case DockSettingsBackup::SaveOutcome::notRead:
-      platform().log->write(kNotRecordedLine);
+      platform().log->write(text::kNotRecorded);
       break;
     case DockSettingsBackup::SaveOutcome::notSaved:
-      platform().log->write(kNotSavedLine);
+      platform().log->write(text::kNotSaved);
       break;
   }
   dock->primeEdge();
@@ -133,7 +119,7 @@ void AppDelegate::applicationOpenURLs(const std::vector<std::string>& urls) {
 void AppDelegate::openURL(const std::string& url) {
   const std::optional<UrlCommand> command = parseUrlCommand(url);
   if (!command) {
-    platform().log->write("Velmoryn: 不明なURLを無視しました: " + urlForLog(url));
+    platform().log->write(text::fill(text::kUnknownUrl, urlForLog(url)));
     return;
   }
   switch (*command) {
@@ -157,8 +143,7 @@ void AppDelegate::installSignalHandlers() {
     });
     if (!source) {
       // Left ignored: better not to end at all than to end without the restore.
-      platform().log->write("Velmoryn: シグナル " + std::to_string(sig) +
-                            " を受け取れませんでした。このシグナルでは終了しません");
+      platform().log->write(text::fill(text::kSignalNotReceived, std::to_string(sig)));
       continue;
     }
     source->resume();
@@ -175,8 +160,7 @@ void AppDelegate::shutdownRestore() {
   // A record still on file means a value could not be written back: the Dock
   // is not as the user had it until the next orderly end retries.
   if (dock->backup().hasSaved()) {
-    platform().log->write(
-        "Velmoryn: Dockの設定を元に戻せませんでした。記録を残し、次回の終了時にもう一度戻します");
+    platform().log->write(text::kNotRestored);
   }
 }
 
@@ -253,26 +237,26 @@ Menu AppDelegate::buildMenu() {
   Menu menu;
 
   MenuItem toggleItem;
-  toggleItem.title = hiddenState ? "Dockを表示" : "Dockを隠す";
+  toggleItem.title = hiddenState ? text::kMenuShow : text::kMenuHide;
   toggleItem.action = action("menuToggle", &AppDelegate::menuToggle);
   menu.items.push_back(toggleItem);
 
   menu.items.push_back(MenuItem::separator());
 
   MenuItem shortcut;
-  shortcut.title = kShortcutLine;
+  shortcut.title = text::kMenuShortcut;
   shortcut.enabled = false;
   menu.items.push_back(shortcut);
 
   MenuItem swipe;
-  swipe.title = kSwipeTitle;
+  swipe.title = text::kMenuSwipe;
   swipe.action = action("toggleSwipeReveal", &AppDelegate::toggleSwipeReveal);
   swipe.state = stateFor(isSwipeRevealEnabled());
-  swipe.toolTip = kSwipeToolTip;
+  swipe.toolTip = text::kMenuSwipeToolTip;
   menu.items.push_back(swipe);
 
   MenuItem login;
-  login.title = kLoginTitle;
+  login.title = text::kMenuLogin;
   login.action = action("toggleLogin", &AppDelegate::toggleLogin);
   login.state = stateFor(platform().loginItems->status() == kLoginItemEnabled);
   menu.items.push_back(login);
@@ -280,7 +264,7 @@ Menu AppDelegate::buildMenu() {
   menu.items.push_back(MenuItem::separator());
 
   MenuItem quitItem;
-  quitItem.title = kQuitTitle;
+  quitItem.title = text::kMenuQuit;
   quitItem.action = action("quit", &AppDelegate::quit);
   quitItem.keyEquivalent = "q";
   menu.items.push_back(quitItem);
@@ -310,7 +294,7 @@ void AppDelegate::toggleLogin() {
   const LoginItemResult result = MenuBarBoot::changeLoginItem(registering);
   using Outcome = LoginItemResult::Outcome;
   if (result.outcome == Outcome::failed) {
-    platform().log->write("ログイン項目の変更に失敗: " + result.reason.description);
+    platform().log->write(text::fill(text::kLoginChangeFailed, result.reason.description));
     return;
   }
   // Registered but not yet approved, or switched off by the user: show them
@@ -327,11 +311,11 @@ void AppDelegate::quit() {
 
 void AppDelegate::updateIcon() {
   if (!statusItem || !statusItem->hasButton()) return;
-  const std::string text = hiddenState ? "Velmoryn / Dock非表示中" : "Velmoryn / Dock表示中";
+  const std::string said = hiddenState ? text::kToolTipHidden : text::kToolTipShown;
   statusItem->setButtonImage(Icon::image(hiddenState));
   // VoiceOver reads the image's description; the tooltip names program and mode.
-  statusItem->setButtonImageDescription(text);
-  statusItem->setButtonToolTip(text);
+  statusItem->setButtonImageDescription(said);
+  statusItem->setButtonToolTip(said);
 }
 
 }  // namespace velmoryn

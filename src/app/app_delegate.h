@@ -46,10 +46,9 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   void toggleLogin();
   void quit();
 
+ private:
   // The edge-swipe setting; on while nothing is stored.
   bool isSwipeRevealEnabled() const;
-
- private:
   AppDelegate(std::unique_ptr<Dock> dock, std::unique_ptr<MenuBarBoot> boot)
       : dock(std::move(dock)), boot(std::move(boot)) {}
 

@@ -8,6 +8,7 @@
 #include "boot/menu_bar_boot.h"
 #include "dock/dock.h"
 #include "platform/platform.h"
+#include "text/texts.h"
 
 namespace velmoryn {
 
@@ -22,11 +23,12 @@ int answerLoginCommand(bool registered) {
   ProcessEnvironment& process = *platform().process;
   const LoginItemResult result = MenuBarBoot::changeLoginItem(registered);
   if (result.outcome == LoginItemResult::Outcome::failed) {
-    process.printLine("error: " + result.reason.description);
+    process.printLine(text::fill(text::kLoginCommandError, result.reason.description));
     return 1;
   }
   // Read afresh: a register can succeed and still need approval.
-  process.printLine("status: " + std::to_string(platform().loginItems->status()) + " (1=enabled)");
+  const std::string status = std::to_string(platform().loginItems->status());
+  process.printLine(text::fill(text::kLoginCommandStatus, status));
   return 0;
 }
 
@@ -37,11 +39,10 @@ void takeInstanceLock() {
   const InstanceLockResult lock = platform().instanceLock->acquire();
   if (lock.outcome == InstanceLockResult::Outcome::held) return;
   if (lock.outcome == InstanceLockResult::Outcome::heldByAnother) {
-    platform().log->write("Velmoryn: すでに起動しています。この起動は何も変更せずに終了します");
+    platform().log->write(text::kAlreadyRunning);
     platform().process->exit(0);
   }
-  platform().log->write("Velmoryn: 二重起動を防ぐロックを取れませんでした（" + lock.reason +
-                        "）。このまま起動します");
+  platform().log->write(text::fill(text::kLockNotTaken, lock.reason));
 }
 
 int send(PlatformServices& services, UrlCommand command) {
@@ -53,7 +54,7 @@ int send(PlatformServices& services, UrlCommand command) {
 int answerOneShot(PlatformServices& services, CommandLine asked) {
   switch (asked) {
     case CommandLine::version:
-      platform().process->printLine(std::string("Velmoryn ") + VELMORYN_VERSION);
+      platform().process->printLine(text::fill(text::kVersion, std::string(VELMORYN_VERSION)));
       return 0;
     case CommandLine::registerLogin:
     case CommandLine::unregisterLogin:

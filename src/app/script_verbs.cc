@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "text/texts.h"
 
 namespace velmoryn {
 namespace {
@@ -19,16 +20,15 @@ int sendToRunningProgram(UrlCommand command) {
     case UrlDelivery::Outcome::delivered:
       return 0;
     case UrlDelivery::Outcome::notRunning:
-      process.printLine("Velmorynは起動していません");
+      process.printLine(text::kNotRunning);
       break;
     case UrlDelivery::Outcome::noAnswer:
       // A copy still launching takes the URL once it has finished: the verb
       // may well be carried out after this line.
-      process.printLine(
-          "Velmorynが1秒以内に応答しませんでした。この操作はあとで実行されることがあります");
+      process.printLine(text::kNoAnswer);
       break;
     case UrlDelivery::Outcome::failed:
-      process.printLine("Velmorynに伝えられませんでした（" + delivery.reason + "）");
+      process.printLine(text::fill(text::kNotDelivered, delivery.reason));
       break;
   }
   return 1;
@@ -42,15 +42,15 @@ int answerStatus(const Dock& dock) {
   const bool missing =
       result.started && !result.timedOut && result.exitStatus == 1 && result.out.empty();
   if (!result.succeeded() && !missing) {
-    process.printLine(!result.started         ? "error: /usr/bin/defaults could not be started"
-                      : result.timedOut       ? "error: /usr/bin/defaults did not end in time"
-                      : result.outputTooLarge ? "error: /usr/bin/defaults printed far too much"
-                                              : "error: /usr/bin/defaults ended with status " +
-                                                    std::to_string(result.exitStatus));
+    const std::string exitStatus = std::to_string(result.exitStatus);
+    process.printLine(!result.started         ? text::kStatusNotStarted
+                      : result.timedOut       ? text::kStatusTimedOut
+                      : result.outputTooLarge ? text::kStatusTooMuch
+                                              : text::fill(text::kStatusExitStatus, exitStatus));
     return 2;
   }
   const bool hidden = result.succeeded() && result.out == "1";
-  process.printLine(hidden ? "Dock非表示中" : "Dock表示中");
+  process.printLine(hidden ? text::kStatusHidden : text::kStatusShown);
   return hidden ? 0 : 1;
 }
 

@@ -7,6 +7,8 @@
 namespace velmoryn {
 namespace {
 
+constexpr std::string_view kUrlScheme = "velmoryn";
+
 constexpr std::array<std::pair<std::string_view, UrlCommand>, 3> kHosts{{
     {"hide", UrlCommand::hide},
     {"show", UrlCommand::show},

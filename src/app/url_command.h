@@ -10,8 +10,6 @@ namespace velmoryn {
 
 enum class UrlCommand { hide, show, toggle };
 
-inline constexpr std::string_view kUrlScheme = "velmoryn";
-
 // "velmoryn://hide", "velmoryn://show" or "velmoryn://toggle". Scheme and host
 // are compared without regard to ASCII case, as URLs define them; one
 // trailing "/" is allowed. Any other host, a path, a query, a fragment, a user

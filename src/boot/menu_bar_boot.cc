@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "text/texts.h"
 
 namespace velmoryn {
 namespace {
@@ -27,15 +28,15 @@ void finish(const std::string& line, int status) {
 std::string statusText(std::int64_t status) {
   switch (status) {
     case kLoginItemNotRegistered:
-      return "未登録（ログイン時に起動しません）";
+      return text::kLoginNotRegistered;
     case kLoginItemEnabled:
-      return "登録済み（ログイン時に起動します）";
+      return text::kLoginEnabled;
     case kLoginItemRequiresApproval:
-      return "要許可（システム設定 > 一般 > ログイン項目 で有効にしてください）";
+      return text::kLoginRequiresApproval;
     case kLoginItemNotFound:
-      return "未登録（/Applications に入れてから実行してください）";
+      return text::kLoginNotFound;
     default:
-      return "不明";
+      return text::kLoginUnknown;
   }
 }
 
@@ -64,8 +65,8 @@ void MenuBarBoot::ensureRegistered() {
   // An item the user has switched off is registered all the same: only they can allow it.
   const LoginItemResult result = changeLoginItem(true);
   if (result.outcome == Outcome::failed) {
-    platform().log->write("Velmoryn: ログイン時起動の登録に失敗しました（" +
-                          result.reason.localizedDescription + "）");
+    platform().log->write(
+        text::fill(text::kAutoRegisterFailed, result.reason.localizedDescription));
     return;
   }
   store.setBool(kLoginRegisteredKey, true);
@@ -84,9 +85,8 @@ void MenuBarBoot::handleLoginArguments() {
       const bool on = asked == CommandLine::loginOn;
       const LoginItemResult result = changeLoginItem(on);
       if (result.outcome == Outcome::failed) {
-        finish((on ? "登録に失敗しました: " : "解除に失敗しました: ") +
-                   result.reason.localizedDescription,
-               1);
+        const char* failed = on ? text::kLoginOnFailed : text::kLoginOffFailed;
+        finish(text::fill(failed, result.reason.localizedDescription), 1);
         return;
       }
       // The marker goes in before the line, so it is there whatever happens to the output.
@@ -95,7 +95,7 @@ void MenuBarBoot::handleLoginArguments() {
       return;
     }
     case CommandLine::loginUsage:
-      finish("使い方: --login on|off|status", 1);
+      finish(text::kLoginUsage, 1);
       return;
     default:
       return;

@@ -18,13 +18,10 @@ namespace velmoryn {
 
 class EdgeReveal : public std::enable_shared_from_this<EdgeReveal> {
  public:
-  static constexpr double edgeZone = 5.0;
+  // Points scrolled toward the edge that lift the Dock.
   static constexpr double triggerAmount = 12.0;
-  static constexpr double wheelUnit = 20.0;
-  static constexpr double accumulateWindow = 0.5;
+  // Seconds the Dock stays up at least, and between two looks at the pointer.
   static constexpr double minimumReveal = 0.5;
-  static constexpr double fallbackThickness = 90.0;
-  static constexpr double leaveMargin = 12.0;
   static constexpr double pollInterval = 0.12;
 
   // The monitor's handler and the timer refer to the object weakly, so it must
@@ -51,6 +48,12 @@ class EdgeReveal : public std::enable_shared_from_this<EdgeReveal> {
   std::function<void()> onConceal = [] {};
 
  private:
+  static constexpr double edgeZone = 5.0;
+  static constexpr double wheelUnit = 20.0;
+  static constexpr double accumulateWindow = 0.5;
+  static constexpr double fallbackThickness = 90.0;
+  static constexpr double leaveMargin = 12.0;
+
   explicit EdgeReveal(Dock& dock) : dock(dock) {}
 
   void handle(const ScrollEvent& event);
