@@ -1,7 +1,7 @@
 // The URL parser and the log line against independent answers: the three
 // actions' own URLs parse, each to its own action, and nothing else does; the
 // log text is printable ASCII, bounded, and the URL itself when that is short
-// and printable.
+// and printable (its escapes and its cut are rows of app_delegate_test.cc).
 #include <algorithm>
 #include <cctype>
 #include <cstddef>

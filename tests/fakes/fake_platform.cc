@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <span>
-#include <sstream>
 #include <utility>
 
 namespace velmoryn::testing {
@@ -70,9 +69,7 @@ LoginItemResult FakeLoginItems::unregisterApp() {
 }
 
 UrlDelivery FakeRunningInstance::openURL(const std::string& url, double timeLimit) {
-  std::ostringstream limit;
-  limit << timeLimit;
-  note("open " + url + " within " + limit.str() + "s");
+  note("open " + url + " within " + std::to_string(static_cast<int>(timeLimit * 1000)) + " ms");
   return answer;
 }
 
@@ -272,21 +269,10 @@ const Platform& FakePlatform::services(PlatformNeed need) {
   static constexpr const char* kNames[] = {"processRunner", "runningInstance", "loginItems",
                                            "everything"};
   timeline.add(std::string("services ") + kNames[static_cast<int>(need)]);
-  needed = essential;
-  switch (need) {
-    case PlatformNeed::processRunner:
-      needed.processes = &processes;
-      break;
-    case PlatformNeed::runningInstance:
-      needed.runningInstance = &runningInstance;
-      break;
-    case PlatformNeed::loginItems:
-      needed.loginItems = &loginItems;
-      break;
-    case PlatformNeed::everything:
-      needed = all;
-      break;
-  }
+  needed = need == PlatformNeed::everything ? all : essential;
+  if (need == PlatformNeed::processRunner) needed.processes = &processes;
+  if (need == PlatformNeed::runningInstance) needed.runningInstance = &runningInstance;
+  if (need == PlatformNeed::loginItems) needed.loginItems = &loginItems;
   return needed;
 }
 

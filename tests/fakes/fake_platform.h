@@ -332,7 +332,7 @@ class FakeProcessEnvironment : public ProcessEnvironment, public Recorder {
   std::vector<std::string> printed;
 };
 
-// Records "open URL within SECONDS".
+// Records "open URL within MILLISECONDS ms".
 class FakeRunningInstance : public RunningInstance, public Recorder {
  public:
   UrlDelivery openURL(const std::string& url, double timeLimit) override;
