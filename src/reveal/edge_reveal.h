@@ -18,12 +18,6 @@ namespace velmoryn {
 
 class EdgeReveal : public std::enable_shared_from_this<EdgeReveal> {
  public:
-  // Points scrolled toward the edge that lift the Dock.
-  static constexpr double triggerAmount = 12.0;
-  // Seconds the Dock stays up at least, and between two looks at the pointer.
-  static constexpr double minimumReveal = 0.5;
-  static constexpr double pollInterval = 0.12;
-
   // The monitor's handler and the timer refer to the object weakly, so it must
   // be owned by a shared pointer. The Dock tells the edge to watch; it must
   // outlive the object.
@@ -49,10 +43,13 @@ class EdgeReveal : public std::enable_shared_from_this<EdgeReveal> {
 
  private:
   static constexpr double edgeZone = 5.0;
+  static constexpr double triggerAmount = 12.0;
   static constexpr double wheelUnit = 20.0;
   static constexpr double accumulateWindow = 0.5;
+  static constexpr double minimumReveal = 0.5;
   static constexpr double fallbackThickness = 90.0;
   static constexpr double leaveMargin = 12.0;
+  static constexpr double pollInterval = 0.12;
 
   explicit EdgeReveal(Dock& dock) : dock(dock) {}
 

@@ -55,7 +55,7 @@ class EdgeRevealTest : public ::testing::Test {
     fake.screens.pointer = zone;
     for (int quarters = 0; quarters <= 48; ++quarters) {
       if (reveal->isRevealing())
-        return reveal->cancel(), EdgeReveal::triggerAmount - quarters * 0.25;
+        return reveal->cancel(), 12.0 - quarters * 0.25;  // 12 points trigger it
       scroll(pt(0.25));
     }
     return -1;
@@ -64,7 +64,7 @@ class EdgeRevealTest : public ::testing::Test {
   int concealTick(Point p) {
     fake.screens.pointer = p;
     for (int tick = 1; tick <= 10; ++tick) {
-      fake.timers.advance(EdgeReveal::pollInterval);
+      fake.timers.advance(0.12);  // the poll's interval
       if (!log.empty() && log.back() == "conceal") return log.pop_back(), tick;
     }
     return 0;
