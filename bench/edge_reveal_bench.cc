@@ -101,7 +101,7 @@ struct Desk {
     Platform services = platform();
     services.scrollMonitor = &monitor;
     installPlatform(services);
-    Dock::primeEdge();  // the edge cache stays fresh: the manual clock does not move
+    dock.primeEdge();  // the edge cache stays fresh: the manual clock does not move
     fake.screens.list = {Screen{{0, 0, 1440, 900}, {0, 70, 1440, 805}},
                          Screen{{1440, 0, 1920, 1080}, {1440, 70, 1920, 985}}};
     fake.screens.pointer = {2000, 2};  // on the second screen, in the bottom zone
@@ -117,7 +117,8 @@ struct Desk {
   bool enabled;
   bool hidden;
   int reveals = 0;
-  std::shared_ptr<EdgeReveal> reveal = EdgeReveal::create();
+  Dock dock;
+  std::shared_ptr<EdgeReveal> reveal = EdgeReveal::create(dock);
 };
 
 // Runs the loop, then fails the benchmark if any event allocated.

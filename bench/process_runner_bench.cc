@@ -1,5 +1,5 @@
 // What one Dock preference read costs: the program's whole round trip
-// (Dock::defaults through the process runner and the simulated tool runner)
+// (Dock::runDefaults through the process runner and the simulated tool runner)
 // beside a bare posix_spawn + waitpid of the same stand-in with the same
 // arguments, and beside popen of it. All measured in wall-clock time, since
 // the work happens in the child.
@@ -53,6 +53,7 @@ struct Desk {
   fs::path root;
   PosixProcessRunner runner;
   std::unique_ptr<SimulatedDock> dock;
+  Dock operations;  // the program's own, running the stand-ins
   std::unique_ptr<SimulatedToolRunner> tools;
 };
 
@@ -66,7 +67,7 @@ const std::vector<std::string> kArgs = {"read", "com.apple.dock", "autohide"};
 void BM_DockDefaultsRoundTrip(benchmark::State& state) {
   desk();
   for (auto _ : state) {
-    std::string value = Dock::defaults(kArgs);
+    std::string value = desk().operations.runDefaults(kArgs).out;
     if (value != "0") state.SkipWithError("unexpected output");
     benchmark::DoNotOptimize(value);
   }
@@ -150,7 +151,7 @@ void BM_Interleaved(benchmark::State& state) {
     int status = 0;
     waitpid(pid, &status, 0);
     auto t1 = Clock::now();
-    std::string value = Dock::defaults(kArgs);
+    std::string value = desk().operations.runDefaults(kArgs).out;
     auto t2 = Clock::now();
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[256];

@@ -1,14 +1,14 @@
 // The process entry against the fakes: random argument lists and random
-// answers of the login-item service. Whatever the arguments, a run either
-// starts the program or ends the process after exactly one line, with status
-// 0 or 1 (the scripting verbs, which end it too, are fuzzed on their own;
-// "--version" prints the version and nothing else); the status it prints is
-// the service's own after the operation; the marker changes only through a
-// successful "--login on" or "--login off"; and only a plain launch takes the
-// instance lock.
+// answers of the login-item service, checked against what the command line
+// asked for (parseCommandLine, whose rules are command_line_test.cc's): only a
+// plain launch takes the instance lock and goes on; "--version" prints the
+// version and nothing else; a login command ends the process after exactly
+// one line, with status 0 or 1, the status it prints being the service's own
+// after the operation; an item already as asked fails only when its status
+// disagrees; and the marker changes only when the program itself changed the
+// item.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,36 +16,59 @@
 #include <vector>
 
 #include "app/entry_point.h"
-#include "app/url_command.h"
-#include "boot/menu_bar_boot.h"
+#include "boot/command_line.h"
 #include "fakes/fake_platform.h"
 #include "fuzz_check.h"
 
 namespace {
 
-using velmoryn::LoginItemError;
-using velmoryn::SettingsValue;
+using velmoryn::CommandLine;
+using velmoryn::LoginItemResult;
+using Outcome = LoginItemResult::Outcome;
 
-// Words that steer the two command lines, and near misses of them.
-const char* const kWords[] = {
-    "--login",   "on", "off", "status", "--register-login",   "--unregister-login",
-    "--Login",   "ON", "Off", "STATUS", "--register-login=1", " --login",
-    "--login ",  "",   "-",   "--",     "--unregister-Login", "on ",
-    "--version", "-v", "-V",  "--v",    "--register-login\n", "--Version"};
+// Words that steer the command line, and near misses of them.
+const char* const kWords[] = {"--login",
+                              "on",
+                              "off",
+                              "status",
+                              "--register-login",
+                              "--unregister-login",
+                              "--Login",
+                              "ON",
+                              "Off",
+                              "STATUS",
+                              "--register-login=1",
+                              " --login",
+                              "--login ",
+                              "",
+                              "-",
+                              "--",
+                              "--unregister-Login",
+                              "on ",
+                              "--version",
+                              "-v",
+                              "-V",
+                              "--v",
+                              "--register-login\n",
+                              "--Version",
+                              "--hide",
+                              "--show",
+                              "--toggle",
+                              "--status",
+                              "--Hide"};
 
-std::optional<LoginItemError> maybeError(FuzzedDataProvider& in) {
+std::optional<LoginItemResult> maybeAnswer(FuzzedDataProvider& in) {
   if (!in.ConsumeBool()) return std::nullopt;
-  return LoginItemError{in.ConsumeRandomLengthString(16), in.ConsumeRandomLengthString(32),
-                        in.ConsumeIntegralInRange<std::int64_t>(0, 13)};
+  constexpr Outcome kOutcomes[] = {Outcome::done, Outcome::alreadyAsAsked, Outcome::needsApproval,
+                                   Outcome::failed};
+  const Outcome outcome = in.PickValueInArray(kOutcomes);
+  return LoginItemResult{outcome,
+                         {in.ConsumeRandomLengthString(16), in.ConsumeRandomLengthString(32)}};
 }
 
 std::int64_t status(FuzzedDataProvider& in) {
   if (in.ConsumeBool()) return in.ConsumeIntegralInRange<std::int64_t>(0, 3);
   return in.ConsumeIntegral<std::int64_t>();
-}
-
-bool has(const std::vector<std::string>& args, const char* option) {
-  return std::find(args.begin(), args.end(), option) != args.end();
 }
 
 }  // namespace
@@ -56,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto& items = fake.loginItems;
   items.currentStatus = status(in);
   items.statusAfterRegister = status(in);
-  items.registerError = maybeError(in);
-  items.unregisterError = maybeError(in);
+  items.registerAnswer = maybeAnswer(in);
+  items.unregisterAnswer = maybeAnswer(in);
   constexpr const char* kMarker = "menuBarBoot.loginRegistered";
   if (in.ConsumeBool()) fake.settings.values[kMarker] = in.ConsumeBool();
   const auto markerBefore = fake.settings.object(kMarker);
@@ -67,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fake.process.args.push_back(in.ConsumeBool() ? std::string(in.PickValueInArray(kWords))
                                                  : in.ConsumeRandomLengthString(24));
   }
-  const auto& args = fake.process.args;
+  const CommandLine asked = velmoryn::parseCommandLine(fake.process.args);
 
   std::optional<int> exitStatus;
   try {
@@ -78,38 +101,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   velmoryn::delegate.reset();
   velmoryn::app = nullptr;
 
+  FUZZ_CHECK(fake.timeline.matching({"lock"}).empty() == (asked != CommandLine::plainLaunch),
+             "only a plain launch takes the instance lock");
+  FUZZ_CHECK(exitStatus.has_value() == (asked != CommandLine::plainLaunch),
+             "every run but a plain launch ends the process");
   const auto& printed = fake.process.printed;
-  if (std::find(args.begin() + 1, args.end(), "--version") != args.end()) {
+  if (asked == CommandLine::version) {
     FUZZ_CHECK(exitStatus == 0 && printed == std::vector<std::string>{"Velmoryn " VELMORYN_VERSION},
                "--version prints the version alone and exits 0");
-    return 0;
   }
-  const bool entryOption = has(args, "--register-login") || has(args, "--unregister-login");
-  const bool oneShot = entryOption || has(args, "--login") || velmoryn::scriptVerbFrom(args);
-  FUZZ_CHECK(fake.timeline.matching({"lock"}).empty() == oneShot,
-             "only a plain launch takes the instance lock");
-  if (!entryOption && !has(args, "--login") && velmoryn::scriptVerbFrom(args)) {
-    // The scripting verbs have a fuzzer of their own; here they only end the process.
-    FUZZ_CHECK(exitStatus.has_value(), "a script verb ends the process");
-    return 0;
-  }
-  FUZZ_CHECK(exitStatus.has_value() == (entryOption || has(args, "--login")),
-             "exactly the login options end the process");
-  FUZZ_CHECK(printed.size() == (exitStatus ? 1u : 0u), "one line exactly when the process ends");
-  FUZZ_CHECK(!exitStatus || *exitStatus == 0 || *exitStatus == 1, "exit status 0 or 1");
-  if (!exitStatus) return 0;
+  const bool entryOption =
+      asked == CommandLine::registerLogin || asked == CommandLine::unregisterLogin;
+  const bool loginOption = velmoryn::isLaunch(asked) && asked != CommandLine::plainLaunch;
+  if (!entryOption && !loginOption) return 0;  // what the verbs print is the entry point test's
 
+  FUZZ_CHECK(printed.size() == 1, "a login command ends after exactly one line");
+  FUZZ_CHECK(*exitStatus == 0 || *exitStatus == 1, "exit status 0 or 1");
   const std::string& line = printed.front();
-  const std::string statusLine =
-      entryOption ? "status: " + std::to_string(items.currentStatus) + " (1=enabled)"
-                  : std::string(velmoryn::MenuBarBoot::statusText(items.currentStatus));
   const bool failed = line.starts_with(entryOption ? "error: " : "登録に失敗しました: ") ||
                       line.starts_with("解除に失敗しました: ") ||
                       line == "使い方: --login on|off|status";
-  FUZZ_CHECK(failed || line == statusLine, "a status line gives the status after the operation");
   FUZZ_CHECK(!failed || *exitStatus == 1, "a failure exits 1");
-  if (entryOption)
+  if (entryOption) {
     FUZZ_CHECK(failed == (*exitStatus == 1), "the entry options exit 1 only on failure");
+    FUZZ_CHECK(failed || line == "status: " + std::to_string(items.currentStatus) + " (1=enabled)",
+               "a status line gives the status after the operation");
+  }
+  const bool registering = asked == CommandLine::registerLogin || asked == CommandLine::loginOn;
+  const auto& answer = registering ? items.registerAnswer : items.unregisterAnswer;
+  const bool changing =
+      entryOption || asked == CommandLine::loginOn || asked == CommandLine::loginOff;
+  if (changing && answer && answer->outcome == Outcome::alreadyAsAsked) {
+    const bool registered = items.currentStatus == velmoryn::kLoginItemEnabled ||
+                            items.currentStatus == velmoryn::kLoginItemRequiresApproval;
+    FUZZ_CHECK(failed == (registered != registering),
+               "an item already as asked fails only when its status disagrees");
+  }
   const auto marker = fake.settings.object(kMarker);
   const bool changedTheItem =
       !fake.timeline.matching({"login register", "login unregister"}).empty();

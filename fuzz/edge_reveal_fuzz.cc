@@ -92,8 +92,9 @@ struct Harness {
   bool concealedThisReveal = true;
   bool delivering = false;
   double revealStartedAt = 0;
+  velmoryn::Dock dock;
   // Declared last: destroyed before the state its closures use.
-  std::shared_ptr<EdgeReveal> reveal = EdgeReveal::create();
+  std::shared_ptr<EdgeReveal> reveal = EdgeReveal::create(dock);
 
   Harness() {
     fake.screens.list = {Screen{{0, 0, 800, 600}, {0, 70, 800, 505}}};
@@ -125,7 +126,7 @@ struct Harness {
       FUZZ_CHECK(!concealedThisReveal, "onConceal at most once for one reveal");
       FUZZ_CHECK(!reveal->isRevealing(), "onConceal finds the reveal over");
       FUZZ_CHECK(fake.timers.liveTimers() == 0, "onConceal finds the timer gone");
-      FUZZ_CHECK(fake.clock.now() - revealStartedAt >= EdgeReveal::minimumReveal,
+      FUZZ_CHECK(fake.clock.now() - revealStartedAt >= 0.5,
                  "the Dock stays up for the minimum time");
       ++conceals;
       concealedThisReveal = true;
@@ -147,7 +148,7 @@ struct Harness {
     fake.processes.respond = [orientation](const velmoryn::ProcessRequest&) {
       return velmoryn::testing::FakeProcessRunner::output(std::string(orientation) + "\n");
     };
-    velmoryn::Dock::primeEdge();
+    dock.primeEdge();
   }
 
   void step(FuzzedDataProvider& in) {
@@ -181,7 +182,7 @@ struct Harness {
       case 6:
         reveal->cancel();
         FUZZ_CHECK(!reveal->isRevealing(), "cancel() ends the reveal");
-        deliver(ScrollEvent{true, false, EdgeReveal::triggerAmount - 0.25, 0});
+        deliver(ScrollEvent{true, false, 12.0 - 0.25, 0});  // just short of the trigger
         FUZZ_CHECK(!reveal->isRevealing(), "cancel() restarts the sum");
         break;
       case 7:

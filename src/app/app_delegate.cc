@@ -7,28 +7,14 @@
 #include "app/icon.h"
 #include "app/switch_failure.h"
 #include "app/url_command.h"
-#include "boot/menu_bar_boot.h"
-#include "dock/dock.h"
-#include "dock/dock_settings_backup.h"
 #include "platform/platform.h"
+#include "text/texts.h"
 
 namespace velmoryn {
 namespace {
 
-constexpr const char* kShortcutLine = "ショートカット: ⌃⌥⌘D";
-constexpr const char* kSwipeTitle = "画面端のスワイプで一時表示";
-constexpr const char* kSwipeToolTip =
-    "Dockのある画面端にポインタを置いて上へスワイプ（マウスはスクロール）すると、"
-    "Dockを一時的に持ち上げます。";
-constexpr const char* kLoginTitle = "ログイン時に起動";
-constexpr const char* kQuitTitle = "Velmoryn を終了";
-
-constexpr const char* kNotRecordedLine =
-    "Velmoryn: "
-    "Dockの設定を読み取れなかったため、何も変更しませんでした。次回の起動時にもう一度記録します";
-constexpr const char* kNotSavedLine =
-    "Velmoryn: Dockの設定の記録を保存できなかったため、何も変更しませんでした。"
-    "次回の起動時にもう一度記録します";
+// On while nothing is stored.
+constexpr const char* kSwipeRevealKey = "swipeRevealEnabled";
 
 // The signals after which the user's Dock settings are put back.
 constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
@@ -48,29 +34,29 @@ bool loggedIfFailed(const Dock::AutoHideResult& result) {
 
 void AppDelegate::applicationDidFinishLaunching() {
   // Ends the process when started with "--login", before anything is made.
-  MenuBarBoot::handleLoginArguments();
+  boot->handleLoginArguments();
   // Before the status item exists, so the status bar finds the position.
-  MenuBarBoot::seedPosition();
-  MenuBarBoot::ensureRegistered();
+  boot->seedPosition();
+  boot->ensureRegistered();
   // The user's own settings go on record, on disk, before anything below may change them.
-  const DockSettingsBackup::SaveOutcome saved = Dock::backup().saveIfNeeded();
+  const DockSettingsBackup::SaveOutcome saved = dock->backup().saveIfNeeded();
   installSignalHandlers();
   // Without a record that outlasts a crash, a restore might never undo the
   // delay: leave the Dock be.
   switch (saved) {
     case DockSettingsBackup::SaveOutcome::onDisk:
-      Dock::setupHiddenDelay();
+      dock->setupHiddenDelay();
       break;
     case DockSettingsBackup::SaveOutcome::notRead:
-      platform().log->write(kNotRecordedLine);
+      platform().log->write(text::kNotRecorded);
       break;
     case DockSettingsBackup::SaveOutcome::notSaved:
-      platform().log->write(kNotSavedLine);
+      platform().log->write(text::kNotSaved);
       break;
   }
-  Dock::primeEdge();
+  dock->primeEdge();
   // Adopt the Dock's mode as it is; launch neither hides nor shows it.
-  hiddenState = Dock::isHidden();
+  hiddenState = dock->isHidden();
 
   statusItem = platform().statusBar->statusItem(kVariableStatusItemLength);
   if (statusItem) {
@@ -96,15 +82,16 @@ void AppDelegate::applicationDidFinishLaunching() {
     auto self = weak.lock();
     return self && self->hiddenState;
   };
+  // Safe because a switch runs before runSwitch returns to the caller, who holds the delegate.
   edgeReveal->onReveal = [weak = weak_from_this()] {
-    if (auto self = weak.lock()) self->runSwitch([] { loggedIfFailed(Dock::show()); });
+    auto self = weak.lock();
+    if (self) self->runSwitch([delegate = self.get()] { loggedIfFailed(delegate->dock->show()); });
   };
   edgeReveal->onConceal = [weak = weak_from_this()] {
     auto self = weak.lock();
     if (!self) return;
-    // Safe because a switch runs before runSwitch returns to the caller, who holds the delegate.
     self->runSwitch([delegate = self.get()] {
-      if (delegate->hiddenState) loggedIfFailed(Dock::hide());
+      if (delegate->hiddenState) loggedIfFailed(delegate->dock->hide());
     });
   };
   edgeReveal->start();
@@ -132,7 +119,7 @@ void AppDelegate::applicationOpenURLs(const std::vector<std::string>& urls) {
 void AppDelegate::openURL(const std::string& url) {
   const std::optional<UrlCommand> command = parseUrlCommand(url);
   if (!command) {
-    platform().log->write("Velmoryn: 不明なURLを無視しました: " + urlForLog(url));
+    platform().log->write(text::fill(text::kUnknownUrl, urlForLog(url)));
     return;
   }
   switch (*command) {
@@ -156,8 +143,7 @@ void AppDelegate::installSignalHandlers() {
     });
     if (!source) {
       // Left ignored: better not to end at all than to end without the restore.
-      platform().log->write("Velmoryn: シグナル " + std::to_string(sig) +
-                            " を受け取れませんでした。このシグナルでは終了しません");
+      platform().log->write(text::fill(text::kSignalNotReceived, std::to_string(sig)));
       continue;
     }
     source->resume();
@@ -170,12 +156,11 @@ void AppDelegate::shutdownRestore() {
   if (restored) return;
   restored = true;
   edgeReveal->stop();
-  Dock::backup().restore();
+  dock->backup().restore();
   // A record still on file means a value could not be written back: the Dock
   // is not as the user had it until the next orderly end retries.
-  if (Dock::backup().hasSaved()) {
-    platform().log->write(
-        "Velmoryn: Dockの設定を元に戻せませんでした。記録を残し、次回の終了時にもう一度戻します");
+  if (dock->backup().hasSaved()) {
+    platform().log->write(text::kNotRestored);
   }
 }
 
@@ -223,7 +208,7 @@ void AppDelegate::switchNow(bool hidden) {
   if (!revealing && hiddenState == hidden) return;
   if (revealing) edgeReveal->cancel();
   // The mode, icon and tooltip change only when the Dock has changed.
-  if (loggedIfFailed(hidden ? Dock::hide() : Dock::show())) return;
+  if (loggedIfFailed(hidden ? dock->hide() : dock->show())) return;
   hiddenState = hidden;
   updateIcon();
 }
@@ -231,7 +216,7 @@ void AppDelegate::switchNow(bool hidden) {
 void AppDelegate::showMenu() {
   // During a reveal the Dock's autohide is off because of the reveal, not the user.
   if (!edgeReveal->isRevealing()) {
-    hiddenState = Dock::isHidden();
+    hiddenState = dock->isHidden();
     updateIcon();
   }
   if (!statusItem) return;
@@ -252,26 +237,26 @@ Menu AppDelegate::buildMenu() {
   Menu menu;
 
   MenuItem toggleItem;
-  toggleItem.title = hiddenState ? "Dockを表示" : "Dockを隠す";
+  toggleItem.title = hiddenState ? text::kMenuShow : text::kMenuHide;
   toggleItem.action = action("menuToggle", &AppDelegate::menuToggle);
   menu.items.push_back(toggleItem);
 
   menu.items.push_back(MenuItem::separator());
 
   MenuItem shortcut;
-  shortcut.title = kShortcutLine;
+  shortcut.title = text::kMenuShortcut;
   shortcut.enabled = false;
   menu.items.push_back(shortcut);
 
   MenuItem swipe;
-  swipe.title = kSwipeTitle;
+  swipe.title = text::kMenuSwipe;
   swipe.action = action("toggleSwipeReveal", &AppDelegate::toggleSwipeReveal);
   swipe.state = stateFor(isSwipeRevealEnabled());
-  swipe.toolTip = kSwipeToolTip;
+  swipe.toolTip = text::kMenuSwipeToolTip;
   menu.items.push_back(swipe);
 
   MenuItem login;
-  login.title = kLoginTitle;
+  login.title = text::kMenuLogin;
   login.action = action("toggleLogin", &AppDelegate::toggleLogin);
   login.state = stateFor(platform().loginItems->status() == kLoginItemEnabled);
   menu.items.push_back(login);
@@ -279,7 +264,7 @@ Menu AppDelegate::buildMenu() {
   menu.items.push_back(MenuItem::separator());
 
   MenuItem quitItem;
-  quitItem.title = kQuitTitle;
+  quitItem.title = text::kMenuQuit;
   quitItem.action = action("quit", &AppDelegate::quit);
   quitItem.keyEquivalent = "q";
   menu.items.push_back(quitItem);
@@ -288,32 +273,34 @@ Menu AppDelegate::buildMenu() {
 }
 
 void AppDelegate::toggleSwipeReveal() {
-  platform().settings->setBool(swipeRevealKey, !isSwipeRevealEnabled());
+  platform().settings->setBool(kSwipeRevealKey, !isSwipeRevealEnabled());
   if (!isSwipeRevealEnabled() && edgeReveal->isRevealing()) {
     edgeReveal->cancel();
     runSwitch([this] {
-      if (hiddenState) loggedIfFailed(Dock::hide());
+      if (hiddenState) loggedIfFailed(dock->hide());
     });
   }
 }
 
 bool AppDelegate::isSwipeRevealEnabled() const {
   const SettingsStore& store = *platform().settings;
-  if (!store.object(swipeRevealKey)) return true;
-  return store.boolForKey(swipeRevealKey);
+  if (!store.object(kSwipeRevealKey)) return true;
+  return store.boolForKey(kSwipeRevealKey);
 }
 
 void AppDelegate::toggleLogin() {
   LoginItemService& service = *platform().loginItems;
-  const bool unregister = service.status() == kLoginItemEnabled;
-  const auto error =
-      unregister ? MenuBarBoot::unregisterLoginItem() : MenuBarBoot::registerLoginItem();
-  if (error) {
-    platform().log->write("ログイン項目の変更に失敗: " + error->description);
+  const bool registering = service.status() != kLoginItemEnabled;
+  const LoginItemResult result = MenuBarBoot::changeLoginItem(registering);
+  using Outcome = LoginItemResult::Outcome;
+  if (result.outcome == Outcome::failed) {
+    platform().log->write(text::fill(text::kLoginChangeFailed, result.reason.description));
     return;
   }
-  // Registered but not yet approved: show the user where to approve it.
-  if (!unregister && service.status() == kLoginItemRequiresApproval) {
+  // Registered but not yet approved, or switched off by the user: show them
+  // where to allow it.
+  if (registering && (result.outcome == Outcome::needsApproval ||
+                      service.status() == kLoginItemRequiresApproval)) {
     service.openSystemSettingsLoginItems();
   }
 }
@@ -324,11 +311,11 @@ void AppDelegate::quit() {
 
 void AppDelegate::updateIcon() {
   if (!statusItem || !statusItem->hasButton()) return;
-  const std::string text = hiddenState ? "Velmoryn / Dock非表示中" : "Velmoryn / Dock表示中";
+  const std::string said = hiddenState ? text::kToolTipHidden : text::kToolTipShown;
   statusItem->setButtonImage(Icon::image(hiddenState));
   // VoiceOver reads the image's description; the tooltip names program and mode.
-  statusItem->setButtonImageDescription(text);
-  statusItem->setButtonToolTip(text);
+  statusItem->setButtonImageDescription(said);
+  statusItem->setButtonToolTip(said);
 }
 
 }  // namespace velmoryn

@@ -8,8 +8,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "boot/menu_bar_boot.h"
+#include "dock/dock.h"
 #include "hotkey/hot_key.h"
 #include "platform/application.h"
 #include "platform/signals.h"
@@ -20,12 +23,11 @@ namespace velmoryn {
 
 class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_this<AppDelegate> {
  public:
-  static constexpr const char* swipeRevealKey = "swipeRevealEnabled";
-
   // Closures handed out refer back weakly, so the delegate lives in a shared pointer.
   // Creation does no work: nothing is read, registered or shown before launch.
-  static std::shared_ptr<AppDelegate> create() {
-    return std::shared_ptr<AppDelegate>(new AppDelegate);
+  static std::shared_ptr<AppDelegate> create(std::unique_ptr<Dock> dock,
+                                             std::unique_ptr<MenuBarBoot> boot) {
+    return std::shared_ptr<AppDelegate>(new AppDelegate(std::move(dock), std::move(boot)));
   }
 
   // The launch sequence.
@@ -44,11 +46,11 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   void toggleLogin();
   void quit();
 
+ private:
   // The edge-swipe setting; on while nothing is stored.
   bool isSwipeRevealEnabled() const;
-
- private:
-  AppDelegate() = default;
+  AppDelegate(std::unique_ptr<Dock> dock, std::unique_ptr<MenuBarBoot> boot)
+      : dock(std::move(dock)), boot(std::move(boot)) {}
 
   void installSignalHandlers();
   void shutdownRestore();
@@ -67,9 +69,12 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   Menu buildMenu();
   void updateIcon();
 
+  // Before the reveal, which watches the Dock's edge for as long as it lives.
+  const std::unique_ptr<Dock> dock;
+  const std::unique_ptr<MenuBarBoot> boot;
   std::unique_ptr<StatusItem> statusItem;
   std::shared_ptr<HotKey> hotKey;
-  const std::shared_ptr<EdgeReveal> edgeReveal = EdgeReveal::create();
+  const std::shared_ptr<EdgeReveal> edgeReveal = EdgeReveal::create(*dock);
   bool hiddenState = false;
   bool restored = false;
   bool launched = false;

@@ -1,14 +1,14 @@
 #include "app/entry_point.h"
 
-#include <algorithm>
-#include <optional>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "app/script_verbs.h"
-#include "app/url_command.h"
+#include "boot/command_line.h"
 #include "boot/menu_bar_boot.h"
+#include "dock/dock.h"
 #include "platform/platform.h"
+#include "text/texts.h"
 
 namespace velmoryn {
 
@@ -17,25 +17,19 @@ std::shared_ptr<AppDelegate>& delegate = *new std::shared_ptr<AppDelegate>;
 
 namespace {
 
-bool contains(const std::vector<std::string>& args, const char* option) {
-  return std::find(args.begin(), args.end(), option) != args.end();
-}
-
-// Registers or unregisters the login item and ends the process. A failure
-// ends with status 1 so that scripts can tell it from success.
-void runLoginCommand(bool unregister) {
-  LoginItemService& service = *platform().loginItems;
+// Registers or unregisters the login item. A failure ends with status 1 so
+// that scripts can tell it from success.
+int answerLoginCommand(bool registered) {
   ProcessEnvironment& process = *platform().process;
-  const auto error =
-      unregister ? MenuBarBoot::unregisterLoginItem() : MenuBarBoot::registerLoginItem();
-  if (error) {
-    process.printLine("error: " + error->description);
-    process.exit(1);
-    return;
+  const LoginItemResult result = MenuBarBoot::changeLoginItem(registered);
+  if (result.outcome == LoginItemResult::Outcome::failed) {
+    process.printLine(text::fill(text::kLoginCommandError, result.reason.description));
+    return 1;
   }
   // Read afresh: a register can succeed and still need approval.
-  process.printLine("status: " + std::to_string(service.status()) + " (1=enabled)");
-  process.exit(0);
+  const std::string status = std::to_string(platform().loginItems->status());
+  process.printLine(text::fill(text::kLoginCommandStatus, status));
+  return 0;
 }
 
 // Ends the process when another copy runs. A lock that cannot be taken for
@@ -45,54 +39,62 @@ void takeInstanceLock() {
   const InstanceLockResult lock = platform().instanceLock->acquire();
   if (lock.outcome == InstanceLockResult::Outcome::held) return;
   if (lock.outcome == InstanceLockResult::Outcome::heldByAnother) {
-    platform().log->write(kAlreadyRunningLine);
+    platform().log->write(text::kAlreadyRunning);
     platform().process->exit(0);
   }
-  platform().log->write("Velmoryn: 二重起動を防ぐロックを取れませんでした（" + lock.reason +
-                        "）。このまま起動します");
+  platform().log->write(text::fill(text::kLockNotTaken, lock.reason));
+}
+
+int send(PlatformServices& services, UrlCommand command) {
+  installPlatform(services.services(PlatformNeed::runningInstance));
+  return sendToRunningProgram(command);
+}
+
+// The exit status of a run that is no launch; each works beside a running copy.
+int answerOneShot(PlatformServices& services, CommandLine asked) {
+  switch (asked) {
+    case CommandLine::version:
+      platform().process->printLine(text::fill(text::kVersion, std::string(VELMORYN_VERSION)));
+      return 0;
+    case CommandLine::registerLogin:
+    case CommandLine::unregisterLogin:
+      installPlatform(services.services(PlatformNeed::loginItems));
+      return answerLoginCommand(asked == CommandLine::registerLogin);
+    case CommandLine::hide:
+      return send(services, UrlCommand::hide);
+    case CommandLine::show:
+      return send(services, UrlCommand::show);
+    case CommandLine::toggle:
+      return send(services, UrlCommand::toggle);
+    case CommandLine::status:
+      installPlatform(services.services(PlatformNeed::processRunner));
+      return answerStatus(Dock());
+    default:
+      return 0;  // a launch is no one-shot run
+  }
 }
 
 }  // namespace
 
-std::optional<std::string> versionLine(const std::vector<std::string>& args) {
-  if (args.empty() || std::find(args.begin() + 1, args.end(), "--version") == args.end()) {
-    return std::nullopt;
-  }
-  return std::string("Velmoryn ") + VELMORYN_VERSION;
-}
-
 int runEntryPoint(PlatformServices& services) {
   installPlatform(services.essentials());
-  const std::vector<std::string> args = platform().process->arguments();
-  if (const auto line = versionLine(args)) {
-    platform().process->printLine(*line);
-    platform().process->exit(0);
+  const CommandLine asked = parseCommandLine(platform().process->arguments());
+  if (!isLaunch(asked)) {
+    platform().process->exit(answerOneShot(services, asked));
     return 0;  // not reached
   }
-  const bool unregister = contains(args, "--unregister-login");
-  const bool loginCommand = unregister || contains(args, "--register-login");
-  const std::optional<ScriptVerb> verb = loginCommand ? std::nullopt : scriptVerbFrom(args);
-  // The one-shot runs work beside a running copy; a launch must be the only one
-  // before it touches anything, and "--login" ends early in its launch.
-  const bool plainLaunch = !loginCommand && !verb && !contains(args, "--login");
+
+  // A launch must be the only one before it touches anything; "--login" ends
+  // early in its launch and works beside a running copy.
+  const bool plainLaunch = asked == CommandLine::plainLaunch;
   if (plainLaunch) takeInstanceLock();
-  installPlatform(services.services());
-
-  if (loginCommand) {
-    runLoginCommand(unregister);
-    return 0;  // not reached: the command ends the process
-  }
-  if (verb) {
-    platform().process->exit(runScriptVerb(*verb));
-    return 0;  // not reached
-  }
-
+  installPlatform(services.services(PlatformNeed::everything));
   app = platform().application;
   // Before the launch, so a script's verb sent meanwhile waits for it instead
   // of hearing that no copy runs.
   if (plainLaunch) app->acceptRequests();
   app->setActivationPolicyAccessory();
-  delegate = AppDelegate::create();
+  delegate = AppDelegate::create(std::make_unique<Dock>(), std::make_unique<MenuBarBoot>(asked));
   app->setDelegate(delegate.get());
   app->run();
   return 0;

@@ -18,6 +18,15 @@ constexpr Point kHeadLeft{9.0, 7.6};
 constexpr Point kHeadRight{15.0, 7.6};
 constexpr Point kHeadTip{12.0, 4.5};
 
+// The drawing handler: false, drawing nothing, when there is no context.
+bool draw(DrawingContext* context, bool hidden) {
+  if (context == nullptr) return false;
+  context->setFillColor(Color{0, 0, 0, 1});
+  // Even-odd: every inner shape lies inside the body, so each becomes a hole.
+  context->fillPathEvenOdd(Icon::path(hidden));
+  return true;
+}
+
 }  // namespace
 
 IconImage Icon::image(bool hidden) {
@@ -27,7 +36,7 @@ IconImage Icon::image(bool hidden) {
   result.flipped = false;
   result.isTemplate = true;
   result.hidden = hidden;
-  result.drawingHandler = [hidden](DrawingContext* context) { return Icon::draw(context, hidden); };
+  result.drawingHandler = [hidden](DrawingContext* context) { return draw(context, hidden); };
   return result;
 }
 
@@ -47,14 +56,6 @@ Path Icon::path(bool hidden) {
     }
   }
   return path;
-}
-
-bool Icon::draw(DrawingContext* context, bool hidden) {
-  if (context == nullptr) return false;
-  context->setFillColor(Color{0, 0, 0, 1});
-  // Even-odd: every inner shape lies inside the body, so each becomes a hole.
-  context->fillPathEvenOdd(path(hidden));
-  return true;
 }
 
 }  // namespace velmoryn

@@ -16,8 +16,6 @@ struct Icon {
 
   // A new 24 x 16 point template image, not flipped; nothing is cached.
   static IconImage image(bool hidden);
-  // The drawing handler: false, drawing nothing, when there is no context.
-  static bool draw(DrawingContext* context, bool hidden);
   // The body followed by the shapes cut out of it, in the order they are added.
   static Path path(bool hidden);
 };

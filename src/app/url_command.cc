@@ -7,17 +7,12 @@
 namespace velmoryn {
 namespace {
 
+constexpr std::string_view kUrlScheme = "velmoryn";
+
 constexpr std::array<std::pair<std::string_view, UrlCommand>, 3> kHosts{{
     {"hide", UrlCommand::hide},
     {"show", UrlCommand::show},
     {"toggle", UrlCommand::toggle},
-}};
-
-constexpr std::array<std::pair<std::string_view, ScriptVerb>, 4> kVerbs{{
-    {"--hide", ScriptVerb::hide},
-    {"--show", ScriptVerb::show},
-    {"--toggle", ScriptVerb::toggle},
-    {"--status", ScriptVerb::status},
 }};
 
 char lowerAscii(char c) {
@@ -63,19 +58,6 @@ std::string urlForLog(std::string_view url, std::size_t limit) {
     shown += piece;
   }
   return shown;
-}
-
-std::optional<ScriptVerb> scriptVerbFrom(const std::vector<std::string>& args) {
-  std::optional<ScriptVerb> found;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--login") return std::nullopt;
-    for (const auto& [word, verb] : kVerbs) {
-      if (args[i] != word) continue;
-      if (found && *found != verb) return std::nullopt;
-      found = verb;
-    }
-  }
-  return found;
 }
 
 }  // namespace velmoryn

@@ -1,17 +1,14 @@
-// What a URL or a command-line verb asks of the program, decided without side
-// effects so that any input can be fuzzed. Any thread.
+// What a URL asks of the program, decided without side effects so that any
+// input can be fuzzed. Any thread.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace velmoryn {
 
 enum class UrlCommand { hide, show, toggle };
-
-inline constexpr std::string_view kUrlScheme = "velmoryn";
 
 // "velmoryn://hide", "velmoryn://show" or "velmoryn://toggle". Scheme and host
 // are compared without regard to ASCII case, as URLs define them; one
@@ -26,14 +23,5 @@ std::string urlFor(UrlCommand command);
 // the text is cut at `limit` characters, marked with "...".
 inline constexpr std::size_t kLoggedUrlLength = 100;
 std::string urlForLog(std::string_view url, std::size_t limit = kLoggedUrlLength);
-
-// A script's one-shot request on the command line.
-enum class ScriptVerb { hide, show, toggle, status };
-
-// The verb among the arguments (program path at index 0), compared exactly.
-// Nothing when there is none, when two different verbs are given (the program
-// then starts as it always did) or when "--login" is present: the login
-// option wins.
-std::optional<ScriptVerb> scriptVerbFrom(const std::vector<std::string>& args);
 
 }  // namespace velmoryn

@@ -1,13 +1,23 @@
 #include "boot/menu_bar_boot.h"
 
-#include <algorithm>
+#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "platform/platform.h"
+#include "text/texts.h"
 
 namespace velmoryn {
 namespace {
+
+// A fixed text that must end in the autosave name: the status bar looks the
+// position up under this key.
+constexpr const char* kPositionKey = "NSStatusItem Preferred Position Velmoryn";
+constexpr std::int64_t kSeedPosition = 300;
+// Present (true or false) once the program has registered or unregistered the
+// login item itself; from then on it never registers on its own.
+constexpr const char* kLoginRegisteredKey = "menuBarBoot.loginRegistered";
+
+using Outcome = LoginItemResult::Outcome;
 
 // Ends the process after one line on standard output.
 void finish(const std::string& line, int status) {
@@ -15,91 +25,80 @@ void finish(const std::string& line, int status) {
   platform().process->exit(status);
 }
 
-// The error, unless its code only says the item already is as asked and the
-// status read afresh confirms it.
-std::optional<LoginItemError> unlessAlready(std::optional<LoginItemError> error,
-                                            std::int64_t alreadyCode, bool registered) {
-  if (!error || error->code != alreadyCode) return error;
-  const std::int64_t status = platform().loginItems->status();
-  const bool isRegistered = status == kLoginItemEnabled || status == kLoginItemRequiresApproval;
-  if (isRegistered == registered) return std::nullopt;
-  return error;
+std::string statusText(std::int64_t status) {
+  switch (status) {
+    case kLoginItemNotRegistered:
+      return text::kLoginNotRegistered;
+    case kLoginItemEnabled:
+      return text::kLoginEnabled;
+    case kLoginItemRequiresApproval:
+      return text::kLoginRequiresApproval;
+    case kLoginItemNotFound:
+      return text::kLoginNotFound;
+    default:
+      return text::kLoginUnknown;
+  }
 }
 
 }  // namespace
 
-std::optional<LoginItemError> MenuBarBoot::registerLoginItem() {
-  return unlessAlready(platform().loginItems->registerApp(), kLoginItemErrorAlreadyRegistered,
-                       true);
-}
-
-std::optional<LoginItemError> MenuBarBoot::unregisterLoginItem() {
-  return unlessAlready(platform().loginItems->unregisterApp(), kLoginItemErrorJobNotFound, false);
+LoginItemResult MenuBarBoot::changeLoginItem(bool registered) {
+  LoginItemService& service = *platform().loginItems;
+  LoginItemResult result = registered ? service.registerApp() : service.unregisterApp();
+  if (result.outcome != Outcome::alreadyAsAsked) return result;
+  const std::int64_t status = service.status();
+  const bool isRegistered = status == kLoginItemEnabled || status == kLoginItemRequiresApproval;
+  result.outcome = isRegistered == registered ? Outcome::done : Outcome::failed;
+  return result;
 }
 
 void MenuBarBoot::seedPosition() {
   SettingsStore& store = *platform().settings;
-  if (store.object(positionKey)) return;
-  store.setInteger(positionKey, seedPositionValue);
+  if (store.object(kPositionKey)) return;
+  store.setInteger(kPositionKey, kSeedPosition);
 }
 
 void MenuBarBoot::ensureRegistered() {
   SettingsStore& store = *platform().settings;
   // A stored false (the user unregistered) stops this as surely as true.
-  if (store.object(loginRegisteredKey)) return;
-  if (auto error = registerLoginItem()) {
-    platform().log->write("Velmoryn: ログイン時起動の登録に失敗しました（" +
-                          error->localizedDescription + "）");
+  if (store.object(kLoginRegisteredKey)) return;
+  // An item the user has switched off is registered all the same: only they can allow it.
+  const LoginItemResult result = changeLoginItem(true);
+  if (result.outcome == Outcome::failed) {
+    platform().log->write(
+        text::fill(text::kAutoRegisterFailed, result.reason.localizedDescription));
     return;
   }
-  store.setBool(loginRegisteredKey, true);
+  store.setBool(kLoginRegisteredKey, true);
 }
 
 void MenuBarBoot::handleLoginArguments() {
-  const std::vector<std::string> args = platform().process->arguments();
-  const auto option = std::find(args.begin(), args.end(), "--login");
-  if (option == args.end()) return;
-  const std::string value = std::next(option) == args.end() ? "status" : *std::next(option);
-
   LoginItemService& service = *platform().loginItems;
-  SettingsStore& store = *platform().settings;
-
-  if (value == "status") {
-    platform().process->printLine(std::string(statusText(service.status())));
-    // Read again: only an item that is enabled now counts as success.
-    platform().process->exit(service.status() == kLoginItemEnabled ? 0 : 1);
-  } else if (value == "on") {
-    if (auto error = registerLoginItem()) {
-      finish("登録に失敗しました: " + error->localizedDescription, 1);
-    } else {
+  switch (asked) {
+    case CommandLine::loginStatus:
+      platform().process->printLine(statusText(service.status()));
+      // Read again: only an item that is enabled now counts as success.
+      platform().process->exit(service.status() == kLoginItemEnabled ? 0 : 1);
+      return;
+    case CommandLine::loginOn:
+    case CommandLine::loginOff: {
+      const bool on = asked == CommandLine::loginOn;
+      const LoginItemResult result = changeLoginItem(on);
+      if (result.outcome == Outcome::failed) {
+        const char* failed = on ? text::kLoginOnFailed : text::kLoginOffFailed;
+        finish(text::fill(failed, result.reason.localizedDescription), 1);
+        return;
+      }
       // The marker goes in before the line, so it is there whatever happens to the output.
-      store.setBool(loginRegisteredKey, true);
-      finish(std::string(statusText(service.status())), 0);
+      platform().settings->setBool(kLoginRegisteredKey, on);
+      finish(statusText(service.status()), 0);
+      return;
     }
-  } else if (value == "off") {
-    if (auto error = unregisterLoginItem()) {
-      finish("解除に失敗しました: " + error->localizedDescription, 1);
-    } else {
-      store.setBool(loginRegisteredKey, false);
-      finish(std::string(statusText(service.status())), 0);
-    }
-  } else {
-    finish("使い方: --login on|off|status", 1);
-  }
-}
-
-std::string_view MenuBarBoot::statusText(std::int64_t status) {
-  switch (status) {
-    case kLoginItemNotRegistered:
-      return "未登録（ログイン時に起動しません）";
-    case kLoginItemEnabled:
-      return "登録済み（ログイン時に起動します）";
-    case kLoginItemRequiresApproval:
-      return "要許可（システム設定 > 一般 > ログイン項目 で有効にしてください）";
-    case kLoginItemNotFound:
-      return "未登録（/Applications に入れてから実行してください）";
+    case CommandLine::loginUsage:
+      finish(text::kLoginUsage, 1);
+      return;
     default:
-      return "不明";
+      return;
   }
 }
 

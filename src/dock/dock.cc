@@ -1,13 +1,10 @@
-// Main thread, except Dock::defaults and Dock::runDefaults, which the edge
-// refresh also calls on the utility queue.
+// Main thread, except runDefaults and readOrientation, which the edge refresh
+// also calls on the utility queue; neither touches the object's state.
 #include "dock/dock.h"
 
 #include <cmath>
-#include <memory>
-#include <mutex>
+#include <utility>
 
-#include "dock/dock_settings_backup.h"
-#include "dock/dock_testing.h"
 #include "dock/tool_output.h"
 #include "platform/autohide_script.h"
 #include "platform/platform.h"
@@ -15,59 +12,35 @@
 namespace velmoryn {
 namespace {
 
+// The delay the program gives the Dock, and the shortest it leaves alone.
+constexpr std::string_view kHiddenDelay = "1000";
 constexpr double kHiddenDelayThreshold = 100.0;
 constexpr double kEdgeCacheAge = 5.0;
-
-struct DockState {
-  std::mutex scriptsMutex;
-  bool hideScriptBuilt = false;
-  bool showScriptBuilt = false;
-  std::unique_ptr<AppleScript> hideScript;
-  std::unique_ptr<AppleScript> showScript;
-
-  DockEdge cachedEdge = DockEdge::bottom;
-  double edgeReadAt = kDistantPast;
-  bool edgeReading = false;
-
-  std::mutex backupMutex;
-  std::unique_ptr<DockSettingsBackup> backup;
-};
-
-DockState& state() {
-  static auto* dockState = new DockState;  // lives until the process ends
-  return *dockState;
-}
-
-// The script for a direction, created and compiled on first use; null when
-// creation failed, for the rest of the run.
-AppleScript* script(bool hidden) {
-  auto& s = state();
-  std::lock_guard lock(s.scriptsMutex);
-  bool& built = hidden ? s.hideScriptBuilt : s.showScriptBuilt;
-  auto& slot = hidden ? s.hideScript : s.showScript;
-  if (!built) {
-    built = true;
-    slot = platform().appleScript->create(autohideScript(hidden));
-    if (slot) slot->compile();
-  }
-  return slot.get();
-}
-
-ProcessResult runTool(std::string_view path, std::vector<std::string> args) {
-  ProcessRequest request{std::string(path), std::move(args), /*captureStdout=*/false,
-                         Dock::toolTimeLimit};
-  return platform().processes->run(request);
-}
 
 PrefOutcome outcomeOf(const ProcessResult& result) {
   if (result.timedOut) return PrefOutcome::timedOut;
   return result.succeeded() ? PrefOutcome::done : PrefOutcome::failed;
 }
 
+}  // namespace
+
+ProcessResult Dock::runTool(std::string_view path, std::vector<std::string> args) const {
+  ProcessRequest request{std::string(path), std::move(args), /*captureStdout=*/false,
+                         toolTimeLimit};
+  return platform().processes->run(request);
+}
+
+ProcessResult Dock::runDefaults(const std::vector<std::string>& args) const {
+  ProcessRequest request{std::string(kDefaultsPath), args, /*captureStdout=*/true, toolTimeLimit};
+  ProcessResult result = platform().processes->run(request);
+  result.out = trimToolOutput(result.out);
+  return result;
+}
+
 // defaults ends with status 1 and prints nothing for a key that does not
 // exist; anything else but success means the read told nothing.
-PrefRead readPreference(const std::string& key) {
-  const ProcessResult result = Dock::runDefaults({"read", std::string(Dock::domain), key});
+PrefRead Dock::readPreference(const std::string& key) const {
+  const ProcessResult result = runDefaults({"read", std::string(domain), key});
   if (result.succeeded()) {
     if (result.out.empty()) return {};
     return {PrefOutcome::done, result.out};
@@ -76,21 +49,18 @@ PrefRead readPreference(const std::string& key) {
   return {outcomeOf(result), std::nullopt};
 }
 
-DockEdge readOrientation() {
-  return DockEdge::from(Dock::defaults({"read", std::string(Dock::domain), "orientation"}));
+DockEdge Dock::readOrientation() const {
+  return DockEdge::from(runDefaults({"read", std::string(domain), "orientation"}).out);
 }
 
-}  // namespace
-
-ProcessResult Dock::runDefaults(const std::vector<std::string>& args) {
-  ProcessRequest request{std::string(defaultsPath), args, /*captureStdout=*/true, toolTimeLimit};
-  ProcessResult result = platform().processes->run(request);
-  result.out = trimToolOutput(result.out);
-  return result;
-}
-
-std::string Dock::defaults(const std::vector<std::string>& args) {
-  return runDefaults(args).out;
+AppleScript* Dock::script(bool hidden) {
+  Script& slot = hidden ? hideScript : showScript;
+  if (!slot.built) {
+    slot.built = true;
+    slot.compiled = platform().appleScript->create(autohideScript(hidden));
+    if (slot.compiled) slot.compiled->compile();
+  }
+  return slot.compiled.get();
 }
 
 Dock::AutoHideResult Dock::setAutoHide(bool hidden) {
@@ -99,24 +69,26 @@ Dock::AutoHideResult Dock::setAutoHide(bool hidden) {
   const std::optional<std::int64_t> error = compiled->executeReportsError();
   if (!error) return {};
   // osascript meets the same Automation permission; its exit status tells.
-  const bool switched = runTool(osascriptPath, {"-e", autohideScript(hidden)}).succeeded();
+  const bool switched = runTool(kOsascriptPath, {"-e", autohideScript(hidden)}).succeeded();
   return {.switched = switched, .scriptError = error};
 }
 
-void Dock::restartDock() {
-  runTool(killallPath, {"Dock"});
+void Dock::restartDock() const {
+  runTool(kKillallPath, {"Dock"});
 }
 
 void Dock::setupHiddenDelay() {
   // Infinity and not-a-number are no delay: they are replaced like any text.
-  const auto delay = parseWholeNumber(defaults({"read", std::string(domain), "autohide-delay"}));
+  const auto delay =
+      parseWholeNumber(runDefaults({"read", std::string(domain), "autohide-delay"}).out);
   if (delay && std::isfinite(*delay) && *delay >= kHiddenDelayThreshold) return;
-  defaults({"write", std::string(domain), "autohide-delay", "-float", std::string(hiddenDelay)});
+  runDefaults(
+      {"write", std::string(domain), "autohide-delay", "-float", std::string(kHiddenDelay)});
   restartDock();
 }
 
-bool Dock::isHidden() {
-  return defaults({"read", std::string(domain), "autohide"}) == "1";
+bool Dock::isHidden() const {
+  return runDefaults({"read", std::string(domain), "autohide"}).out == "1";
 }
 
 Dock::AutoHideResult Dock::hide() {
@@ -127,85 +99,57 @@ Dock::AutoHideResult Dock::show() {
   return setAutoHide(false);
 }
 
-void Dock::toggle() {
-  setAutoHide(!isHidden());
-}
-
 DockEdge Dock::edge() {
-  auto& s = state();
-  if (!s.edgeReading && platform().clock->now() - s.edgeReadAt > kEdgeCacheAge) {
-    s.edgeReading = true;
-    platform().utilityQueue->async([] {
+  if (!edgeReading && platform().clock->now() - edgeReadAt > kEdgeCacheAge) {
+    edgeReading = true;
+    // Safe because the Dock lives until the process ends: the program never
+    // destroys what the delegate holds.
+    platform().utilityQueue->async([this] {
       const DockEdge fresh = readOrientation();
-      platform().mainQueue->async([fresh] {
-        auto& st = state();
-        st.cachedEdge = fresh;
-        st.edgeReadAt = platform().clock->now();
-        st.edgeReading = false;
+      platform().mainQueue->async([this, fresh] {
+        cachedEdge = fresh;
+        edgeReadAt = platform().clock->now();
+        edgeReading = false;
       });
     });
   }
-  return s.cachedEdge;
+  return cachedEdge;
 }
 
 void Dock::primeEdge() {
-  const DockEdge fresh = readOrientation();
-  auto& s = state();
-  s.cachedEdge = fresh;
-  s.edgeReadAt = platform().clock->now();
+  cachedEdge = readOrientation();
+  edgeReadAt = platform().clock->now();
 }
 
 DockSettingsBackup& Dock::backup() {
-  auto& s = state();
-  std::lock_guard lock(s.backupMutex);
-  if (!s.backup) {
-    Prefs prefs{
-        .read = [](const std::string& k) { return readPreference(k); },
-        .writeFloat =
-            [](const std::string& k, double value) {
-              return outcomeOf(
-                  runDefaults({"write", std::string(domain), k, "-float", formatFloat(value)}));
-            },
-        .writeBool =
-            [](const std::string& k, bool value) {
-              return outcomeOf(runDefaults(
-                  {"write", std::string(domain), k, "-bool", value ? "true" : "false"}));
-            },
-        .delete_ =
-            [](const std::string& k) {
-              const PrefOutcome deleted =
-                  outcomeOf(runDefaults({"delete", std::string(domain), k}));
-              if (deleted != PrefOutcome::failed) return deleted;
-              // defaults also fails to delete a key that is not there; that is done too.
-              const PrefRead check = readPreference(k);
-              if (check.outcome != PrefOutcome::done) return check.outcome;
-              return check.value ? PrefOutcome::failed : PrefOutcome::done;
-            },
-        .reload = [] { restartDock(); },
-    };
-    s.backup = std::make_unique<DockSettingsBackup>(*platform().settings, std::move(prefs),
-                                                    *parseWholeNumber(hiddenDelay));
-  }
-  return *s.backup;
-}
-
-void Dock::saveOriginalIfNeeded() {
-  backup().saveIfNeeded();
-}
-
-void Dock::restoreOriginal() {
-  backup().restore();
-}
-
-void resetDockStateForTesting() {
-  auto& s = state();
-  s.hideScriptBuilt = s.showScriptBuilt = false;
-  s.hideScript.reset();
-  s.showScript.reset();
-  s.cachedEdge = DockEdge::bottom;
-  s.edgeReadAt = kDistantPast;
-  s.edgeReading = false;
-  s.backup.reset();
+  if (settingsBackup) return *settingsBackup;
+  // Safe because the backup that holds these operations is a member of this object.
+  Prefs prefs{
+      .read = [this](const std::string& key) { return readPreference(key); },
+      .writeFloat =
+          [this](const std::string& key, double value) {
+            return outcomeOf(
+                runDefaults({"write", std::string(domain), key, "-float", formatFloat(value)}));
+          },
+      .writeBool =
+          [this](const std::string& key, bool value) {
+            return outcomeOf(runDefaults(
+                {"write", std::string(domain), key, "-bool", value ? "true" : "false"}));
+          },
+      .delete_ =
+          [this](const std::string& key) {
+            const PrefOutcome deleted =
+                outcomeOf(runDefaults({"delete", std::string(domain), key}));
+            if (deleted != PrefOutcome::failed) return deleted;
+            // defaults also fails to delete a key that is not there; that is done too.
+            const PrefRead check = readPreference(key);
+            if (check.outcome != PrefOutcome::done) return check.outcome;
+            return check.value ? PrefOutcome::failed : PrefOutcome::done;
+          },
+      .reload = [this] { restartDock(); },
+  };
+  return settingsBackup.emplace(*platform().settings, std::move(prefs),
+                                *parseWholeNumber(kHiddenDelay));
 }
 
 }  // namespace velmoryn

@@ -34,13 +34,6 @@ struct Prefs {
 
 class DockSettingsBackup {
  public:
-  static constexpr const char* delayKey = "autohide-delay";
-  static constexpr const char* autohideKey = "autohide";
-
-  static constexpr const char* savedKey = "originalDock.saved";
-  static constexpr const char* savedDelayKey = "originalDock.autohideDelay";
-  static constexpr const char* savedAutohideKey = "originalDock.autohide";
-
   DockSettingsBackup(SettingsStore& store, Prefs prefs, double appDelay);
 
   enum class SaveOutcome {
@@ -60,6 +53,13 @@ class DockSettingsBackup {
   void restore();
 
  private:
+  // The Dock's two preferences, and the record's keys in the program's store.
+  static constexpr const char* delayKey = "autohide-delay";
+  static constexpr const char* autohideKey = "autohide";
+  static constexpr const char* savedKey = "originalDock.saved";
+  static constexpr const char* savedDelayKey = "originalDock.autohideDelay";
+  static constexpr const char* savedAutohideKey = "originalDock.autohide";
+
   using Record = std::array<std::optional<SettingsValue>, 3>;
   Record record() const;
   void putBack(const Record& entries);

@@ -5,8 +5,21 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "text/texts.h"
 
 namespace velmoryn {
+namespace {
+
+// Hot key pressed; D (a key position) with command, option and control; the program's own id.
+constexpr std::uint32_t kEventClassKeyboard = 0x6B657962;  // 'keyb'
+constexpr std::uint32_t kEventHotKeyPressed = 5;
+constexpr std::uint32_t kKeyCodeD = 2;
+constexpr std::uint32_t kModifiers = 6400;        // command 256 + option 2048 + control 4096
+constexpr std::uint32_t kSignature = 0x564C4D52;  // 'VLMR'
+constexpr std::uint32_t kHotKeyId = 1;
+constexpr std::uint32_t kRegistrationOptions = 0;
+
+}  // namespace
 
 std::shared_ptr<HotKey> HotKey::create(std::function<void()> action) {
   auto hotKey = std::shared_ptr<HotKey>(new HotKey(std::move(action)));
@@ -25,17 +38,18 @@ HotKey::~HotKey() {
 
 void HotKey::registerHotKey() {
   HotKeyService& service = *platform().hotKeys;
-  const EventTypeSpec pressed{eventClassKeyboard, eventHotKeyPressed};
+  const EventTypeSpec pressed{kEventClassKeyboard, kEventHotKeyPressed};
   EventTargetRef target = service.applicationEventTarget();
   // Safe because the destructor removes the handler before the object's storage is freed.
   service.installEventHandler(target, &HotKey::handleEvent, 1, &pressed, this, &handler);
 
-  const OSStatus status = service.registerEventHotKey(
-      keyCodeD, modifiers, EventHotKeyID{signature, hotKeyId}, target, registrationOptions, &ref);
+  const OSStatus status =
+      service.registerEventHotKey(kKeyCodeD, kModifiers, EventHotKeyID{kSignature, kHotKeyId},
+                                  target, kRegistrationOptions, &ref);
   if (status != kNoErr) {
     ref = nullptr;
-    platform().log->write("Velmoryn: ショートカット ⌃⌥⌘D を登録できませんでした（" +
-                          std::to_string(static_cast<std::int32_t>(status)) + "）");
+    const std::string code = std::to_string(static_cast<std::int32_t>(status));
+    platform().log->write(text::fill(text::kHotKeyNotRegistered, code));
   }
 }
 

@@ -13,14 +13,6 @@ namespace velmoryn {
 
 class HotKey : public std::enable_shared_from_this<HotKey> {
  public:
-  static constexpr std::uint32_t eventClassKeyboard = 0x6B657962;  // 'keyb'
-  static constexpr std::uint32_t eventHotKeyPressed = 5;
-  static constexpr std::uint32_t keyCodeD = 2;
-  static constexpr std::uint32_t modifiers = 6400;  // command 256 + option 2048 + control 4096
-  static constexpr std::uint32_t signature = 0x564C4D52;  // 'VLMR'
-  static constexpr std::uint32_t hotKeyId = 1;
-  static constexpr std::uint32_t registrationOptions = 0;
-
   // Registers the shortcut at once.
   static std::shared_ptr<HotKey> create(std::function<void()> action);
   // Unregisters the shortcut, then removes the handler.

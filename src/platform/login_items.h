@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace velmoryn {
@@ -16,24 +15,35 @@ enum LoginItemStatus : std::int64_t {
   kLoginItemNotFound = 3,
 };
 
-// Error codes of the login-item service that only say the item already is
-// as asked.
-inline constexpr std::int64_t kLoginItemErrorJobNotFound = 6;         // unregister, not registered
-inline constexpr std::int64_t kLoginItemErrorAlreadyRegistered = 12;  // register, registered
-
+// What the system said, in its own words.
 struct LoginItemError {
   std::string localizedDescription;  // one line for a person
   std::string description;           // full text with domain and code
-  std::int64_t code = 0;
+};
+
+// How a register or unregister ended, in the program's terms; each adapter
+// reads its own system's errors into these.
+struct LoginItemResult {
+  enum class Outcome {
+    done,
+    // The system refused because the item already is as asked: registered
+    // when registering, not registered when unregistering.
+    alreadyAsAsked,
+    // Registered, but the user has switched it off: only they can allow it,
+    // in the system's settings.
+    needsApproval,
+    failed,
+  };
+  Outcome outcome = Outcome::done;
+  LoginItemError reason;  // for every outcome but done
 };
 
 class LoginItemService {
  public:
   virtual ~LoginItemService() = default;
   virtual std::int64_t status() = 0;
-  // Empty on success.
-  virtual std::optional<LoginItemError> registerApp() = 0;
-  virtual std::optional<LoginItemError> unregisterApp() = 0;
+  virtual LoginItemResult registerApp() = 0;
+  virtual LoginItemResult unregisterApp() = 0;
   // Opens the system's settings pane where the user approves login items.
   virtual void openSystemSettingsLoginItems() = 0;
 };

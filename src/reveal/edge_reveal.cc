@@ -6,7 +6,6 @@
 #include <span>
 #include <utility>
 
-#include "dock/dock.h"
 #include "platform/platform.h"
 
 namespace velmoryn {
@@ -114,7 +113,7 @@ void EdgeReveal::handle(const ScrollEvent& event) {
   const Screen* screen = screenContaining(services.screens->screens(), p);
   if (screen == nullptr) return;
 
-  const DockEdge edge = Dock::edge();
+  const DockEdge edge = dock.edge();
   if (!inEdgeZone(edge, screen->frame, p, edgeZone)) {
     accumulated = 0;
     return;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "dock/dock_edge.h"
+#include "dock/dock.h"
 #include "platform/clock.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
@@ -18,19 +18,11 @@ namespace velmoryn {
 
 class EdgeReveal : public std::enable_shared_from_this<EdgeReveal> {
  public:
-  static constexpr double edgeZone = 5.0;
-  static constexpr double triggerAmount = 12.0;
-  static constexpr double wheelUnit = 20.0;
-  static constexpr double accumulateWindow = 0.5;
-  static constexpr double minimumReveal = 0.5;
-  static constexpr double fallbackThickness = 90.0;
-  static constexpr double leaveMargin = 12.0;
-  static constexpr double pollInterval = 0.12;
-
   // The monitor's handler and the timer refer to the object weakly, so it must
-  // be owned by a shared pointer.
-  static std::shared_ptr<EdgeReveal> create() {
-    return std::shared_ptr<EdgeReveal>(new EdgeReveal);
+  // be owned by a shared pointer. The Dock tells the edge to watch; it must
+  // outlive the object.
+  static std::shared_ptr<EdgeReveal> create(Dock& dock) {
+    return std::shared_ptr<EdgeReveal>(new EdgeReveal(dock));
   }
 
   // Installs the global scroll monitor once; a refused install is retried by
@@ -50,13 +42,23 @@ class EdgeReveal : public std::enable_shared_from_this<EdgeReveal> {
   std::function<void()> onConceal = [] {};
 
  private:
-  EdgeReveal() = default;
+  static constexpr double edgeZone = 5.0;
+  static constexpr double triggerAmount = 12.0;
+  static constexpr double wheelUnit = 20.0;
+  static constexpr double accumulateWindow = 0.5;
+  static constexpr double minimumReveal = 0.5;
+  static constexpr double fallbackThickness = 90.0;
+  static constexpr double leaveMargin = 12.0;
+  static constexpr double pollInterval = 0.12;
+
+  explicit EdgeReveal(Dock& dock) : dock(dock) {}
 
   void handle(const ScrollEvent& event);
   void begin(const Screen& screen, DockEdge edge);
   void tick();
   void conceal();
 
+  Dock& dock;  // safe because whoever owns this object keeps the Dock for longer
   std::optional<MonitorToken> monitor;
   std::shared_ptr<RepeatingTimer> timer;
   double accumulated = 0;

@@ -67,7 +67,7 @@ SimulatedDock::SimulatedDock(fs::path root, fs::path toolsDir)
   lastSeen = viewOf(lastFiles);
 }
 
-void SimulatedDock::ensureInstalled() {
+void SimulatedDock::installTools() {
   std::error_code ec;
   const fs::path standIn = fs::absolute(toolsDir / kStandIn, ec);
   for (const std::string_view tool : kTools) {
@@ -75,7 +75,10 @@ void SimulatedDock::ensureInstalled() {
     fs::create_directories(link.parent_path(), ec);
     linkTo(link, standIn);
   }
+}
 
+void SimulatedDock::ensureInstalled() {
+  installTools();
   std::string error;
   dockdomain::edit(
       root,

@@ -27,9 +27,11 @@ class SimulatedDock {
   SimulatedDock(std::filesystem::path root, std::filesystem::path toolsDir);
 
   // Links each of the Dock's tools (platform/dock_tools.h), at its path under
-  // the root, to the stand-in (replacing stale links) and, when there is no
-  // domain yet, writes the one a typical user has: autohide off, no delay, no
-  // orientation.
+  // the root, to the stand-in, replacing stale links; changes nothing where
+  // they are in place.
+  void installTools();
+  // The tools and, when there is no domain yet, the one a typical user has:
+  // autohide off, no delay, no orientation.
   void ensureInstalled();
 
   // The path of one of the Dock's tools moved under the root; any other path

@@ -1,9 +1,10 @@
-// Builds the simulated desktop and every Linux adapter once, on the main
-// thread, and never tears them down: they live until the process ends, so an
-// exit() from a signal handler cannot race destructors against the worker
-// threads. The essentials come first and touch nothing; the rest, which sets
-// up the simulated Dock and loads the settings file, waits for the first
-// request, after the entry point has decided.
+// Builds the simulated desktop and the Linux adapters on the main thread,
+// each at most once, and never tears them down: they live until the process
+// ends, so an exit() from a signal handler cannot race destructors against
+// the worker threads. The essentials come first and touch nothing; the rest
+// waits until the entry point has decided, and a one-shot run gets only what
+// it needs: "--hide" creates no file, "--status" only links the stand-in
+// tools; a launch sets up the simulated Dock and loads the settings file.
 #include <signal.h>
 #include <unistd.h>
 
@@ -97,23 +98,63 @@ class SimulatedPlatformServices : public PlatformServices {
 
   const Platform& essentials() override { return essential; }
 
-  const Platform& services() override {
-    if (!built) build();
-    return installed;
+  const Platform& services(PlatformNeed need) override {
+    if (need == PlatformNeed::everything) {
+      if (!built) build();
+      return installed;
+    }
+    needed = essential;
+    switch (need) {
+      case PlatformNeed::processRunner:
+        standInDock()->installTools();
+        needed.processes = toolRunner();
+        break;
+      case PlatformNeed::runningInstance:
+        needed.runningInstance = runningInstance();
+        break;
+      case PlatformNeed::loginItems:
+        needed.loginItems = loginItems();
+        break;
+      case PlatformNeed::everything:
+        break;
+    }
+    return needed;
   }
 
  private:
+  SimulatedDock* standInDock() {
+    if (simulatedDock == nullptr) {
+      simulatedDock = new SimulatedDock(data / "root", ownExecutable().parent_path());
+    }
+    return simulatedDock;
+  }
+
+  SimulatedToolRunner* toolRunner() {
+    if (tools == nullptr)
+      tools = new SimulatedToolRunner(*new PosixProcessRunner(toolTimeLimit()), *standInDock());
+    return tools;
+  }
+
+  RunningInstance* runningInstance() {
+    if (instance == nullptr)
+      instance = new SimulatedRunningInstance(defaultControlSocketPath(data));
+    return instance;
+  }
+
+  LoginItemService* loginItems() {
+    if (items == nullptr) items = new AutostartLoginItems(defaultAutostartDir(), ownExecutable());
+    return items;
+  }
+
   void build() {
     built = true;
-    const fs::path toolsDir = ownExecutable().parent_path();
     auto* loop = new RunLoop;
 
-    auto* dock = new SimulatedDock(data / "root", toolsDir);
+    SimulatedDock* dock = standInDock();
     dock->ensureInstalled();
     dock->setChangeListener(
         [console = console](const std::string& line) { console->printLine(line); });
-    auto* posixRunner = new PosixProcessRunner(toolTimeLimit());
-    auto* tools = new SimulatedToolRunner(*posixRunner, *dock);
+    SimulatedToolRunner* tools = toolRunner();
 
     DesktopHooks hooks;
     hooks.describe = [dock] { return describeDock(*dock); };
@@ -146,7 +187,7 @@ class SimulatedPlatformServices : public PlatformServices {
 
     installed.processes = tools;
     installed.settings = new PlistSettingsStore(defaultSettingsPath(), *log);
-    installed.loginItems = new AutostartLoginItems(defaultAutostartDir(), ownExecutable());
+    installed.loginItems = loginItems();
     installed.appleScript = new SimulatedAppleScriptFactory(*dock);
     installed.clock = new SystemClockLinux;
     installed.mainQueue = new MainQueueLinux(*loop);
@@ -162,7 +203,7 @@ class SimulatedPlatformServices : public PlatformServices {
     desktop->setOpenURL([application](const std::string& url) { application->openURLs({url}); });
     installed.application = application;
     installed.process = essential.process;
-    installed.runningInstance = new SimulatedRunningInstance(defaultControlSocketPath(data));
+    installed.runningInstance = runningInstance();
     installed.instanceLock = essential.instanceLock;
   }
 
@@ -170,8 +211,13 @@ class SimulatedPlatformServices : public PlatformServices {
   Console* const console = new Console;
   StderrLog* const log = new StderrLog("velmoryn");
   Platform essential;
+  Platform needed;
   Platform installed;
   bool built = false;
+  SimulatedDock* simulatedDock = nullptr;
+  SimulatedToolRunner* tools = nullptr;
+  RunningInstance* instance = nullptr;
+  LoginItemService* items = nullptr;
 };
 
 }  // namespace

@@ -193,10 +193,10 @@ class JourneyTest(unittest.TestCase):
                 (["--login", "status"], 1, NOT_REGISTERED, False),
                 (["--login", "on"], 0, ENABLED, True),
                 (["--login", "off"], 0, NOT_REGISTERED, False),
-                (["--login", "off"], 1, "解除に失敗しました: ", False),
+                (["--login", "off"], 0, NOT_REGISTERED, False),  # already as asked: as on a Mac
                 (["--register-login"], 0, "status: 1 (1=enabled)\n", True),
                 (["--unregister-login"], 0, "status: 0 (1=enabled)\n", False),
-                (["--unregister-login"], 1, "error: ", False)):
+                (["--unregister-login"], 0, "status: 0 (1=enabled)\n", False)):
             with self.subTest(argv=argv):
                 code, out, err = self.script(*argv, env=home.env)
                 self.assertEqual((code, err, out.count("\n")), (status, "", 1))
@@ -205,13 +205,6 @@ class JourneyTest(unittest.TestCase):
         self.assertEqual(home.settings(), {"menuBarBoot.loginRegistered": False})
         self.assertEqual(home.restarts(), 0)
         self.assert_users_dock(home)
-
-    def test_the_version_is_answered_before_anything_is_built(self):
-        bare = velmoryn_driver.Folders(os.path.join(self.desktop.base, "bare"))
-        before = list(os.walk(bare.base))
-        self.assertEqual(self.script("--login", "on", "--version", env=bare.env),
-                         (0, f"Velmoryn {VERSION}\n", ""))
-        self.assertEqual(list(os.walk(bare.base)), before)
 
     def test_scripts_switch_the_running_program_and_read_the_dock(self):
         self.assertEqual(self.script("--hide"), (1, "Velmorynは起動していません\n", ""))
@@ -264,8 +257,11 @@ class JourneyTest(unittest.TestCase):
         code, out, err = self.script()
         self.assertEqual((code, out, err.count("\n")), (0, "", 1))
         self.assertTrue(err.rstrip("\n").endswith(ALREADY_RUNNING), err)
-        self.assertEqual(files_below(self.desktop.base), before)
+        # The one-shot runs build only what they use: no settings store sweeps the folder.
+        self.assertEqual(self.script("--login", "on", "--version"), (0, f"Velmoryn {VERSION}\n", ""))
+        self.assertEqual(self.script("--status"), (1, "Dock表示中\n", ""))
         self.assertEqual(self.script("--hide"), (1, NO_ANSWER, ""))
+        self.assertEqual(files_below(self.desktop.base), before)
         for pid in self.desktop.running_tools():
             os.kill(pid, signal.SIGKILL)
         launched = run.ask(reply=HIDDEN)  # the read is tried again; the verb comes after

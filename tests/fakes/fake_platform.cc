@@ -4,8 +4,6 @@
 #include <span>
 #include <utility>
 
-#include "dock/dock_testing.h"
-
 namespace velmoryn::testing {
 
 void Timeline::add(std::string entry) {
@@ -50,24 +48,29 @@ ProcessResult FakeProcessRunner::output(const std::string& out) {
   return result;
 }
 
-std::optional<LoginItemError> FakeLoginItems::registerApp() {
+LoginItemResult FakeLoginItems::registerApp() {
   note("login register");
-  if (registerError) return registerError;
+  if (registerAnswer) return *registerAnswer;
   if (currentStatus == kLoginItemEnabled || currentStatus == kLoginItemRequiresApproval) {
-    return LoginItemError{"Service already registered", "Code=12", 12};
+    return {LoginItemResult::Outcome::alreadyAsAsked, {"Service already registered", "Code=12"}};
   }
   currentStatus = statusAfterRegister;
-  return std::nullopt;
+  return {};
 }
 
-std::optional<LoginItemError> FakeLoginItems::unregisterApp() {
+LoginItemResult FakeLoginItems::unregisterApp() {
   note("login unregister");
-  if (unregisterError) return unregisterError;
+  if (unregisterAnswer) return *unregisterAnswer;
   if (currentStatus == kLoginItemNotRegistered || currentStatus == kLoginItemNotFound) {
-    return LoginItemError{"Service not found", "Code=6", 6};
+    return {LoginItemResult::Outcome::alreadyAsAsked, {"Service not found", "Code=6"}};
   }
   currentStatus = kLoginItemNotRegistered;
-  return std::nullopt;
+  return {};
+}
+
+UrlDelivery FakeRunningInstance::openURL(const std::string& url, double timeLimit) {
+  note("open " + url + " within " + std::to_string(static_cast<int>(timeLimit * 1000)) + " ms");
+  return answer;
 }
 
 namespace {
@@ -252,7 +255,7 @@ bool FakeHotKeys::press() {
 FakePlatform::FakePlatform() {
   for (Recorder* fake : std::initializer_list<Recorder*>{
            &processes, &settings, &loginItems, &appleScript, &signals, &scrollMonitor, &statusBar,
-           &hotKeys, &application, &process, &instanceLock}) {
+           &hotKeys, &application, &process, &runningInstance, &instanceLock}) {
     fake->timeline = &timeline;
   }
   all = {&processes,    &settings, &loginItems,  &appleScript, &clock,           &mainQueue,
@@ -260,11 +263,20 @@ FakePlatform::FakePlatform() {
          &hotKeys,      &log,      &application, &process,     &runningInstance, &instanceLock};
   essential = {.log = &log, .process = &process, .instanceLock = &instanceLock};
   installPlatform(all);
-  resetDockStateForTesting();
+}
+
+const Platform& FakePlatform::services(PlatformNeed need) {
+  static constexpr const char* kNames[] = {"processRunner", "runningInstance", "loginItems",
+                                           "everything"};
+  timeline.add(std::string("services ") + kNames[static_cast<int>(need)]);
+  needed = need == PlatformNeed::everything ? all : essential;
+  if (need == PlatformNeed::processRunner) needed.processes = &processes;
+  if (need == PlatformNeed::runningInstance) needed.runningInstance = &runningInstance;
+  if (need == PlatformNeed::loginItems) needed.loginItems = &loginItems;
+  return needed;
 }
 
 FakePlatform::~FakePlatform() {
-  resetDockStateForTesting();
   installPlatform(Platform{});
 }
 

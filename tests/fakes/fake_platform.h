@@ -88,21 +88,22 @@ class FakeSettingsStore : public SettingsStore, public Recorder {
   }
 };
 
-// Registering a registered item and unregistering one that is not fail, as the
-// system's service does.
+// Registering a registered item and unregistering one that is not answer that
+// it already is as asked, as the system's service does.
 class FakeLoginItems : public LoginItemService, public Recorder {
  public:
   std::int64_t status() override {
     note("login status");
     return currentStatus;
   }
-  std::optional<LoginItemError> registerApp() override;
-  std::optional<LoginItemError> unregisterApp() override;
+  LoginItemResult registerApp() override;
+  LoginItemResult unregisterApp() override;
   void openSystemSettingsLoginItems() override { note("login open settings"); }
 
   std::int64_t currentStatus = kLoginItemNotRegistered;
-  std::optional<LoginItemError> registerError;
-  std::optional<LoginItemError> unregisterError;
+  // When set, what every register or unregister answers; the status stays.
+  std::optional<LoginItemResult> registerAnswer;
+  std::optional<LoginItemResult> unregisterAnswer;
   std::int64_t statusAfterRegister = kLoginItemEnabled;  // after a successful register
 };
 
@@ -331,16 +332,11 @@ class FakeProcessEnvironment : public ProcessEnvironment, public Recorder {
   std::vector<std::string> printed;
 };
 
-class FakeRunningInstance : public RunningInstance {
+// Records "open URL within MILLISECONDS ms".
+class FakeRunningInstance : public RunningInstance, public Recorder {
  public:
-  UrlDelivery openURL(const std::string& url, double timeLimit) override {
-    sent.push_back(url);
-    lastTimeLimit = timeLimit;
-    return answer;
-  }
+  UrlDelivery openURL(const std::string& url, double timeLimit) override;
   UrlDelivery answer{UrlDelivery::Outcome::delivered, {}};
-  std::vector<std::string> sent;
-  double lastTimeLimit = 0;
 };
 
 // Records "lock".
@@ -354,8 +350,8 @@ class FakeInstanceLock : public InstanceLock, public Recorder {
 };
 
 // All fakes together, installed as the platform for as long as it lives, each
-// recording into `timeline`. The Dock's one-time state is reset on construction.
-// As the entry point's services, it records "services" when asked for them all.
+// recording into `timeline`. As the entry point's services it gives only what
+// is asked for, and records "services" with the need: "services everything".
 class FakePlatform : public PlatformServices {
  public:
   FakePlatform();
@@ -363,10 +359,7 @@ class FakePlatform : public PlatformServices {
   FakePlatform(const FakePlatform&) = delete;
   FakePlatform& operator=(const FakePlatform&) = delete;
   const Platform& essentials() override { return essential; }
-  const Platform& services() override {
-    timeline.add("services");
-    return all;
-  }
+  const Platform& services(PlatformNeed need) override;
 
   Timeline timeline;
   FakeProcessRunner processes;
@@ -391,6 +384,7 @@ class FakePlatform : public PlatformServices {
  private:
   Platform all;
   Platform essential;
+  Platform needed;
 };
 
 }  // namespace velmoryn::testing

@@ -274,14 +274,16 @@ TEST_F(OnDisk, StaleTemporaryFilesAreClearedAndNeverReadAsTheStore) {
   EXPECT_TRUE(fs::exists(young)) << "a young one may belong to another instance writing now";
 }
 
-// Registering takes any entry over; unregistering removes it for good, whichever copy it starts.
+// Registering takes any entry over but an enabled one of its own, which is already as asked;
+// unregistering removes it for good, whichever copy it starts.
 TEST_F(OnDisk, RegisterAndUnregisterWriteAndRemoveTheEntryTheSessionReads) {
+  using Outcome = LoginItemResult::Outcome;
   const fs::path self = folder.path / "My \"Apps\" $HOME\\ 100% `x`\t" / "velmoryn";
   fs::create_directories(self.parent_path());
   writeFile(self, "");
   fs::create_symlink(self, folder.path / "link");
   AutostartLoginItems items(autostart, self);
-  for (int times = 0; times < 2; ++times) EXPECT_EQ(items.registerApp(), std::nullopt);
+  EXPECT_EQ(items.registerApp().outcome, Outcome::done);
   const std::string text = readFile(entry);
   // Quoted, escaped twice (in quotes, then as a string), "%" doubled.
   const std::string exec = "Exec=\"" + folder.path.string() +
@@ -302,30 +304,36 @@ TEST_F(OnDisk, RegisterAndUnregisterWriteAndRemoveTheEntryTheSessionReads) {
     const std::string text = "# by hand\n[Desktop Entry]\nExec=" + lines + "\n";
     writeFile(entry, text);
     EXPECT_EQ(items.status(), status) << text;
-    ASSERT_EQ(items.registerApp(), std::nullopt);
+    EXPECT_EQ(items.registerApp().outcome,
+              status == kLoginItemEnabled ? Outcome::alreadyAsAsked : Outcome::done);
     EXPECT_EQ(items.status(), kLoginItemEnabled);
     writeFile(entry, text);
-    const auto calls = callsDuring([&] { EXPECT_EQ(items.unregisterApp(), std::nullopt); });
+    const auto calls =
+        callsDuring([&] { EXPECT_EQ(items.unregisterApp().outcome, Outcome::done); });
     EXPECT_EQ(calls, std::vector<std::string>{"fsync " + autostart.string()});
     EXPECT_EQ(items.status(), kLoginItemNotRegistered);
     EXPECT_TRUE(fs::is_empty(autostart)) << "nothing but the entry was ever left there";
   }
-  ASSERT_EQ(AutostartLoginItems(autostart, "ユーザー").registerApp(), std::nullopt);
+  ASSERT_EQ(AutostartLoginItems(autostart, "ユーザー").registerApp().outcome, Outcome::done);
   EXPECT_NE(readFile(entry).find("Exec=" + (fs::current_path() / "ユーザー").string() + "\n"),
             std::string::npos);
 }
 
 TEST_F(OnDisk, WhatCannotBeChangedGivesAClearErrorAndChangesNothing) {
   AutostartLoginItems items(autostart, "/usr/bin/velmoryn");
-  const auto said = [](auto error) {
-    return error.value_or(LoginItemError{}).localizedDescription;
+  const auto said = [](const LoginItemResult& result) {
+    return result.outcome == LoginItemResult::Outcome::failed ? result.reason.localizedDescription
+                                                              : "";
   };
   writeFile(autostart, "");
   EXPECT_EQ(said(items.registerApp()),
             "ログイン時に起動する設定を書き込めません（フォルダの場所にファイルがあります）");
   fs::remove(autostart);
   fs::create_directory(autostart);
-  EXPECT_EQ(items.unregisterApp().value_or(LoginItemError{}).description,
+  // No entry at all is already as asked; the description serves should the status disagree.
+  const LoginItemResult none = items.unregisterApp();
+  EXPECT_EQ(none.outcome, LoginItemResult::Outcome::alreadyAsAsked);
+  EXPECT_EQ(none.reason.description,
             "Error Domain=VelmorynLoginItemErrorDomain Code=2 \"ログイン項目は登録されていません\" "
             "UserInfo={NSFilePath=" +
                 entry.string() + ", NSUnderlyingError=No such file or directory}");
@@ -333,14 +341,15 @@ TEST_F(OnDisk, WhatCannotBeChangedGivesAClearErrorAndChangesNothing) {
   EXPECT_EQ(said(items.registerApp()),
             "ログイン時に起動する設定を書き込めません（Is a directory）");
   fs::remove(entry);
-  ASSERT_EQ(items.registerApp(), std::nullopt);
+  const std::string anotherCopys = "[Desktop Entry]\nExec=/opt/old/velmoryn\n";
+  writeFile(entry, anotherCopys);
   ::chmod(autostart.c_str(), 0555);
   ActingAsOrdinaryUser ordinary;
   EXPECT_EQ(said(items.registerApp()),
             "ログイン時に起動する設定を書き込めません（アクセス権がありません）");
   EXPECT_EQ(said(items.unregisterApp()),
             "ログイン時に起動する設定を削除できません（アクセス権がありません）");
-  EXPECT_EQ(items.status(), kLoginItemEnabled);
+  EXPECT_EQ(readFile(entry), anotherCopys);
   EXPECT_EQ(std::distance(fs::directory_iterator(autostart), {}), 1) << "no temporary file left";
 }
 

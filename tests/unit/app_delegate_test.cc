@@ -23,7 +23,8 @@ constexpr const char* kWriteAutohide = "defaults write com.apple.dock autohide -
 const std::string kHide =
     "tell application \"System Events\" to tell dock preferences to set autohide to true";
 const std::string kOsaHide = "osascript -e " + kHide;
-const LoginItemError kDenied{"no", "E1"};
+const LoginItemResult kDenied{LoginItemResult::Outcome::failed, {"no", "E1"}},
+    kSwitchedOff{LoginItemResult::Outcome::needsApproval, {"no", "E2"}};
 
 // The user's Dock as found: autohide as given, a short delay, at the bottom of one screen.
 struct App {
@@ -77,7 +78,9 @@ struct App {
         {"willTerminate", [&] { delegate->applicationWillTerminate(); }},
         // The user has refused the program control of System Events.
         {"refuse", [&] { fake.appleScript.executeReportsError = -1743, failing = {kOsaHide}; }},
-        {"deny", [&] { fake.loginItems.unregisterError = kDenied; }},
+        {"deny", [&] { fake.loginItems.unregisterAnswer = kDenied; }},
+        // The user has switched the login item off in the system's settings.
+        {"switchedOff", [&] { fake.loginItems.registerAnswer = kSwitchedOff; }},
         {"writeFails", [&] { failing.insert(kWriteAutohide); }},
         {"readFails", [&] { failing.insert(kReadAutohide); }},
         {"noButton", [&] { fake.statusBar.withButton = false; }},
@@ -164,7 +167,8 @@ struct App {
   testing::FakePlatform fake;
   std::map<std::string, std::string> dock;  // what each tool run prints
   std::set<std::string> failing;            // tool runs that exit with status 1
-  std::shared_ptr<AppDelegate> delegate = AppDelegate::create();
+  std::shared_ptr<AppDelegate> delegate = AppDelegate::create(
+      std::make_unique<Dock>(), std::make_unique<MenuBarBoot>(CommandLine::plainLaunch));
   bool keepLaunch = false;
 };
 
@@ -229,6 +233,10 @@ TEST(AppDelegate, DoesWhatTheStepsAsk) {
            {"1", "reveal hide", "show; hide; =hidden"},
            {"1", "reveal show", "show; show; =shown"},
            {"0", ":velmoryn://hide?x", "log 不明なURLを無視しました: velmoryn://hide?x"},
+           // Logged as one short line of printable ASCII, every escape whole.
+           {"0", ":velmoryn://\x01\xe3\x7f", "log 不明なURLを無視しました: velmoryn://%01%E3%7F"},
+           {"0", ":velmoryn://" + std::string(87, 'a') + "\x01",
+            "log 不明なURLを無視しました: velmoryn://" + std::string(87, 'a') + "..."},
            {"0", "reveal", ""},
            {"1", "menu3 reveal menu3 reveal leave reveal menu3 leave",
             "read; =hidden; set swipeRevealEnabled; ☰Dockを表示++; read; =hidden; "
@@ -238,6 +246,8 @@ TEST(AppDelegate, DoesWhatTheStepsAsk) {
            {"0", "login0 menu4", "read; =shown; login register; ☰Dockを隠す+-"},
            {"0", "login1 menu4", "read; =shown; login unregister; ☰Dockを隠す++"},
            {"0", "login2 menu4",
+            "read; =shown; login register; login open settings; ☰Dockを隠す+-"},
+           {"0", "login0 switchedOff menu4",
             "read; =shown; login register; login open settings; ☰Dockを隠す+-"},
            {"0", "login1 deny menu4",
             "read; =shown; login unregister; ☰Dockを隠す++; log ログイン項目の変更に失敗: E1"},

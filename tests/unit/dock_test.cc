@@ -59,22 +59,22 @@ class DockTest : public ::testing::Test {
   testing::FakePlatform fake;
   std::map<std::string, Text> domain;
   Plan next;
+  Dock dock;
 };
 
 TEST_F(DockTest, EachScriptIsBuiltOnceAndAnErrorFallsBackToOsascriptWithTheSameLine) {
   fake.appleScript.failCreation = true;
   fake.appleScript.executeReportsError = -1743;
-  EXPECT_FALSE(Dock::hide().switched);  // no script, so no fallback either
+  EXPECT_FALSE(dock.hide().switched);  // no script, so no fallback either
   fake.appleScript.failCreation = false;
-  EXPECT_FALSE(Dock::hide().switched);  // and none for the rest of the run
-  EXPECT_EQ(Dock::show().scriptError, -1743);
+  EXPECT_FALSE(dock.hide().switched);  // and none for the rest of the run
+  EXPECT_EQ(dock.show().scriptError, -1743);
   next = {kFailed};
-  EXPECT_FALSE(Dock::show().switched);  // osascript failed too
-  Dock::restartDock();
-  EXPECT_THAT(fake.timeline.entries(),
-              ElementsAre("create " + kHide, "create " + kShow, "compile " + kShow,
-                          "execute " + kShow, "osascript -e " + kShow, "execute " + kShow,
-                          "osascript -e " + kShow, "killall Dock"));
+  EXPECT_FALSE(dock.show().switched);  // osascript failed too
+  EXPECT_THAT(
+      fake.timeline.entries(),
+      ElementsAre("create " + kHide, "create " + kShow, "compile " + kShow, "execute " + kShow,
+                  "osascript -e " + kShow, "execute " + kShow, "osascript -e " + kShow));
 }
 
 // One text for every key: a delay of at least 100 is kept, any other becomes 1000; only
@@ -94,38 +94,36 @@ TEST_F(DockTest, TheDelayTheModeAndTheEdgeAsRead) {
       SCOPED_TRACE(text.value_or("(missing)"));
       fake.timeline.clear();
       domain = {{"autohide-delay", text}, {"autohide", text}, {"orientation", text}};
-      Dock::setupHiddenDelay();
-      Dock::primeEdge();
+      dock.setupHiddenDelay();
+      dock.primeEdge();
       const std::string replaced = keeps ? "" : "write autohide-delay -float 1000|killall Dock|";
       EXPECT_EQ(runs(), "read autohide-delay|" + replaced + "read orientation|");
-      EXPECT_EQ(Dock::edge(), edge);
+      EXPECT_EQ(dock.edge(), edge);
       EXPECT_EQ(refreshSteps(), 0) << "just read: no refresh";
-      EXPECT_EQ(Dock::isHidden(), hidden);
-      Dock::toggle();
-      EXPECT_EQ(fake.timeline.matching({"execute"}).back(), "execute " + (hidden ? kShow : kHide));
+      EXPECT_EQ(dock.isHidden(), hidden);
     }
   }
 }
 
 TEST_F(DockTest, AReadRefreshesTheEdgeInTheBackgroundOnlyOnceItIsOlderThanFiveSeconds) {
   domain["orientation"] = "left";
-  EXPECT_EQ(Dock::edge(), DockEdge::bottom);  // never read: the distant past is stale
+  EXPECT_EQ(dock.edge(), DockEdge::bottom);  // never read: the distant past is stale
   EXPECT_EQ(runs(), "") << "the tool runs on the utility queue, not here";
   domain["orientation"] = "right";
-  EXPECT_EQ(Dock::edge(), DockEdge::bottom);  // still refreshing: no second refresh
+  EXPECT_EQ(dock.edge(), DockEdge::bottom);  // still refreshing: no second refresh
   fake.clock.current += 60;
   EXPECT_EQ(refreshSteps(), 2);
-  EXPECT_EQ(Dock::edge(), DockEdge::right);
+  EXPECT_EQ(dock.edge(), DockEdge::right);
   domain["orientation"] = "left";
   fake.clock.current += 5.0;  // counted from the completion on the main thread
-  Dock::edge();
+  dock.edge();
   EXPECT_EQ(refreshSteps(), 0);
   fake.clock.current += 0.001;
-  Dock::edge();
-  Dock::primeEdge();  // a refresh under way still overwrites what priming read
+  dock.edge();
+  dock.primeEdge();  // a refresh under way still overwrites what priming read
   domain["orientation"] = "right";
   EXPECT_EQ(refreshSteps(), 2);
-  EXPECT_EQ(Dock::edge(), DockEdge::right);
+  EXPECT_EQ(dock.edge(), DockEdge::right);
 }
 
 // Only the program's own true marks a record; a read that fails twice takes none.
@@ -161,7 +159,7 @@ TEST_F(DockTest, RecordsTheUsersOwnDelayAndAutohideOnceWithTheMarkerLast) {
     domain = {{"autohide-delay", row.delay}, {"autohide", row.autohide}};
     next = row.plan;
     fake.timeline.clear();
-    Dock::saveOriginalIfNeeded();
+    dock.backup().saveIfNeeded();
     std::map<std::string, SettingsValue> record = {{kSaved, true}};
     if (row.delayRecorded) record["originalDock.autohideDelay"] = *row.delayRecorded;
     if (row.autohideRecorded) record["originalDock.autohide"] = *row.autohideRecorded;
@@ -172,7 +170,7 @@ TEST_F(DockTest, RecordsTheUsersOwnDelayAndAutohideOnceWithTheMarkerLast) {
               row.marked)
         << "marker last, then written out";
     fake.timeline.clear();
-    Dock::saveOriginalIfNeeded();
+    dock.backup().saveIfNeeded();
     EXPECT_EQ(runs().empty(), row.marked) << "a record is never read over";
   }
 }
@@ -213,12 +211,12 @@ TEST_F(DockTest, RestoreWritesBackWhatIsRecordedDeletesTheRestAndClearsTheRecord
     const auto record = fake.settings.values;
     fake.settings.synchronizeSucceeds = row.flushed;
     next = row.plan;
-    Dock::restoreOriginal();
+    dock.backup().restore();
     EXPECT_EQ(runs(), row.seen + "killall Dock|");
     EXPECT_EQ(fake.settings.values, row.kept ? record : decltype(record){});
     fake.timeline.clear();
     fake.settings.synchronizeSucceeds = true;
-    Dock::restoreOriginal();  // a kept record is tried again; a cleared one is gone
+    dock.backup().restore();  // a kept record is tried again; a cleared one is gone
     EXPECT_EQ(runs().empty(), !row.kept);
     EXPECT_TRUE(fake.settings.values.empty());
   }

@@ -40,7 +40,7 @@ class EdgeRevealTest : public ::testing::Test {
   void at(DockEdge edge, std::vector<Screen> screens) {
     const std::string side = edge == left ? "left" : edge == right ? "right" : "";
     fake.processes.respond = [side](auto&) { return testing::FakeProcessRunner::output(side); };
-    Dock::primeEdge();
+    dock.primeEdge();
     const Rect& f = screens.front().frame;
     zone = edge == left    ? Point{f.minX(), f.minY() + 1}
            : edge == right ? Point{f.maxX() - 1, f.minY() + 1}
@@ -55,7 +55,7 @@ class EdgeRevealTest : public ::testing::Test {
     fake.screens.pointer = zone;
     for (int quarters = 0; quarters <= 48; ++quarters) {
       if (reveal->isRevealing())
-        return reveal->cancel(), EdgeReveal::triggerAmount - quarters * 0.25;
+        return reveal->cancel(), 12.0 - quarters * 0.25;  // 12 points trigger it
       scroll(pt(0.25));
     }
     return -1;
@@ -64,7 +64,7 @@ class EdgeRevealTest : public ::testing::Test {
   int concealTick(Point p) {
     fake.screens.pointer = p;
     for (int tick = 1; tick <= 10; ++tick) {
-      fake.timers.advance(EdgeReveal::pollInterval);
+      fake.timers.advance(0.12);  // the poll's interval
       if (!log.empty() && log.back() == "conceal") return log.pop_back(), tick;
     }
     return 0;
@@ -75,8 +75,9 @@ class EdgeRevealTest : public ::testing::Test {
   bool enabled = true, hidden = true;
   double onRevealTakes = 0;
   Log log;
+  Dock dock;
   // Declared last: destroyed before the fakes and the state its closures use.
-  std::shared_ptr<EdgeReveal> reveal = EdgeReveal::create();
+  std::shared_ptr<EdgeReveal> reveal = EdgeReveal::create(dock);
 };
 
 // The first screen holding the pointer, maximum borders excluded; 8 counts, 0 resets, 4 ignores.

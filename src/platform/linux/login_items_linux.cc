@@ -155,6 +155,10 @@ LoginItemError makeError(int code, const std::string& message, const fs::path& p
   return LoginItemError{message, description};
 }
 
+LoginItemResult failed(int code, const std::string& message, const fs::path& path) {
+  return {LoginItemResult::Outcome::failed, makeError(code, message, path)};
+}
+
 }  // namespace
 
 fs::path defaultAutostartDir() {
@@ -251,27 +255,32 @@ std::int64_t AutostartLoginItems::status() {
   return kLoginItemEnabled;
 }
 
-std::optional<LoginItemError> AutostartLoginItems::registerApp() {
+LoginItemResult AutostartLoginItems::registerApp() {
+  if (status() == kLoginItemEnabled) {
+    return {LoginItemResult::Outcome::alreadyAsAsked,
+            makeError(EEXIST, "ログイン項目はすでに登録されています", entry)};
+  }
   // Readable by the session, like every other autostart entry.
   auto error = files::writeAtomically(entry, entryContents(), 0644);
-  if (!error) return std::nullopt;
-  return makeError(error->code,
-                   "ログイン時に起動する設定を書き込めません（" + reasonFor(error->code) + "）",
-                   error->path);
+  if (!error) return {};
+  return failed(error->code,
+                "ログイン時に起動する設定を書き込めません（" + reasonFor(error->code) + "）",
+                error->path);
 }
 
-std::optional<LoginItemError> AutostartLoginItems::unregisterApp() {
+LoginItemResult AutostartLoginItems::unregisterApp() {
   if (::unlink(entry.c_str()) != 0) {
     int code = errno;
     if (code == ENOENT) {
-      return makeError(code, "ログイン項目は登録されていません", entry);
+      return {LoginItemResult::Outcome::alreadyAsAsked,
+              makeError(code, "ログイン項目は登録されていません", entry)};
     }
-    return makeError(code, "ログイン時に起動する設定を削除できません（" + reasonFor(code) + "）",
-                     entry);
+    return failed(code, "ログイン時に起動する設定を削除できません（" + reasonFor(code) + "）",
+                  entry);
   }
   // Makes the removal durable, like the write.
   files::syncFolder(entry.parent_path());
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace velmoryn

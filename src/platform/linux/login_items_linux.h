@@ -6,10 +6,10 @@
 // "registered, the user must still allow it"; 0 when there is no entry, it is
 // Hidden (the autostart rules treat that as deleted), or it starts another
 // executable (another copy of the program: this one is not registered).
-// registerApp() writes the entry atomically, replacing one for another copy.
+// registerApp() writes the entry atomically, replacing one for another copy or
+// one switched off; an enabled entry of this executable is already as asked.
 // unregisterApp() removes the entry whichever copy it starts, since there is
-// one Velmoryn login item per user; with no entry at all it fails, as the
-// system's own service does for an item that was never registered.
+// one Velmoryn login item per user; with no entry at all it is already as asked.
 #pragma once
 
 #include <filesystem>
@@ -29,8 +29,8 @@ class AutostartLoginItems : public LoginItemService {
   AutostartLoginItems(const std::filesystem::path& autostartDir, std::filesystem::path executable);
 
   std::int64_t status() override;
-  std::optional<LoginItemError> registerApp() override;
-  std::optional<LoginItemError> unregisterApp() override;
+  LoginItemResult registerApp() override;
+  LoginItemResult unregisterApp() override;
   // The desktop has no approval pane: an entry switched off is edited by hand.
   void openSystemSettingsLoginItems() override {}
 

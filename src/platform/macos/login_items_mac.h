@@ -8,8 +8,8 @@ namespace velmoryn {
 class MacLoginItems : public LoginItemService {
  public:
   std::int64_t status() override;
-  std::optional<LoginItemError> registerApp() override;
-  std::optional<LoginItemError> unregisterApp() override;
+  LoginItemResult registerApp() override;
+  LoginItemResult unregisterApp() override;
   void openSystemSettingsLoginItems() override;
 };
 

@@ -11,13 +11,22 @@
 namespace velmoryn {
 namespace {
 
-LoginItemError errorFrom(NSError* error) {
+LoginItemError reasonFrom(NSError* error) {
   // A failure without an error object still needs a line for a person.
   if (error == nil) return LoginItemError{"不明なエラー", "不明なエラー（エラー情報なし）"};
   return LoginItemError{mac::fromNSString(error.localizedDescription),
-                        mac::fromNSString(error.description),
-                        static_cast<std::int64_t>(error.code)};
+                        mac::fromNSString(error.description)};
 }
+
+// The service's own codes, read only in its own domain: in an errno domain the
+// same numbers mean other things (6 ENXIO, 12 ENOMEM). The domain is named by
+// its text, which the errors carry on every version; the constant for it is
+// exported only from macOS 15.
+bool isServiceError(NSError* error, NSInteger code) {
+  return [error.domain isEqualToString:@"SMAppServiceErrorDomain"] && error.code == code;
+}
+
+using Outcome = LoginItemResult::Outcome;
 
 }  // namespace
 
@@ -27,19 +36,23 @@ std::int64_t MacLoginItems::status() {
   }
 }
 
-std::optional<LoginItemError> MacLoginItems::registerApp() {
+LoginItemResult MacLoginItems::registerApp() {
   @autoreleasepool {
     NSError* error = nil;
-    if ([[SMAppService mainAppService] registerAndReturnError:&error]) return std::nullopt;
-    return errorFrom(error);
+    if ([[SMAppService mainAppService] registerAndReturnError:&error]) return {};
+    Outcome outcome = Outcome::failed;
+    if (isServiceError(error, kSMErrorAlreadyRegistered)) outcome = Outcome::alreadyAsAsked;
+    if (isServiceError(error, kSMErrorLaunchDeniedByUser)) outcome = Outcome::needsApproval;
+    return {outcome, reasonFrom(error)};
   }
 }
 
-std::optional<LoginItemError> MacLoginItems::unregisterApp() {
+LoginItemResult MacLoginItems::unregisterApp() {
   @autoreleasepool {
     NSError* error = nil;
-    if ([[SMAppService mainAppService] unregisterAndReturnError:&error]) return std::nullopt;
-    return errorFrom(error);
+    if ([[SMAppService mainAppService] unregisterAndReturnError:&error]) return {};
+    const bool already = isServiceError(error, kSMErrorJobNotFound);
+    return {already ? Outcome::alreadyAsAsked : Outcome::failed, reasonFrom(error)};
   }
 }
 

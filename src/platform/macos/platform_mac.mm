@@ -1,6 +1,6 @@
 // Builds every macOS adapter once; they live until the process ends. Their
 // constructors touch nothing (AppKit, the preferences and the lock file are
-// reached on first use), so the essentials and the rest are built together.
+// reached on first use), so they are built together and every run gets them all.
 #include "platform/platform_factory.h"
 
 #import <Foundation/Foundation.h>
@@ -66,7 +66,7 @@ class MacServices : public PlatformServices {
   }
 
   const Platform& essentials() override { return essential; }
-  const Platform& services() override { return platformServices; }
+  const Platform& services(PlatformNeed) override { return platformServices; }
 
  private:
   PosixProcessRunner processes;

@@ -34,6 +34,7 @@ enum { NSUTF8StringEncoding = 4 };
 @property(nullable, readonly) const char* UTF8String __attribute__((objc_returns_inner_pointer));
 @property(readonly) NSUInteger length;
 @property(readonly) BOOL boolValue;
+- (BOOL)isEqualToString:(NSString*)aString;
 @end
 
 @interface NSArray<__covariant ObjectType> : NSObject <NSFastEnumeration>

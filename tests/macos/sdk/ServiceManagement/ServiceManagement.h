@@ -1,8 +1,23 @@
-// Type-check stub: SMAppService (macOS 13 and later).
+// Type-check stub: SMAppService (macOS 13 and later) and the codes of SMErrors.h.
 #pragma once
 
 #include <Foundation/Foundation.h>
 #include <os/availability.h>
+
+// SMErrors.h: the codes of the service's errors, an enumeration without a name.
+enum {
+  kSMErrorInternalFailure = 2,
+  kSMErrorInvalidSignature,
+  kSMErrorAuthorizationFailure,
+  kSMErrorToolNotValid,
+  kSMErrorJobNotFound,
+  kSMErrorServiceUnavailable,
+  kSMErrorJobPlistNotFound,
+  kSMErrorJobMustBeEnabled,
+  kSMErrorInvalidPlist,
+  kSMErrorLaunchDeniedByUser,
+  kSMErrorAlreadyRegistered,
+};
 
 #pragma clang assume_nonnull begin
 
