@@ -38,48 +38,43 @@ const auto noChildrenLeft = [] { return waitpid(-1, nullptr, WNOHANG) == -1 && e
 TEST(PosixProcessRunner, ReportsHowAToolEndedRefusesWhatCannotStartExactlyAndKillsAtTheLimit) {
   testing::TemporaryFolder folder;
   const std::string pidFile = (folder.path / "grandchild").string();
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  const std::vector<std::string> odd = {"args", "a b", "$HOME", "*", "", "`id`;|&>x"};
+  const std::string echoed = "a b\n$HOME\n*\n\n`id`;|&>x\n";
+  enum Ends { exits, notStarted, timedOut, tooLarge };
   const struct {
+    const char* name;
     ProcessRequest request;
-    int exitStatus;
-    std::string out;
-    bool started = true, timedOut = false;
-    double ceiling = std::numeric_limits<double>::infinity();
-    bool tooLarge = false, leavesAChild = false;
+    Ends ends;
+    int exitStatus = -1;
+    std::string out = "";
+    double ceiling = inf;  // the runner's
+    bool leavesAChild = false;
   } rows[] = {
-      {{kProbe, {"args", "a b", "$HOME", "*", "", "`id`;|&>x"}}, 0, "a b\n$HOME\n*\n\n`id`;|&>x\n"},
-      {{kProbe, {"exit", "3"}}, 3, ""},
-      {{"/bin/sh", {"-c", "kill -9 $$"}}, -1, ""},
-      {{kProbe, {"flood", "1048576"}}, 0, std::string(1 << 20, 'x')},  // as much on stderr
-      {.request = {kProbe, {"flood", "1048577"}}, .exitStatus = -1, .out = "", .tooLarge = true},
-      {.request = {kProbe, {"endless", "out"}, true, 30.0},
-       .exitStatus = -1,
-       .out = "",
-       .tooLarge = true},
-      {.request = {kProbe, {"endless", "err"}, true, 30.0},
-       .exitStatus = -1,
-       .out = "",
-       .tooLarge = true},
-      {{"/nonexistent/velmoryn-tool", {}}, -1, "", false},
-      {{"sh", {"-c", "true"}}, -1, "", false},  // no search path
-      {{kProbe, {"args", std::string("a\0b", 3)}}, -1, "", false},
-      {{kProbe, {"hang"}, true, 0.5}, -1, "", true, true},
-      {{kProbe, {"quiet-hang"}, true, 30.0}, -1, "", true, true, 0.5},  // closed its streams
-      {{"/bin/sh", {"-c", "echo partial; exec sleep 60"}, true, 0.5}, -1, "", true, true},
-      {.request = {kProbe, {"orphan", pidFile}, true, 2.0},
-       .exitStatus = -1,
-       .out = "",
-       .timedOut = true,
-       .leavesAChild = true},
+      {"odd arguments as they are", {kProbe, odd}, exits, 0, echoed},
+      {"its exit status", {kProbe, {"exit", "3"}}, exits, 3},
+      {"killed by a signal", {"/bin/sh", {"-c", "kill -9 $$"}}, exits},
+      {"1 MiB on each stream", {kProbe, {"flood", "1048576"}}, exits, 0, std::string(1 << 20, 'x')},
+      {"a byte more", {kProbe, {"flood", "1048577"}}, tooLarge},
+      {"endless output", {kProbe, {"endless", "out"}, true, 30.0}, tooLarge},
+      {"endless errors", {kProbe, {"endless", "err"}, true, 30.0}, tooLarge},
+      {"no such file", {"/nonexistent/velmoryn-tool", {}}, notStarted},
+      {"no search path", {"sh", {"-c", "true"}}, notStarted},
+      {"a NUL in an argument", {kProbe, {"args", std::string("a\0b", 3)}}, notStarted},
+      {"a hang, at the request's limit", {kProbe, {"hang"}, true, 0.5}, timedOut},
+      {"closed streams, the ceiling", {kProbe, {"quiet-hang"}, true, 30.0}, timedOut, -1, "", 0.5},
+      {"partial output dropped", {"/bin/sh", {"-c", "echo x; exec sleep 60"}, true, 0.5}, timedOut},
+      {"an orphan", {kProbe, {"orphan", pidFile}, true, 2}, timedOut, -1, "", inf, true},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.request.path + " " + (row.request.args.empty() ? "" : row.request.args[0]));
+    SCOPED_TRACE(row.name);
     const int before = openDescriptors();
     // The tool's orphan comes to this process, so that the test can reap it.
     ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, row.leavesAChild ? 1 : 0), 0);
     const ProcessResult result = PosixProcessRunner(row.ceiling).run(row.request);
-    EXPECT_EQ(result.started, row.started);
-    EXPECT_EQ(result.timedOut, row.timedOut);
-    EXPECT_EQ(result.outputTooLarge, row.tooLarge);
+    EXPECT_EQ(result.started, row.ends != notStarted);
+    EXPECT_EQ(result.timedOut, row.ends == timedOut);
+    EXPECT_EQ(result.outputTooLarge, row.ends == tooLarge);
     EXPECT_EQ(result.exitStatus, row.exitStatus);
     const bool echoes = row.exitStatus == 0 && row.request.args[0] == "args";
     EXPECT_EQ(result.out, echoes ? kProbe + "\nargs\n" + row.out : row.out);

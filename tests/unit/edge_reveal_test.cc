@@ -1,4 +1,3 @@
-// The monitor, cancel(), stop() and the closures' order: fuzz/edge_reveal_fuzz.cc.
 #include "reveal/edge_reveal.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +5,6 @@
 #include <cmath>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -21,18 +19,23 @@ constexpr Rect kVisible{0, 70, 800, 505};  // 70 points reserved at the bottom
 constexpr DockEdge bottom = DockEdge::bottom, left = DockEdge::left, right = DockEdge::right;
 using Log = std::vector<std::string>;
 
+ScrollEvent points(double dy, double dx = 0, bool inverted = false) {
+  return {true, inverted, dy, dx};
+}
+ScrollEvent lines(double dy, double dx = 0) {
+  return {false, false, dy, dx};
+}
+
 class EdgeRevealTest : public ::testing::Test {
  protected:
-  static ScrollEvent pt(double dy, double dx = 0, bool inverted = false) {
-    return {true, inverted, dy, dx};
-  }
-  static ScrollEvent line(double dy, double dx = 0) { return {false, false, dy, dx}; }
   void SetUp() override {
     at(bottom, {{kFrame, kVisible}});
     reveal->isEnabled = [this] { return enabled; };
-    reveal->isDockHidden = [this] { return hidden; };
+    reveal->isDockHidden = [this] { return ++dockAsked, hidden; };
     reveal->onReveal = [this] { log.push_back("reveal"), fake.clock.current += onRevealTakes; };
-    reveal->onConceal = [this] { log.push_back("conceal"); };
+    reveal->onConceal = [this] {
+      log.push_back(reveal->isRevealing() ? "conceal during the reveal" : "conceal");
+    };
     reveal->start();
   }
 
@@ -56,7 +59,7 @@ class EdgeRevealTest : public ::testing::Test {
     for (int quarters = 0; quarters <= 48; ++quarters) {
       if (reveal->isRevealing())
         return reveal->cancel(), 12.0 - quarters * 0.25;  // 12 points trigger it
-      scroll(pt(0.25));
+      scroll(points(0.25));
     }
     return -1;
   }
@@ -65,7 +68,10 @@ class EdgeRevealTest : public ::testing::Test {
     fake.screens.pointer = p;
     for (int tick = 1; tick <= 10; ++tick) {
       fake.timers.advance(0.12);  // the poll's interval
-      if (!log.empty() && log.back() == "conceal") return log.pop_back(), tick;
+      if (!log.empty() && log.back().starts_with("conceal")) {
+        EXPECT_EQ(log.back(), "conceal") << "onConceal finds the reveal over";
+        return log.pop_back(), tick;
+      }
     }
     return 0;
   }
@@ -73,6 +79,7 @@ class EdgeRevealTest : public ::testing::Test {
   testing::FakePlatform fake;
   Point zone;
   bool enabled = true, hidden = true;
+  int dockAsked = 0;
   double onRevealTakes = 0;
   Log log;
   Dock dock;
@@ -80,96 +87,152 @@ class EdgeRevealTest : public ::testing::Test {
   std::shared_ptr<EdgeReveal> reveal = EdgeReveal::create(dock);
 };
 
-// The first screen holding the pointer, maximum borders excluded; 8 counts, 0 resets, 4 ignores.
-TEST_F(EdgeRevealTest, EdgeZoneOfTheFirstScreenContainingThePointer) {
+// 4 points in the zone, then 4 with the pointer elsewhere: the first screen holding it decides,
+// its maximum borders excluded. Off every screen the event is ignored.
+TEST_F(EdgeRevealTest, TheZoneIsFivePointsDeepOnTheFirstScreenHoldingThePointer) {
   const Rect below{0, -768, 1024, 768}, onRight{800, 0, 1024, 768}, onLeft{-1024, 0, 1024, 768};
   const Rect deeper{0, -100, 800, 700}, above{0, 600, 800, 600};
-  const std::tuple<DockEdge, std::vector<Rect>, Point, double> rows[] = {
-      {bottom, {below}, {10, -763}, 8},        {bottom, {below}, {10, -762.99}, 0},
-      {right, {onRight}, {1819, 10}, 8},       {left, {onLeft}, {-1019, 10}, 8},
-      {bottom, {kFrame}, {0, 300}, 0},         {left, {kFrame}, {400, 0}, 0},
-      {bottom, {kFrame, deeper}, {100, 3}, 8}, {bottom, {deeper, kFrame}, {100, 3}, 0},
-      {right, {kFrame, kSide}, {800, 300}, 0}, {bottom, {kFrame, above}, {100, 600}, 8},
-      {bottom, {kFrame}, {-10, 0}, 4},         {bottom, {kFrame}, {400, 600}, 4},
+  enum Second { counts = 8, resets = 0, ignored = 4 };  // the sum afterwards
+  const struct {
+    const char* name;
+    DockEdge dockAt;
+    std::vector<Rect> screens;
+    Point pointer;
+    Second second;
+  } rows[] = {
+      {"bottom, 5 points up", bottom, {below}, {10, -763}, counts},
+      {"bottom, just over 5 points up", bottom, {below}, {10, -762.99}, resets},
+      {"right, 5 points in", right, {onRight}, {1819, 10}, counts},
+      {"left, 5 points in", left, {onLeft}, {-1019, 10}, counts},
+      {"bottom, mid-screen", bottom, {kFrame}, {0, 300}, resets},
+      {"left, on the bottom edge", left, {kFrame}, {400, 0}, resets},
+      {"the first of two screens holding it", bottom, {kFrame, deeper}, {100, 3}, counts},
+      {"the first one reaching deeper", bottom, {deeper, kFrame}, {100, 3}, resets},
+      {"a right border belongs to the next screen", right, {kFrame, kSide}, {800, 300}, resets},
+      {"a top border belongs to the screen above", bottom, {kFrame, above}, {100, 600}, counts},
+      {"left of every screen", bottom, {kFrame}, {-10, 0}, ignored},
+      {"on the top border of the only screen", bottom, {kFrame}, {400, 600}, ignored},
   };
-  for (const auto& [dockAt, frames, pointer, after] : rows) {
-    SCOPED_TRACE(::testing::Message() << "point (" << pointer.x << ", " << pointer.y << ")");
+  for (const auto& row : rows) {
     std::vector<Screen> screens;
-    for (const Rect& frame : frames) screens.push_back(Screen{frame, frame});
-    at(dockAt, screens);
-    scroll(pt(4)), fake.screens.pointer = pointer, scroll(pt(4));
-    EXPECT_EQ(sum(), after);
+    for (const Rect& frame : row.screens) screens.push_back(Screen{frame, frame});
+    at(row.dockAt, screens);
+    scroll(points(4)), fake.screens.pointer = row.pointer, scroll(points(4));
+    EXPECT_EQ(sum(), row.second) << row.name;
   }
 }
 
-// After 4 points, each step's pause and event, counted or ignored (sent in the zone and away).
-TEST_F(EdgeRevealTest, AmountsTowardTheEdgeAddUpToTheTriggerWithinTheWindow) {
-  enum Skip : char { counts, gestureOff, dockShown, noScreens };
-  struct Step {
-    double pause;
+// Natural scrolling undone; a line is 20 points; at the sides the larger axis counts, a tie
+// counts upward. An event away from the edge restarts the sum.
+TEST_F(EdgeRevealTest, OnlyAmountsTowardTheEdgeCount) {
+  const struct {
+    const char* name;
+    DockEdge dockAt;
     ScrollEvent event;
-    Skip skip = counts;
+    double sum;  // after 4 points and the event
+  } rows[] = {
+      {"bottom, upward", bottom, points(3), 7},
+      {"bottom, downward", bottom, points(-3), 0},
+      {"bottom, purely horizontal", bottom, points(0, 5), 0},
+      {"bottom, not a number", bottom, points(std::nan("")), 0},
+      {"bottom, natural upward", bottom, points(-3, 0, true), 7},
+      {"bottom, a quarter line", bottom, lines(.25), 9},
+      {"left, mostly leftward", left, points(1, 5), 9},
+      {"left, natural mostly leftward", left, points(-1, -5, true), 9},
+      {"left, a leftward quarter line", left, lines(0, .25), 9},
+      {"left, a tie counts upward", left, points(3, -3), 7},
+      {"right, mostly rightward", right, points(1, -5), 9},
+      {"right, a tie counts upward", right, points(3, 3), 7},
   };
-  const std::tuple<const char*, DockEdge, std::vector<Step>, double> rows[] = {
-      {"bottom, upward", bottom, {{.1, pt(3)}}, 7},
-      {"bottom, downward", bottom, {{.1, pt(-3)}}, 0},
-      {"bottom, purely horizontal", bottom, {{.1, pt(0, 5)}}, 0},
-      {"bottom, not a number", bottom, {{.1, pt(std::nan(""))}}, 0},
-      {"bottom, natural upward", bottom, {{.1, pt(-3, 0, true)}}, 7},
-      {"bottom, a quarter line", bottom, {{.1, line(.25)}}, 9},
-      {"left, mostly leftward", left, {{.1, pt(1, 5)}}, 9},
-      {"left, natural mostly leftward", left, {{.1, pt(-1, -5, true)}}, 9},
-      {"left, a leftward quarter line", left, {{.1, line(0, .25)}}, 9},
-      {"left, tie counts upward", left, {{.1, pt(3, -3)}}, 7},
-      {"right, mostly rightward", right, {{.1, pt(1, -5)}}, 9},
-      {"right, tie counts upward", right, {{.1, pt(3, 3)}}, 7},
-      {"11.75 points after a pause", bottom, {{.6, pt(11.75)}}, 11.75},
-      {"4, 4 and 4 points", bottom, {{.2, pt(4)}, {.2, pt(4)}}, 12},
-      {"pauses of exactly the window", bottom, {{.5, pt(4)}, {.5, pt(4)}}, 12},
-      {"a pause just over the window", bottom, {{.5000001, pt(4)}}, 4},
-      // Ignored events neither count, nor restart the sum, nor move the window's start.
-      {"gesture off", bottom, {{.4, pt(4), gestureOff}, {.2, pt(4)}, {0, pt(4), gestureOff}}, 4},
-      {"Dock shown", bottom, {{.4, pt(4), dockShown}, {.2, pt(4)}, {0, pt(4), dockShown}}, 4},
-      {"no screens", bottom, {{.4, pt(4), noScreens}, {.2, pt(4)}, {0, pt(4), noScreens}}, 4},
-  };
-  for (const auto& [name, dockAt, steps, after] : rows) {
-    SCOPED_TRACE(name);
-    at(dockAt, {{kFrame, kFrame}});
-    fake.timers.advance(1.0), scroll(pt(4));
-    for (const auto& [pause, event, skip] : steps) {
-      fake.timers.advance(pause);
-      enabled = skip != gestureOff, hidden = skip != dockShown;
-      if (skip == noScreens) fake.screens.list.clear();
-      scroll(event);
-      if (skip) fake.screens.pointer = {400, 300}, scroll(event), at(dockAt, {{kFrame, kFrame}});
-      enabled = hidden = true;
-    }
-    EXPECT_EQ(sum(), after);
+  for (const auto& row : rows) {
+    at(row.dockAt, {{kFrame, kFrame}});
+    scroll(points(4)), scroll(row.event);
+    EXPECT_EQ(sum(), row.sum) << row.name;
   }
 }
 
-// Up minimumReveal (onReveal's time included), then within the band: the room reserved, or 90.
-TEST_F(EdgeRevealTest, RevealLastsItsMinimumTimeAndWhileThePointerStaysWithinTheBand) {
-  const Rect none{0, 0, 800, 575}, beyond{-5, -10, 810, 585};  // visible frames
+// 12 points reveal; a pause longer than half a second restarts the sum.
+TEST_F(EdgeRevealTest, AmountsAddUpWithinHalfASecondOfEachOther) {
+  const struct {
+    const char* name;
+    double pause;  // before each of the events
+    std::vector<double> amounts;
+    double sum;
+  } rows[] = {
+      {"4, 4 and 4 points", 0.2, {4, 4, 4}, 12},
+      {"pauses of exactly the window", 0.5, {4, 4, 4}, 12},
+      {"4, then 11.75 after a pause", 0.6, {4, 11.75}, 11.75},
+      {"a pause just over the window", 0.5000001, {4, 4}, 4},
+  };
+  for (const auto& row : rows) {
+    fake.timers.advance(1.0);
+    for (double amount : row.amounts) fake.timers.advance(row.pause), scroll(points(amount));
+    EXPECT_EQ(sum(), row.sum) << row.name;
+  }
+}
+
+// Ignored events neither count, nor restart the sum, nor move the window's start.
+TEST_F(EdgeRevealTest, EventsWithTheGestureOffTheDockShownOrNoScreensAreIgnored) {
+  const struct {
+    const char* name;
+    bool enabled = true, hidden = true, screens = true;
+  } rows[] = {
+      {.name = "gesture off", .enabled = false},
+      {.name = "Dock shown", .hidden = false},
+      {.name = "no screens", .screens = false},
+  };
+  for (const auto& row : rows) {
+    const auto ignoredScrolls = [&] {  // in the zone and away from it
+      enabled = row.enabled, hidden = row.hidden;
+      if (!row.screens) fake.screens.list.clear();
+      scroll(points(4)), fake.screens.pointer = {400, 300}, scroll(points(4));
+      at(bottom, {{kFrame, kFrame}}), enabled = hidden = true;
+    };
+    fake.timers.advance(1.0), scroll(points(4));
+    fake.timers.advance(0.4), ignoredScrolls();
+    fake.timers.advance(0.2), scroll(points(4)), ignoredScrolls();
+    EXPECT_EQ(sum(), 4) << row.name;
+  }
+}
+
+// Whether the Dock is hidden costs a tool run: asked only with the gesture on and no reveal.
+TEST_F(EdgeRevealTest, AsksAboutTheDockOnlyWithTheGestureOnAndNoRevealRunning) {
+  enabled = false, scroll(lines(1));
+  enabled = true, scroll(lines(1)), scroll(lines(1));
+  EXPECT_EQ(dockAsked, 1);
+  EXPECT_EQ(log, Log{"reveal"});
+}
+
+// Up for half a second (onReveal's time included), then while the pointer stays within the band:
+// the room the Dock reserves, or 90 points without one, and a 12-point margin.
+TEST_F(EdgeRevealTest, ARevealLastsHalfASecondAndWhileThePointerStaysWithinTheBand) {
   const Screen lower{{100, -768, 1024, 768}, {100, -708, 1024, 708}};
   const Screen second{{800, 0, 1024, 768}, {800, 0, 960, 743}};
-  const std::tuple<DockEdge, Screen, Point, Point, double, int> rows[] = {
-      {bottom, {kFrame, kVisible}, {400, 82}, {400, 82.5}, 0, 5},    // 0.48 keeps, 0.60 conceals
-      {bottom, {kFrame, none}, {400, 102}, {400, 102.5}, .3, 2},     // 0.42 keeps, 0.54 conceals
-      {bottom, {kFrame, beyond}, {400, 102}, {400, 102.5}, .37, 2},  // 0.49 keeps
-      {bottom, lower, {500, -696}, {500, -695.5}, .38, 1},  // the first tick, at 0.50, conceals
-      {right, {kFrame, {0, 0, 736, 575}}, {724, 300}, {723.5, 300}, 0, 5},
-      {right, second, {1748, 3}, {1747.5, 3}, 0, 5},  // measured from the screen's own right
-      {left, {kFrame, {64, 0, 736, 575}}, {76, 300}, {76.5, 300}, 0, 5},
+  const Screen none{kFrame, {0, 0, 800, 575}}, beyond{kFrame, {-5, -10, 810, 585}};
+  const struct {
+    const char* name;
+    DockEdge dockAt;
+    Screen screen;
+    Point keepsUp, conceals;
+    double onRevealTakes;
+    int firstTick;  // the first poll that conceals at `conceals`: at 0.48 the minimum still holds
+  } rows[] = {
+      {"bottom, 70 reserved", bottom, {kFrame, kVisible}, {400, 82}, {400, 82.5}, 0, 5},
+      {"bottom, none reserved", bottom, none, {400, 102}, {400, 102.5}, .3, 2},
+      {"bottom, visible beyond the frame", bottom, beyond, {400, 102}, {400, 102.5}, .37, 2},
+      {"a lower screen; onReveal took 0.38", bottom, lower, {500, -696}, {500, -695.5}, .38, 1},
+      {"right, 64 reserved", right, {kFrame, {0, 0, 736, 575}}, {724, 300}, {723.5, 300}, 0, 5},
+      {"right, on a second screen", right, second, {1748, 3}, {1747.5, 3}, 0, 5},
+      {"left, 64 reserved", left, {kFrame, {64, 0, 736, 575}}, {76, 300}, {76.5, 300}, 0, 5},
   };
-  for (const auto& [dockAt, screen, stays, leaves, takes, first] : rows) {
-    SCOPED_TRACE(::testing::Message() << "stays at (" << stays.x << ", " << stays.y << ")");
-    at(dockAt, {screen});
-    onRevealTakes = takes, scroll(line(1)), onRevealTakes = 0;
-    EXPECT_EQ(concealTick(leaves), first);
-    fake.screens.pointer = zone, scroll(line(1));
-    EXPECT_EQ(concealTick(stays), 0);
-    EXPECT_EQ(concealTick(leaves), 1);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    at(row.dockAt, {row.screen});
+    onRevealTakes = row.onRevealTakes, scroll(lines(1)), onRevealTakes = 0;
+    EXPECT_EQ(concealTick(row.conceals), row.firstTick);
+    fake.screens.pointer = zone, scroll(lines(1));
+    EXPECT_EQ(concealTick(row.keepsUp), 0);
+    EXPECT_EQ(concealTick(row.conceals), 1);
   }
 }
 
@@ -177,7 +240,13 @@ TEST_F(EdgeRevealTest, RevealLastsItsMinimumTimeAndWhileThePointerStaysWithinThe
 TEST_F(EdgeRevealTest, ChangesDuringARevealAreJudgedAgainstTheScreenAndEdgeItBeganWith) {
   const Screen main{kFrame, kVisible}, side{kSide, kSide};
   const Screen resized{{0, 0, 1024, 768}, kVisible}, moved{{0, 1, 800, 600}, kVisible};
-  const std::tuple<const char*, std::vector<Screen>, Point, DockEdge, bool> rows[] = {
+  const struct {
+    const char* name;
+    std::vector<Screen> screens;
+    Point pointer;
+    DockEdge dockAt;
+    bool conceals;
+  } rows[] = {
       {"pointer low on the other screen", {main, side}, {1000, 3}, bottom, true},
       {"screen removed", {side}, {400, 3}, bottom, true},
       {"resolution changed", {resized, side}, {400, 3}, bottom, true},
@@ -185,21 +254,60 @@ TEST_F(EdgeRevealTest, ChangesDuringARevealAreJudgedAgainstTheScreenAndEdgeItBeg
       {"Dock moved right", {main, side}, {400, 3}, right, false},
       {"no room reserved any more: band 90", {{kFrame, kFrame}}, {400, 90}, bottom, false},
   };
-  for (const auto& [name, screens, pointer, dockAt, conceals] : rows) {
-    SCOPED_TRACE(name);
-    at(bottom, {main, side}), scroll(line(1));
-    at(dockAt, screens);
-    EXPECT_EQ(concealTick(pointer), conceals ? 5 : 0);
+  for (const auto& row : rows) {
+    at(bottom, {main, side}), scroll(lines(1));
+    at(row.dockAt, row.screens);
+    EXPECT_EQ(concealTick(row.pointer), row.conceals ? 5 : 0) << row.name;
     reveal->cancel();
   }
 }
 
-// Events during a reveal are the fuzzer's; after destruction nothing may act.
+// Neither conceals, also from inside onReveal; cancel() also starts the sum afresh.
+TEST_F(EdgeRevealTest, CancelAndStopEndARevealWithoutConcealingAndLeaveNoTimer) {
+  const struct {
+    const char* name;
+    bool stops, insideOnReveal;
+  } rows[] = {{"cancel", false, false},
+              {"stop", true, false},
+              {"cancel inside onReveal", false, true},
+              {"stop inside onReveal", true, true}};
+  scroll(points(4)), reveal->cancel();
+  EXPECT_EQ(sum(), 0) << "cancel() starts the sum afresh";
+  log.clear();
+  for (const auto& row : rows) {
+    const auto end = [&] { row.stops ? reveal->stop() : reveal->cancel(); };
+    reveal->onReveal = [&] {
+      log.push_back("reveal");
+      if (row.insideOnReveal) end();
+    };
+    fake.screens.pointer = zone, scroll(lines(1));
+    if (!row.insideOnReveal) end();
+    EXPECT_EQ(fake.timers.liveTimers(), 0U) << row.name;
+    EXPECT_EQ(concealTick({400, 300}), 0) << row.name;
+    EXPECT_EQ(log, Log{"reveal"}) << row.name;
+    EXPECT_EQ(fake.scrollMonitor.installed(), row.stops ? 0U : 1U) << row.name;
+    reveal->start(), log.clear();
+  }
+}
+
+// A refused install is retried by the next start(); stop() removes the monitor.
+TEST_F(EdgeRevealTest, StartInstallsOneMonitorAndStopRemovesIt) {
+  reveal->start();
+  EXPECT_EQ(fake.scrollMonitor.installed(), 1U);
+  reveal->stop();
+  fake.scrollMonitor.refuse = true;
+  reveal->start();
+  EXPECT_EQ(fake.scrollMonitor.installed(), 0U);
+  fake.scrollMonitor.refuse = false;
+  reveal->start();
+  EXPECT_EQ(fake.scrollMonitor.installed(), 1U);
+}
+
 TEST_F(EdgeRevealTest, ADestroyedRevealNeitherConcealsNorBegins) {
-  scroll(line(1));
+  scroll(lines(1));
   reveal.reset();
   EXPECT_EQ(concealTick({400, 300}), 0);
-  fake.screens.pointer = zone, scroll(line(1));
+  fake.screens.pointer = zone, scroll(lines(1));
   EXPECT_EQ(log, Log{"reveal"});
 }
 

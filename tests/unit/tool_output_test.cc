@@ -1,0 +1,105 @@
+// What the preference tools print, read and written back as the Dock's reads and writes need it.
+#include "dock/tool_output.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velmoryn {
+namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// UTF-8 less its outer white space and line breaks (the Unicode set); nothing when not UTF-8.
+TEST(ToolOutput, TrimsUnicodeWhiteSpaceAroundUtf8AndGivesNothingForOtherBytes) {
+  const struct {
+    const char* name;
+    std::string_view bytes;
+    std::string trimmed;
+  } rows[] = {
+      {"a line", "left\n", "left"},
+      {"blanks around, inner ones kept", " \t\v\fnot a number \r\n", "not a number"},
+      {"ideographic space, line separator, NEL", "\u3000right\u2028\u0085", "right"},
+      {"the ends of the En Quad to Hair Space run", "\u2000x\u200A", "x"},
+      {"no-break spaces alone", "\u00A0\u202F", ""},
+      {"zero width space and control characters are kept", "\u200B\x1Cx\x08", "\u200B\x1Cx\x08"},
+      {"the first and last character of each length", "\u0080\u07FF\u0800\U00010000\U0010FFFF",
+       "\u0080\u07FF\u0800\U00010000\U0010FFFF"},
+      {"Latin-1", "caf\xE9\n", ""},
+      {"a surrogate", "\xED\xA0\x80x", ""},
+      {"overlong in two bytes", "\xC0\xAF", ""},
+      {"overlong in three bytes", "\xE0\x80\xAF", ""},
+      {"overlong in four bytes", "\xF0\x8F\xBF\xBF", ""},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", ""},
+      {"a sequence cut short", "ok\xE3\x80", ""},
+      {"a continuation byte without a lead", "\x80ok", ""},
+      {"a lead without its continuation", "\xC3(ok", ""},
+      {"a five-byte lead", "\xF8\x88\x80\x80\x80", ""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(trimToolOutput(row.bytes), row.trimmed) << row.name;
+}
+
+// As strtod reads the whole text in the POSIX locale, with nothing left over and no leading blank.
+TEST(ToolOutput, ParsesAWholeNumberOnlyFromTheWholeText) {
+  const struct {
+    const char* name;
+    std::string_view text;
+    std::optional<double> number;
+  } rows[] = {
+      {"an integer", "1000", 1000},
+      {"a fraction", "99.9", 99.9},
+      {"an exponent", "1e3", 1000},
+      {"hexadecimal", "0x1.f4p9", 1000},
+      {"a sign", "+5", 5},
+      {"infinity in capitals", "-INFINITY", -kInfinity},
+      {"too large for a double", "1e999", kInfinity},
+      {"the smallest double", "4.9e-324", std::numeric_limits<double>::denorm_min()},
+      {"nothing", "", std::nullopt},
+      {"a leading blank", " 100", std::nullopt},
+      {"a leading newline", "\n5", std::nullopt},
+      {"a trailing blank", "100 ", std::nullopt},
+      {"a NUL inside", std::string_view("5\0", 2), std::nullopt},
+      {"letters", "abc", std::nullopt},
+      {"a unit", "1000 s", std::nullopt},
+  };
+  for (const auto& row : rows) EXPECT_EQ(parseWholeNumber(row.text), row.number) << row.name;
+  EXPECT_TRUE(std::isnan(parseWholeNumber("nan(0x7)").value_or(0))) << "not a number, with payload";
+}
+
+// The shortest text that reads back; an exponent only where it is shorter, ".0" after a whole one.
+TEST(ToolOutput, FormatsTheShortestTextThatReadsBackAsTheSameNumber) {
+  const struct {
+    double number;
+    std::string text;
+  } rows[] = {
+      {2, "2.0"},
+      {-0.0, "-0.0"},
+      {0.5, "0.5"},
+      {0.1 + 0.2, "0.30000000000000004"},
+      {0.001, "0.001"},  // as long as 1e-03: without an exponent
+      {1e-4, "1e-04"},
+      {-2.5e-7, "-2.5e-07"},
+      {123456, "123456.0"},
+      {1e16, "1e+16"},
+      {1e22, "1e+22"},
+      {1.5e300, "1.5e+300"},
+      {5e-324, "5e-324"},
+      {0x1p60, "1152921504606846976.0"},  // past 2^53 the exact value, as printf's %.0f
+      {-kInfinity, "-inf"},
+      {kNaN, "nan"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(formatFloat(row.number), row.text) << row.text;
+    if (!std::isnan(row.number)) {
+      EXPECT_EQ(parseWholeNumber(row.text), row.number) << row.text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velmoryn
