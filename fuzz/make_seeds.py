@@ -2,8 +2,8 @@
 """Writes the seed corpus under fuzz/corpus/<target>/.
 
 The text targets get real inputs: property lists as the store writes them,
-what the preference tools print, control lines. The targets that read their
-input through FuzzedDataProvider (command_line, edge_reveal) get inputs
+what the preference tools print, control lines. The target that reads its
+input through FuzzedDataProvider (edge_reveal) gets inputs
 encoded for it, each one a scenario named by its file: the provider takes
 numbers and choices from the end of the data and strings from the front.
 """
@@ -175,76 +175,6 @@ def control_command():
         write("control_command", name, line)
 
 
-LOGIN_WORDS = ["--login", "on", "off", "status", "--register-login", "--unregister-login",
-               "--Login", "ON", "Off", "STATUS", "--register-login=1", " --login", "--login ", "",
-               "-", "--", "--unregister-Login", "on ", "--version", "-v", "-V", "--v",
-               "--register-login\n", "--Version", "--hide", "--show", "--toggle", "--status",
-               "--Hide"]
-OUTCOMES = ["done", "alreadyAsAsked", "needsApproval", "failed"]
-
-
-def command_line(name, current=0, after=1, register_answer=None, unregister_answer=None,
-                 marker=None, words=()):
-    p = Provider()
-    for value in (current, after):
-        if 0 <= value <= 3:
-            p.boolean(True)
-            p.in_range(0, 3, value)
-        else:
-            p.boolean(False)
-            p.int64(value)
-    for answer in (register_answer, unregister_answer):
-        p.boolean(answer is not None)
-        if answer is not None:
-            p.pick(len(OUTCOMES), OUTCOMES.index(answer[0]))
-            p.string(answer[1])
-            p.string(answer[2])
-    p.boolean(marker is not None)
-    if marker is not None:
-        p.boolean(marker)
-    p.in_range(0, 6, len(words))
-    for word in words:
-        if word in LOGIN_WORDS:
-            p.boolean(True)
-            p.pick(len(LOGIN_WORDS), LOGIN_WORDS.index(word))
-        else:
-            p.boolean(False)
-            p.string(word)
-    write("command_line", name, p.data())
-
-
-DENIED = ("failed", "Not permitted", "Error Domain=SMAppServiceErrorDomain Code=1")
-ALREADY = ("alreadyAsAsked", "Not found", "Error Domain=SMAppServiceErrorDomain Code=6")
-
-
-def command_lines():
-    command_line("status_enabled", current=1, words=["--login", "status"])
-    command_line("login_last_means_status", current=2, words=["--login"])
-    command_line("on_needs_approval", after=2, words=["--login", "on"])
-    command_line("on_fails", register_answer=DENIED, words=["--login", "on"])
-    command_line("off_fails", current=1, unregister_answer=DENIED, marker=True,
-                 words=["--login", "off"])
-    command_line("off_twice", unregister_answer=ALREADY, marker=False, words=["--login", "off"])
-    command_line("off_yet_enabled", current=1, unregister_answer=ALREADY,
-                 words=["--unregister-login"])
-    command_line("on_switched_off", current=2, register_answer=("needsApproval", "Denied", "x"),
-                 words=["--login", "on"])
-    command_line("login_twice_is_usage", words=["--login", "--login", "on"])
-    command_line("unknown_status", current=-7, words=["--login", "status"])
-    command_line("register_option", after=2,
-                 words=["--register-login", "--login", "off"])
-    command_line("both_options_unregister", unregister_answer=DENIED,
-                 words=["--register-login", "--unregister-login"])
-    command_line("normal_start", words=["--Register-login"])
-    command_line("version_before_everything", words=["--login", "on", "--version"])
-    command_line("look_alikes_then_status", current=1,
-                 words=["--REGISTER-LOGIN", "--register-login=1", "--unregister-Login", "--login",
-                        "status"])
-    command_line("script_verb_status", words=["--Hide", "--status"])
-    command_line("two_verbs_launch", words=["--hide", "--show"])
-    command_line("login_wins_over_verb", current=1, words=["--toggle", "--login"])
-
-
 # Step numbers of the edge_reveal target.
 SCROLL, ADVANCE, POINTER, SCREENS, EDGE, CANCEL, STOP, START, FLAGS, ON_REVEAL, DRAIN = (
     0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11)
@@ -362,7 +292,6 @@ def main():
     tool_output()
     whole_number()
     control_command()
-    command_lines()
     edge_reveals()
     return 0
 
