@@ -5,7 +5,7 @@
 #
 #   tools/fuzz.sh          20 seconds per target
 #   tools/fuzz.sh 300      a long run: 5 minutes per target
-#   tools/fuzz.sh 60 edge_reveal_fuzz settings_store_fuzz    only these targets
+#   tools/fuzz.sh 60 url_command_fuzz settings_store_fuzz    only these targets
 #
 # Findings (the crashing input and the log) are kept in build/fuzz/findings/;
 # add a fixed one's input to the target's corpus folder.

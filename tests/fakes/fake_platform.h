@@ -104,7 +104,6 @@ class FakeLoginItems : public LoginItemService, public Recorder {
   // When set, what every register or unregister answers; the status stays.
   std::optional<LoginItemResult> registerAnswer;
   std::optional<LoginItemResult> unregisterAnswer;
-  std::int64_t statusAfterRegister = kLoginItemEnabled;  // after a successful register
 };
 
 // Records "create SOURCE", "compile SOURCE" and "execute SOURCE".
@@ -218,8 +217,10 @@ class FakeStatusItem : public StatusItem, public Recorder {
     if (buttonNote("action " + newAction.selector)) action = std::move(newAction);
   }
   void sendActionOn(std::uint64_t mask) override { buttonNote("mask " + std::to_string(mask)); }
+  // "image template hidden": the menu bar tints only a template.
   void setButtonImage(const IconImage& image) override {
-    buttonNote(image.hidden ? "image hidden" : "image shown");
+    buttonNote(std::string("image ") + (image.isTemplate ? "template " : "") +
+               (image.hidden ? "hidden" : "shown"));
   }
   void setButtonImageDescription(const std::string& text) override {
     buttonNote("description " + text);
@@ -256,8 +257,7 @@ class FakeStatusBar : public StatusBar, public Recorder {
   FakeStatusItem* item = nullptr;  // owned by whoever asked for it
 };
 
-// Records "hotkey install CLASS/KIND...", "hotkey register KEY MODIFIERS SIGNATURE/ID
-// OPTIONS", "hotkey unregister" and "hotkey remove", four-character codes as text.
+// Records "hotkey install", "hotkey register", "hotkey unregister" and "hotkey remove".
 class FakeHotKeys : public HotKeyService, public Recorder {
  public:
   EventTargetRef applicationEventTarget() override { return &target; }

@@ -1,15 +1,15 @@
-// The delegate on the fakes: the steps a user, a script or the system takes, and what followed.
+// The delegate on the fakes: what a user, a script or the system does, and
+// the calls to the platform that followed, as the fakes recorded them.
 #include "app/app_delegate.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <array>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/switch_failure.h"
 #include "fakes/fake_platform.h"
@@ -17,20 +17,34 @@
 namespace velmoryn {
 namespace {
 
-constexpr const char* kReadAutohide = "defaults read com.apple.dock autohide";
-constexpr const char* kReadDelay = "defaults read com.apple.dock autohide-delay";
-constexpr const char* kWriteAutohide = "defaults write com.apple.dock autohide -bool false";
-const std::string kHide =
-    "tell application \"System Events\" to tell dock preferences to set autohide to true";
-const std::string kOsaHide = "osascript -e " + kHide;
-const LoginItemResult kDenied{LoginItemResult::Outcome::failed, {"no", "E1"}},
-    kSwitchedOff{LoginItemResult::Outcome::needsApproval, {"no", "E2"}};
+using Lines = std::vector<std::string>;
+
+const std::string kScript = "tell application \"System Events\" to tell dock preferences to ";
+const std::string kHide = "execute " + kScript + "set autohide to true";
+const std::string kShow = "execute " + kScript + "set autohide to false";
+const std::string kHiddenTip = "tooltip Velmoryn / Dock非表示中";
+const std::string kShownTip = "tooltip Velmoryn / Dock表示中";
+const std::string kReadAutohide = "defaults read com.apple.dock autohide";
+const std::string kLongDelay = "defaults write com.apple.dock autohide-delay -float 1000";
+const std::string kUsersDelay = "defaults write com.apple.dock autohide-delay -float 0.5";
+const std::string kUsersShown = "defaults write com.apple.dock autohide -bool false";
+const std::string kSwipeStored = "set swipeRevealEnabled";
+const std::string kRefused =
+    "Velmoryn: Dockの切り替えに失敗しました（AppleScript エラー -1743）。システム設定 > "
+    "プライバシーとセキュリティ > オートメーション で Velmoryn に System Events "
+    "の操作を許可してください";
+const std::string kNotRestored =
+    "Velmoryn: Dockの設定を元に戻せませんでした。記録を残し、次回の終了時にもう一度戻します";
+
+// The menu's items, by their place.
+enum MenuEntry : std::size_t { modeSwitch = 0, shortcut = 2, swipeSwitch = 3, loginSwitch = 4 };
+constexpr std::size_t kQuit = 6;
 
 // The user's Dock as found: autohide as given, a short delay, at the bottom of one screen.
 struct App {
-  explicit App(const std::string& autohide = "0") {
-    dock[kReadAutohide] = autohide;
-    dock[kReadDelay] = "0.5";
+  explicit App(bool dockHidden = false) {
+    dock[kReadAutohide] = dockHidden ? "1" : "0";
+    dock[kReadAutohide + "-delay"] = "0.5";
     fake.processes.respond = [this](const ProcessRequest& request) {
       const std::string line = testing::FakeProcessRunner::lineOf(request);
       auto result = testing::FakeProcessRunner::output(dock.contains(line) ? dock[line] : "");
@@ -40,128 +54,18 @@ struct App {
     fake.screens.list = {Screen{Rect{0, 0, 1440, 900}, Rect{0, 70, 1440, 805}}};
     fake.screens.pointer = {700, 300};
   }
-
-  // "~" steps come before the launch; returns what the rest did (from the launch on: "~launch").
-  std::string play(const std::string& steps) {
-    std::istringstream in(steps);
-    std::vector<std::string> after;
-    for (std::string step; in >> step;)
-      step[0] == '~' ? run(step.substr(1)) : after.push_back(step);
+  void launch() {
     fake.application.delegate = delegate.get();
     delegate->applicationDidFinishLaunching();
-    if (!keepLaunch) fake.timeline.clear();
-    for (const std::string& step : after) run(step);
-    return effects();
   }
-
-  void run(const std::string& step) {
-    const std::uint64_t ctrl = kControlModifierFlag, cmd = 0x100000, opt = 0x80000;
-    const auto at = [this](EventType type, std::uint64_t flags) {
-      return [this, type, flags] { click(CurrentEvent{type, flags}); };
-    };
-    const auto left = EventType::leftMouseUp;
-    const std::map<std::string, std::function<void()>> steps = {
-        {"click", at(left, 0)},
-        {"cmdOptClick", at(left, cmd | opt)},
-        {"right", at(EventType::rightMouseUp, 0)},
-        {"ctrlClick", at(left, ctrl)},
-        {"ctrlCmdClick", at(left, ctrl | cmd)},
-        {"ctrlOther", at(EventType::other, ctrl)},
-        {"noEvent", [&] { click(std::nullopt); }},
-        {"press", [&] { fake.hotKeys.press(); }},
-        {"drain", [&] { drain(); }},
-        {"|", [&] { fake.timeline.add("|"); }},
-        // With the pointer resting on the Dock's edge, one notch toward it.
-        {"reveal", [&] { pointer(2), fake.scrollMonitor.deliver({.scrollingDeltaY = 1}); }},
-        {"leave", [&] { pointer(450), fake.timers.advance(1.0); }},
-        {"menuToggle", [&] { delegate->menuToggle(); }},
-        {"willTerminate", [&] { delegate->applicationWillTerminate(); }},
-        // The user has refused the program control of System Events.
-        {"refuse", [&] { fake.appleScript.executeReportsError = -1743, failing = {kOsaHide}; }},
-        {"deny", [&] { fake.loginItems.unregisterAnswer = kDenied; }},
-        // The user has switched the login item off in the system's settings.
-        {"switchedOff", [&] { fake.loginItems.registerAnswer = kSwitchedOff; }},
-        {"writeFails", [&] { failing.insert(kWriteAutohide); }},
-        {"readFails", [&] { failing.insert(kReadAutohide); }},
-        {"noButton", [&] { fake.statusBar.withButton = false; }},
-        {"noItem", [&] { fake.statusBar.returnNone = true; }},
-        {"noHotKey", [&] { fake.hotKeys.registerStatus = -9878; }},
-        {"noSignals", [&] { fake.signals.refuseSources = true; }},
-        {"release", [&] { release(); }},
-        {"launch", [&] { keepLaunch = true; }}};
+  // A step runs as AppKit would run it, then the main queue; an end of the
+  // process ends only the step.
+  void run(const std::function<void(App&)>& step) {
     try {
-      if (steps.contains(step)) {
-        steps.at(step)();
-      } else if (step.starts_with("menu")) {  // a right click, then the item
-        fake.statusBar.item->choose = std::stoul(step.substr(4));
-        run("right");
-      } else if (step.starts_with("sig")) {  // handled on the main queue
-        fake.signals.raise(std::stoi(step.substr(3)));
-        fake.timeline.add("|");
-        drain();
-      } else if (step.starts_with("dock")) {  // switched elsewhere
-        dock[kReadAutohide] = step.substr(4);
-      } else if (step.starts_with("login")) {
-        fake.loginItems.currentStatus = std::stoi(step.substr(5));
-      } else {
-        delegate->applicationOpenURLs({step[0] == ':' ? step.substr(1) : "velmoryn://" + step});
-      }
+      step(*this);
+      fake.mainQueue.drain();
     } catch (const testing::ProcessExit&) {
     }
-  }
-  void click(std::optional<CurrentEvent> event) {
-    const std::size_t opened = fake.timeline.matching({"performClick"}).size();
-    fake.application.event = event;
-    fake.statusBar.item->click();
-    if (fake.timeline.matching({"performClick"}).size() == opened) return;
-    // The menu as shown: the toggle's title, the swipe and the login switches.
-    const auto& items = fake.statusBar.item->lastOpenedMenu->items;
-    const auto on = [&](std::size_t i) { return items[i].state == MenuItemState::on ? "+" : "-"; };
-    fake.timeline.add("☰" + items[0].title + on(3) + on(4) +
-                      (fake.statusBar.item->menu ? " attached" : ""));
-  }
-  void pointer(double y) { fake.screens.pointer = {700, y}; }
-  void drain() {
-    for (bool more = true; more;) try {
-        more = fake.mainQueue.runOne();
-      } catch (const testing::ProcessExit&) {
-      }
-  }
-  // Whatever was handed out then acts on nothing.
-  void release() {
-    const std::optional<Action> button = fake.statusBar.item->action;
-    const std::optional<Menu> menu = fake.statusBar.item->lastOpenedMenu;
-    const std::weak_ptr<AppDelegate> weak = delegate;
-    delegate.reset();
-    fake.application.delegate = nullptr;
-    fake.timeline.add(weak.expired() ? "released" : "kept alive");
-    if (button) button->perform();
-    for (const MenuItem& entry : menu ? menu->items : std::vector<MenuItem>{})
-      if (entry.action) entry.action->perform();
-    drain();
-  }
-
-  // The Dock switched and read, the icon, the menu, tools, process, login item; the log up to "。".
-  std::string effects() const {
-    std::string out;
-    for (std::string entry : fake.timeline.matching(
-             {"execute",  "tooltip",    "defaults",   "killall", "☰",       "|",
-              "exit",     "terminate",  "monitor",    "login r", "login u", "login o",
-              "hotkey u", "hotkey rem", "set swipe",  "rel",     "set NS",  "set originalDock.s",
-              "ignore",   "source",     "statusItem", "mask"})) {
-      if (entry.starts_with("execute")) entry = entry.ends_with("true") ? "hide" : "show";
-      if (entry == "tooltip Velmoryn / Dock表示中") entry = "=shown";
-      if (entry == "tooltip Velmoryn / Dock非表示中") entry = "=hidden";
-      if (entry == kReadAutohide) entry = "read";
-      if (entry.starts_with("defaults read")) continue;
-      if (entry.starts_with("defaults"))
-        entry = entry.substr(9).erase(entry.find(" com.apple.dock") - 9, 15);
-      out += entry + "; ";
-    }
-    for (const std::string& line : fake.log.lines)
-      out += "log " +
-             line.substr(0, line.find("。")).substr(line.starts_with("Velmoryn: ") ? 10 : 0) + "; ";
-    return out.substr(0, out.size() - std::min<std::size_t>(out.size(), 2));
   }
 
   testing::FakePlatform fake;
@@ -169,12 +73,359 @@ struct App {
   std::set<std::string> failing;            // tool runs that exit with status 1
   std::shared_ptr<AppDelegate> delegate = AppDelegate::create(
       std::make_unique<Dock>(), std::make_unique<MenuBarBoot>(CommandLine::plainLaunch));
-  bool keepLaunch = false;
 };
+
+using Step = std::function<void(App&)>;
+
+Step clickWith(std::optional<CurrentEvent> event) {
+  return [event](App& app) {
+    app.fake.application.event = event;
+    app.fake.statusBar.item->click();
+  };
+}
+const Step click = clickWith(CurrentEvent{EventType::leftMouseUp, 0});
+const Step rightClick = clickWith(CurrentEvent{EventType::rightMouseUp, 0});
+Step choose(std::size_t item) {
+  return [item](App& app) {
+    app.fake.statusBar.item->choose = item;
+    rightClick(app);
+  };
+}
+const Step pressHotKey = [](App& app) { app.fake.hotKeys.press(); };
+const Step toggleFromMenu = [](App& app) { app.delegate->menuToggle(); };
+// With the pointer resting on the Dock's edge, one notch toward it.
+const Step liftAtEdge = [](App& app) {
+  app.fake.screens.pointer = {700, 2};
+  app.fake.scrollMonitor.deliver({.scrollingDeltaY = 1});
+};
+const Step leaveEdge = [](App& app) {
+  app.fake.screens.pointer = {700, 450};
+  app.fake.timers.advance(1.0);
+};
+Step openURL(const std::string& url) {
+  return [url](App& app) { app.delegate->applicationOpenURLs({url}); };
+}
+Step sendSignal(int number) {
+  return [number](App& app) { app.fake.signals.raise(number); };
+}
+const Step terminateNotice = [](App& app) { app.delegate->applicationWillTerminate(); };
+// Switched in the system's settings, behind the program's back.
+const Step dockShownElsewhere = [](App& app) { app.dock[kReadAutohide] = "0"; };
+// The user has refused the program control of System Events.
+const Step refuseAutomation = [](App& app) {
+  app.fake.appleScript.executeReportsError = -1743;
+  app.failing.insert("osascript -e " + kScript + "set autohide to true");
+};
+// Whatever was handed out then acts on nothing.
+const Step releaseDelegate = [](App& app) {
+  const std::optional<Action> button = app.fake.statusBar.item->action;
+  const std::optional<Menu> menu = app.fake.statusBar.item->lastOpenedMenu;
+  const std::weak_ptr<AppDelegate> weak = app.delegate;
+  app.delegate.reset();
+  app.fake.application.delegate = nullptr;
+  EXPECT_TRUE(weak.expired()) << "nothing handed out keeps the delegate alive";
+  if (button) button->perform();
+  for (const MenuItem& entry : menu ? menu->items : std::vector<MenuItem>{})
+    if (entry.action) entry.action->perform();
+};
+
+// The kinds of call a row's effects list unless its test names others: the
+// Dock's tools and scripts, the tooltip, teardown and the end.
+const std::vector<std::string_view> kEffects = {"execute", "osascript", "defaults", "killall",
+                                                "tooltip", "monitor r", "hotkey u", "hotkey r",
+                                                "exit",    "terminate"};
+
+struct Row {
+  const char* name;
+  bool dockHidden = false;  // the Dock's autohide as found at launch
+  Step before = {};         // before the launch
+  std::vector<Step> steps;  // after the launch
+  Lines effects;
+  Lines log = {};  // from the launch on
+};
+
+void check(const Row& row, const std::vector<std::string_view>& kinds = kEffects) {
+  App app(row.dockHidden);
+  if (row.before) row.before(app);
+  app.run([](App& launching) { launching.launch(); });
+  app.fake.timeline.clear();
+  for (const Step& step : row.steps) app.run(step);
+  EXPECT_EQ(app.fake.timeline.matching(kinds), row.effects) << row.name;
+  EXPECT_EQ(app.fake.log.lines, row.log) << row.name;
+}
+
+TEST(AppDelegate, TheLaunchRecordsTheDockBeforeItChangesItAndOpensEarlyUrlsLast) {
+  App app;
+  app.delegate->applicationOpenURLs({"velmoryn://hide"});
+  app.launch();
+  EXPECT_EQ(app.fake.timeline.matching({"set", "login", "defaults w", "killall", "ignore", "source",
+                                        "statusItem", "autosave", "mask", "hotkey reg", "monitor",
+                                        "image", "description", "tooltip", "execute"}),
+            (Lines{"set NSStatusItem Preferred Position Velmoryn",
+                   "login register",
+                   "set menuBarBoot.loginRegistered",
+                   "set originalDock.autohideDelay",
+                   "set originalDock.autohide",
+                   "set originalDock.saved",
+                   "ignore 15",
+                   "source 15",
+                   "ignore 2",
+                   "source 2",
+                   "ignore 1",
+                   "source 1",
+                   kLongDelay,
+                   "killall Dock",
+                   "statusItem -1",
+                   "autosave Velmoryn",
+                   "mask 20",
+                   "hotkey register",
+                   "monitor 4194304",
+                   "image template shown",
+                   "description Velmoryn / Dock表示中",
+                   kShownTip,
+                   kHide,
+                   "image template hidden",
+                   "description Velmoryn / Dock非表示中",
+                   kHiddenTip}));
+}
+
+// Without a record that outlasts a crash the launch leaves the Dock be, says
+// why, and a switch and the quit still work.
+TEST(AppDelegate, TheLaunchChangesTheDockOnlyWithTheRecordOnDisk) {
+  const std::string notChanged = "ため、何も変更しませんでした。次回の起動時にもう一度記録します";
+  const std::string notSaved = "Velmoryn: Dockの設定の記録を保存できなかった" + notChanged;
+  const Row rows[] = {
+      {.name = "the Dock could not be read: nothing on record to put back",
+       .before = [](App& app) { app.failing.insert(kReadAutohide); },
+       .steps = {click, choose(kQuit)},
+       .effects = {kHide, kHiddenTip, kReadAutohide, kShownTip, "terminate", "monitor removed"},
+       .log = {"Velmoryn: Dockの設定を読み取れなかった" + notChanged}},
+      {.name = "the store could not write the record out",
+       .before = [](App& app) { app.fake.settings.synchronizeSucceeds = false; },
+       .steps = {click, terminateNotice},
+       .effects = {kHide, kHiddenTip, "monitor removed", kUsersDelay, kUsersShown, "killall Dock"},
+       .log = {notSaved, kNotRestored}},
+      {.name = "the record does not read back",
+       .before = [](App& app) { app.fake.settings.synchronizeLosesValues = true; },
+       .steps = {click, terminateNotice},
+       .effects = {kHide, kHiddenTip, "monitor removed", kUsersDelay, kUsersShown, "killall Dock"},
+       .log = {notSaved}},
+  };
+  for (const Row& row : rows) check(row);
+}
+
+TEST(AppDelegate, WhatThePlatformRefusesStopsNeitherTheLaunchNorTheRest) {
+  const auto lost = [](const char* signal) {
+    return "Velmoryn: シグナル " + std::string(signal) +
+           " を受け取れませんでした。このシグナルでは終了しません";
+  };
+  const Row rows[] = {
+      {.name = "no button: the Dock still switches, with no icon to update",
+       .dockHidden = true,
+       .before = [](App& app) { app.fake.statusBar.withButton = false; },
+       .steps = {liftAtEdge, toggleFromMenu},
+       .effects = {kShow, kShow}},
+      {.name = "no status item",
+       .dockHidden = true,
+       .before = [](App& app) { app.fake.statusBar.returnNone = true; },
+       .steps = {liftAtEdge, toggleFromMenu},
+       .effects = {kShow, kShow}},
+      {.name = "no hot key: a press does nothing, the menu still toggles",
+       .before = [](App& app) { app.fake.hotKeys.registerStatus = -9878; },
+       .steps = {pressHotKey, toggleFromMenu},
+       .effects = {kHide, kHiddenTip},
+       .log = {"Velmoryn: ショートカット ⌃⌥⌘D を登録できませんでした（-9878）"}},
+      {.name = "no signal sources: the signals are left ignored",
+       .before = [](App& app) { app.fake.signals.refuseSources = true; },
+       .steps = {sendSignal(15), toggleFromMenu},
+       .effects = {kHide, kHiddenTip},
+       .log = {lost("15"), lost("2"), lost("1")}},
+  };
+  for (const Row& row : rows) check(row);
+}
+
+// Opening the menu first adopts the Dock's mode, unless a reveal has lifted it.
+TEST(AppDelegate, ARightOrControlClickOpensTheMenuAndEveryOtherClickToggles) {
+  const std::uint64_t control = kControlModifierFlag, command = 0x100000, option = 0x80000;
+  const auto withFlags = [](EventType type, std::uint64_t flags) {
+    return clickWith(CurrentEvent{type, flags});
+  };
+  const Row rows[] = {
+      {.name = "a left click, one the system did not describe, one with command and option",
+       .steps = {click, clickWith(std::nullopt),
+                 withFlags(EventType::leftMouseUp, command | option)},
+       .effects = {kHide, kHiddenTip, kShow, kShownTip, kHide, kHiddenTip}},
+      {.name = "a right click, and any click or event with control",
+       .steps = {rightClick, withFlags(EventType::leftMouseUp, control),
+                 withFlags(EventType::leftMouseUp, control | command),
+                 withFlags(EventType::other, control)},
+       .effects = {kReadAutohide, kShownTip, "performClick", kReadAutohide, kShownTip,
+                   "performClick", kReadAutohide, kShownTip, "performClick", kReadAutohide,
+                   kShownTip, "performClick"}},
+      {.name = "hidden at launch, shown since",
+       .dockHidden = true,
+       .steps = {dockShownElsewhere, rightClick},
+       .effects = {kReadAutohide, kShownTip, "performClick"}},
+      {.name = "lifted by a reveal",
+       .dockHidden = true,
+       .steps = {liftAtEdge, dockShownElsewhere, rightClick},
+       .effects = {kShow, "performClick"}},
+  };
+  for (const Row& row : rows) check(row, {"execute", "defaults", "tooltip", "performClick"});
+}
+
+TEST(AppDelegate, EachToggleFlipsTheProgramsOwnModeAndARevealEndsInShownMode) {
+  const Row rows[] = {
+      {.name = "a click, the hot key, the menu's first item; the shortcut's line does nothing",
+       .steps = {click, pressHotKey, choose(shortcut), choose(modeSwitch)},
+       .effects = {kHide, kHiddenTip, kShow, kShownTip, kReadAutohide, kShownTip, kReadAutohide,
+                   kShownTip, kHide, kHiddenTip}},
+      {.name = "a click during a reveal keeps the Dock up; leaving the edge then hides nothing",
+       .dockHidden = true,
+       .steps = {liftAtEdge, click, leaveEdge},
+       .effects = {kShow, kShow, kShownTip}},
+      {.name = "a refused switch changes neither mode nor icon",
+       .steps = {refuseAutomation, click},
+       .effects = {kHide, "osascript -e " + kScript + "set autohide to true"},
+       .log = {kRefused}},
+  };
+  for (const Row& row : rows) check(row);
+}
+
+TEST(AppDelegate, AUrlBringsItsModeOnlyWhenItIsNotThereAndAnyOtherIsLogged) {
+  const std::string ignored = "Velmoryn: 不明なURLを無視しました: velmoryn://";
+  const Row rows[] = {
+      {.name = "hide twice hides once",
+       .steps = {openURL("velmoryn://hide"), openURL("velmoryn://hide")},
+       .effects = {kHide, kHiddenTip}},
+      {.name = "show when shown", .steps = {openURL("velmoryn://show")}, .effects = {}},
+      {.name = "show, then toggle",
+       .dockHidden = true,
+       .steps = {openURL("velmoryn://show"), openURL("velmoryn://toggle")},
+       .effects = {kShow, kShownTip, kHide, kHiddenTip}},
+      {.name = "hide during a reveal ends it",
+       .dockHidden = true,
+       .steps = {liftAtEdge, openURL("velmoryn://hide")},
+       .effects = {kShow, kHide, kHiddenTip}},
+      {.name = "show during a reveal ends it in shown mode",
+       .dockHidden = true,
+       .steps = {liftAtEdge, openURL("velmoryn://show")},
+       .effects = {kShow, kShow, kShownTip}},
+      {.name = "a query makes another URL",
+       .steps = {openURL("velmoryn://hide?x")},
+       .effects = {},
+       .log = {ignored + "hide?x"}},
+      {.name = "logged as printable ASCII, every escape whole",
+       .steps = {openURL("velmoryn://\x01\xe3\x7f")},
+       .effects = {},
+       .log = {ignored + "%01%E3%7F"}},
+      {.name = "cut at 100 characters, before an escape that would pass them",
+       .steps = {openURL("velmoryn://" + std::string(87, 'a') + "\x01")},
+       .effects = {},
+       .log = {ignored + std::string(87, 'a') + "..."}},
+  };
+  for (const Row& row : rows) check(row);
+}
+
+TEST(AppDelegate, ASwipeLiftsTheHiddenDockOnlyWhileItsSwitchIsOn) {
+  const Row rows[] = {
+      {.name = "in shown mode there is nothing to lift", .steps = {liftAtEdge}, .effects = {}},
+      {.name = "switched off, nothing lifts",
+       .dockHidden = true,
+       .steps = {choose(swipeSwitch), liftAtEdge},
+       .effects = {kSwipeStored}},
+      {.name = "switched on again, it lifts until the pointer leaves",
+       .dockHidden = true,
+       .steps = {choose(swipeSwitch), choose(swipeSwitch), liftAtEdge, leaveEdge},
+       .effects = {kSwipeStored, kSwipeStored, kShow, kHide}},
+      {.name = "switched off during a lift, the Dock hides at once",
+       .dockHidden = true,
+       .steps = {liftAtEdge, choose(swipeSwitch), leaveEdge},
+       .effects = {kShow, kSwipeStored, kHide}},
+  };
+  for (const Row& row : rows) check(row, {"execute", "set swipe"});
+}
+
+// Only an enabled item is unregistered; one waiting for approval shows where to give it.
+TEST(AppDelegate, TheLoginSwitchRegistersUnlessEnabledAndShowsWhereToAllowIt) {
+  const auto status = [](std::int64_t value) {
+    return [value](App& app) { app.fake.loginItems.currentStatus = value; };
+  };
+  const auto answer = [](LoginItemResult::Outcome outcome) {
+    return [outcome](App& app) {
+      app.fake.loginItems.registerAnswer = app.fake.loginItems.unregisterAnswer =
+          LoginItemResult{outcome, {"no", "E1"}};
+    };
+  };
+  using enum LoginItemResult::Outcome;
+  const Row rows[] = {
+      {.name = "not registered",
+       .steps = {status(kLoginItemNotRegistered), choose(loginSwitch)},
+       .effects = {"login register"}},
+      {.name = "enabled",
+       .steps = {status(kLoginItemEnabled), choose(loginSwitch)},
+       .effects = {"login unregister"}},
+      {.name = "waiting for approval",
+       .steps = {status(kLoginItemRequiresApproval), choose(loginSwitch)},
+       .effects = {"login register", "login open settings"}},
+      {.name = "switched off by the user",
+       .steps = {status(kLoginItemNotRegistered), answer(needsApproval), choose(loginSwitch)},
+       .effects = {"login register", "login open settings"}},
+      {.name = "refused",
+       .steps = {status(kLoginItemEnabled), answer(failed), choose(loginSwitch)},
+       .effects = {"login unregister"},
+       .log = {"ログイン項目の変更に失敗: E1"}},
+  };
+  for (const Row& row : rows) check(row, {"login r", "login u", "login o"});
+}
+
+TEST(AppDelegate, TheMenuOffersTheOtherModeAndTicksWhatIsOn) {
+  struct MenuRow {
+    const char* name;
+    bool dockHidden = false;
+    std::optional<bool> swipeStored = {};
+    std::int64_t loginStatus;
+    std::string modeSwitch;  // the first item's title
+    bool swipeTicked = false;
+    bool loginTicked = false;
+  };
+  const MenuRow rows[] = {
+      {.name = "shown, nothing stored, enabled",
+       .loginStatus = kLoginItemEnabled,
+       .modeSwitch = "Dockを隠す",
+       .swipeTicked = true,
+       .loginTicked = true},
+      {.name = "hidden, the swipe off, not registered",
+       .dockHidden = true,
+       .swipeStored = false,
+       .loginStatus = kLoginItemNotRegistered,
+       .modeSwitch = "Dockを表示"},
+      {.name = "waiting for approval is not ticked",
+       .swipeStored = true,
+       .loginStatus = kLoginItemRequiresApproval,
+       .modeSwitch = "Dockを隠す",
+       .swipeTicked = true},
+  };
+  for (const MenuRow& row : rows) {
+    App app(row.dockHidden);
+    if (row.swipeStored) app.fake.settings.values["swipeRevealEnabled"] = *row.swipeStored;
+    app.fake.loginItems.currentStatus = row.loginStatus;
+    app.fake.settings.values["menuBarBoot.loginRegistered"] = true;
+    app.launch();
+    rightClick(app);
+    ASSERT_TRUE(app.fake.statusBar.item->lastOpenedMenu) << row.name;
+    const std::vector<MenuItem>& items = app.fake.statusBar.item->lastOpenedMenu->items;
+    EXPECT_EQ(items[modeSwitch].title, row.modeSwitch) << row.name;
+    EXPECT_EQ(items[swipeSwitch].state == MenuItemState::on, row.swipeTicked) << row.name;
+    EXPECT_EQ(items[loginSwitch].state == MenuItemState::on, row.loginTicked) << row.name;
+    EXPECT_FALSE(app.fake.statusBar.item->menu) << "the next click must reach the button";
+  }
+}
 
 TEST(AppDelegate, TheMenuReadsAsTheUserSeesIt) {
   App app;
-  app.play("right");
+  app.launch();
+  rightClick(app);
   std::string shown;
   for (const MenuItem& item : app.fake.statusBar.item->lastOpenedMenu->items)
     shown += item.title + (item.enabled ? "" : " (off)") +
@@ -186,205 +437,104 @@ TEST(AppDelegate, TheMenuReadsAsTheUserSeesIt) {
             "ログイン時に起動 toggleLogin |\n |\nVelmoryn を終了 quit q|\n");
 }
 
-// The Dock's autohide as found, the steps, and what the program then did.
-TEST(AppDelegate, DoesWhatTheStepsAsk) {
-  for (const auto& [autohide, steps, effects] : std::vector<std::array<std::string, 3>>{
-           // The launch records the Dock before it changes it, adopts its mode and
-           // only then opens a URL that came early.
-           {"0", "~launch ~hide",
-            "set NSStatusItem Preferred Position Velmoryn; login register; read; set "
-            "originalDock.saved; ignore 15; source 15; ignore 2; source 2; ignore 1; source 1; "
-            "write autohide-delay -float 1000; killall Dock; read; statusItem -1; mask 20; "
-            "monitor 4194304; =shown; hide; =hidden"},
-           // Nothing on record: nothing changed at launch nor put back at the end.
-           {"0", "~launch ~readFails menu6",
-            "set NSStatusItem Preferred Position Velmoryn; login register; read; read; ignore 15; "
-            "source 15; ignore 2; source 2; ignore 1; source 1; read; statusItem -1; mask 20; "
-            "monitor 4194304; =shown; read; =shown; terminate; monitor removed; log "
-            "Dockの設定を読み取れなかったため、何も変更しませんでした"},
-           // The launch goes on whatever the platform refuses.
-           {"1", "~noButton reveal menuToggle", "show; show"},
-           {"1", "~noItem reveal menuToggle", "show; show"},
-           {"0", "~noHotKey press drain menuToggle",
-            "hide; =hidden; log ショートカット ⌃⌥⌘D を登録できませんでした（-9878）"},
-           {"0", "~noSignals sig15 menuToggle",
-            "|; hide; =hidden; log シグナル 15 を受け取れませんでした; log シグナル "
-            "2 を受け取れませんでした; log シグナル 1 を受け取れませんでした"},
-           // A right click or any click with Control opens the menu, which first adopts
-           // the Dock's mode unless a reveal has lifted it; every other click toggles.
-           {"0", "click noEvent cmdOptClick", "hide; =hidden; show; =shown; hide; =hidden"},
-           {"0", "right ctrlClick ctrlCmdClick ctrlOther",
-            "read; =shown; ☰Dockを隠す++; read; =shown; ☰Dockを隠す++; read; =shown; "
-            "☰Dockを隠す++; read; =shown; ☰Dockを隠す++"},
-           {"1", "dock0 right", "read; =shown; ☰Dockを隠す++"},
-           {"1", "reveal dock0 right", "show; ☰Dockを表示++"},
-           // Each toggle flips the program's own mode; the hot key's waits for the main
-           // queue; during a reveal the Dock stays up; a refused switch changes nothing.
-           {"0", "click press | drain menu2 menu0",
-            "hide; =hidden; |; show; =shown; read; =shown; ☰Dockを隠す++; read; "
-            "=shown; hide; =hidden; ☰Dockを隠す++"},
-           {"1", "reveal click leave", "show; show; =shown"},
-           {"0", "refuse click",
-            "hide; log Dockの切り替えに失敗しました（AppleScript エラー -1743）"},
-           // Nothing runs when the mode asked for is there already and no reveal runs.
-           {"0", "hide hide", "hide; =hidden"},
-           {"0", "show", ""},
-           {"1", "show toggle", "show; =shown; hide; =hidden"},
-           {"1", "reveal hide", "show; hide; =hidden"},
-           {"1", "reveal show", "show; show; =shown"},
-           {"0", ":velmoryn://hide?x", "log 不明なURLを無視しました: velmoryn://hide?x"},
-           // Logged as one short line of printable ASCII, every escape whole.
-           {"0", ":velmoryn://\x01\xe3\x7f", "log 不明なURLを無視しました: velmoryn://%01%E3%7F"},
-           {"0", ":velmoryn://" + std::string(87, 'a') + "\x01",
-            "log 不明なURLを無視しました: velmoryn://" + std::string(87, 'a') + "..."},
-           {"0", "reveal", ""},
-           {"1", "menu3 reveal menu3 reveal leave reveal menu3 leave",
-            "read; =hidden; set swipeRevealEnabled; ☰Dockを表示++; read; =hidden; "
-            "set swipeRevealEnabled; ☰Dockを表示-+; show; hide; show; set "
-            "swipeRevealEnabled; hide; ☰Dockを表示++"},
-           // Only an enabled item is unregistered; one waiting for approval shows where to give it.
-           {"0", "login0 menu4", "read; =shown; login register; ☰Dockを隠す+-"},
-           {"0", "login1 menu4", "read; =shown; login unregister; ☰Dockを隠す++"},
-           {"0", "login2 menu4",
-            "read; =shown; login register; login open settings; ☰Dockを隠す+-"},
-           {"0", "login0 switchedOff menu4",
-            "read; =shown; login register; login open settings; ☰Dockを隠す+-"},
-           {"0", "login1 deny menu4",
-            "read; =shown; login unregister; ☰Dockを隠す++; log ログイン項目の変更に失敗: E1"},
-           // The user's Dock is put back once, whichever way the program ends; whatever
-           // was handed out lets the delegate go.
-           {"0", "sig2 willTerminate sig1 sig15",
-            "|; monitor removed; write autohide-delay -float 0.5; write autohide -bool false; "
-            "killall Dock; exit 0; |; exit 0; |; exit 0"},
-           {"0", "writeFails menu6 sig15",
-            "read; =shown; terminate; monitor removed; write autohide-delay -float 0.5; write "
-            "autohide -bool false; killall Dock; |; exit 0; log Dockの設定を元に戻せませんでした"},
-           {"1", "reveal willTerminate leave",
-            "show; monitor removed; write autohide-delay -float 0.5; write autohide -bool true; "
-            "killall Dock"},
-           {"0", "release sig15", "hotkey unregister; hotkey remove; released; |; exit 0"},
-           {"1", "right press release",
-            "read; =hidden; ☰Dockを表示++; released; hotkey unregister; hotkey remove"}}) {
-    App app(autohide);
-    EXPECT_EQ(app.play(steps), effects) << "autohide " << autohide << ": " << steps;
-  }
+TEST(AppDelegate, TheUsersDockIsPutBackOnceWhicheverWayTheProgramEnds) {
+  const Row rows[] = {
+      {.name = "SIGINT, the system's notice, SIGHUP, SIGTERM",
+       .steps = {sendSignal(2), terminateNotice, sendSignal(1), sendSignal(15)},
+       .effects = {"monitor removed", kUsersDelay, kUsersShown, "killall Dock", "exit 0", "exit 0",
+                   "exit 0"}},
+      {.name = "quit from the menu, with a write that fails, then SIGTERM",
+       .before = [](App& app) { app.failing.insert(kUsersShown); },
+       .steps = {choose(kQuit), sendSignal(15)},
+       .effects = {kReadAutohide, kShownTip, "terminate", "monitor removed", kUsersDelay,
+                   kUsersShown, "killall Dock", "exit 0"},
+       .log = {kNotRestored}},
+      {.name = "during a reveal the user's hidden Dock comes back hidden",
+       .dockHidden = true,
+       .steps = {liftAtEdge, terminateNotice, leaveEdge},
+       .effects = {kShow, "monitor removed", kUsersDelay,
+                   "defaults write com.apple.dock autohide -bool true", "killall Dock"}},
+      {.name = "released, the delegate still lets a signal end the process",
+       .steps = {releaseDelegate, sendSignal(15)},
+       .effects = {"hotkey unregister", "hotkey remove", "exit 0"}},
+      {.name = "released, the button, the menu and the hot key do nothing",
+       .dockHidden = true,
+       .steps = {rightClick, releaseDelegate, pressHotKey},
+       .effects = {kReadAutohide, kHiddenTip, "hotkey unregister", "hotkey remove"}},
+  };
+  for (const Row& row : rows) check(row);
 }
 
-// AppKit may deliver a hot-key press, a URL or the reveal's timer while a switch
-// waits for its AppleScript ("|" marks the script's return). What they ask for
-// runs after that switch, never inside it, so the Dock ends as the last request
-// left it and the icon says so.
+// AppKit may deliver a hot-key press, a URL or the reveal's timer while a
+// switch waits for its AppleScript. What they ask for runs after that switch,
+// never inside it, so the Dock ends as the last request left it and the icon
+// says so.
 TEST(AppDelegate, ASwitchAskedForWhileAnotherRunsRunsAfterIt) {
-  const auto click = [](App& app) { app.click(CurrentEvent{EventType::leftMouseUp, 0}); };
-  const auto pressHotKey = [](App& app) { app.fake.hotKeys.press(), app.drain(); };
-  const auto liftAtEdge = [](App& app) {
-    app.pointer(2), app.fake.scrollMonitor.deliver({.scrollingDeltaY = 1});
+  const std::string returns = "(the running script returns)";
+  struct Interrupted {
+    const char* name;
+    bool dockHidden = false;
+    Step before = {};  // with no script interrupted
+    Step interrupted, during;
+    Lines effects;
   };
-  const auto leaveEdge = [](App& app) { app.pointer(450), app.fake.timers.advance(1.0); };
-  const auto openHideURL = [](App& app) { app.delegate->applicationOpenURLs({"velmoryn://hide"}); };
-  struct Row {
-    std::string name;
-    std::string autohide;                   // the Dock's, as found at launch
-    std::function<void(App&)> before = {};  // with no script interrupted
-    std::function<void(App&)> interrupted, during;
-    std::string effects;
-  };
-  const Row rows[] = {
-      {.name = "a hot-key press during a click's hide shows the Dock again afterwards",
-       .autohide = "0",
+  const Interrupted rows[] = {
+      {.name = "a hot-key press during a click's hide shows the Dock again after it",
        .interrupted = click,
        .during = pressHotKey,
-       .effects = "hide; |; =hidden; show; =shown"},
+       .effects = {kHide, returns, kHiddenTip, kShow, kShownTip}},
       {.name = "a URL for hidden mode during a lift hides the Dock once it is up",
-       .autohide = "1",
+       .dockHidden = true,
        .interrupted = liftAtEdge,
-       .during = openHideURL,
-       .effects = "show; |; hide; =hidden"},
+       .during = openURL("velmoryn://hide"),
+       .effects = {kShow, returns, kHide, kHiddenTip}},
       {.name = "a hot-key press while the lift ends leaves the Dock shown",
-       .autohide = "1",
+       .dockHidden = true,
        .before = liftAtEdge,
        .interrupted = leaveEdge,
        .during = pressHotKey,
-       .effects = "hide; |; show; =shown"},
+       .effects = {kHide, returns, kShow, kShownTip}},
   };
-  for (const Row& row : rows) {
-    App app(row.autohide);
-    app.play("");
+  for (const Interrupted& row : rows) {
+    App app(row.dockHidden);
+    app.launch();
     if (row.before) row.before(app);
     app.fake.timeline.clear();
     app.fake.appleScript.duringExecution = [&] {
       row.during(app);
-      app.fake.timeline.add("|");
+      app.fake.mainQueue.drain();
+      app.fake.timeline.add(returns);
     };
     row.interrupted(app);
-    EXPECT_EQ(app.effects(), row.effects) << row.name;
-  }
-}
-
-// The launch changes the Dock only once the record is on disk; otherwise it
-// changes nothing, says why, and a switch and the quit still work.
-TEST(AppDelegate, TheLaunchChangesTheDockOnlyWithTheRecordOnDisk) {
-  struct Row {
-    const char* name;
-    bool flushed = true;            // the store wrote itself out
-    bool readBack = true;           // and the record came back from it
-    std::vector<std::string> runs;  // the Dock's tools: launch, a click that hides, the quit
-    std::vector<std::string> log;
-  };
-  const std::vector<std::string> clickAndQuit = {
-      "execute " + kHide, "defaults write com.apple.dock autohide-delay -float 0.5",
-      "defaults write com.apple.dock autohide -bool false", "killall Dock"};
-  const std::string notSaved =
-      "Velmoryn: Dockの設定の記録を保存できなかったため、何も変更しませんでした。"
-      "次回の起動時にもう一度記録します";
-  std::vector<std::string> launched = {"defaults write com.apple.dock autohide-delay -float 1000",
-                                       "killall Dock"};
-  launched.insert(launched.end(), clickAndQuit.begin(), clickAndQuit.end());
-  for (const Row& row : std::vector<Row>{
-           {.name = "a record on disk lets the launch raise the delay",
-     .runs = launched,
-     .log = {}},
-           {.name = "a record the store could not write out changes nothing at launch",
-           .flushed = false,
-           .runs = clickAndQuit,
-           .log = {notSaved,
-                   "Velmoryn: "
-                   "Dockの設定を元に戻せませんでした。記録を残し、次回の終了時にもう一度戻します"}},
-           {.name = "a record that does not read back changes nothing at launch",
-           .readBack = false,
-           .runs = clickAndQuit,
-           .log = {notSaved}}}) {
-    App app;
-    app.fake.settings.synchronizeSucceeds = row.flushed;
-    app.fake.settings.synchronizeLosesValues = !row.readBack;
-    app.fake.application.delegate = app.delegate.get();
-    app.delegate->applicationDidFinishLaunching();
-    app.click(CurrentEvent{EventType::leftMouseUp, 0});
-    app.delegate->applicationWillTerminate();
-    EXPECT_EQ(app.fake.timeline.matching({"defaults w", "killall", "execute"}), row.runs)
-        << row.name;
-    EXPECT_EQ(app.fake.log.lines, row.log) << row.name;
+    EXPECT_EQ(app.fake.timeline.matching({"execute", "tooltip", "("}), row.effects) << row.name;
   }
 }
 
 // Only a refused or undecided permission sends the user to the Automation settings.
 TEST(AppDelegate, ASwitchThatFailedIsLoggedWithItsCause) {
-  struct Row {
+  struct Failure {
     const char* name;
-    std::optional<std::int64_t> scriptError;
+    std::optional<std::int64_t> scriptError = {};
     std::string line;
   };
   const std::string failed = "Velmoryn: Dockの切り替えに失敗しました";
   const std::string advice =
       "。システム設定 > プライバシーとセキュリティ > オートメーション で Velmoryn に System "
       "Events の操作を許可してください";
-  for (const Row& row :
-       std::vector<Row>{{"refused", -1743, failed + "（AppleScript エラー -1743）" + advice},
-                        {"consent needed", -1744, failed + "（AppleScript エラー -1744）" + advice},
-                        {"barred by a sandbox", -1742, failed + "（AppleScript エラー -1742）"},
-                        {"a script error", -2700, failed + "（AppleScript エラー -2700）"},
-                        {"no script", std::nullopt,
-                         failed + "（切り替え用の AppleScript を用意できませんでした）"}})
+  const Failure rows[] = {
+      {.name = "refused", .scriptError = -1743, .line = kRefused},
+      {.name = "consent needed",
+       .scriptError = -1744,
+       .line = failed + "（AppleScript エラー -1744）" + advice},
+      {.name = "barred by a sandbox",
+       .scriptError = -1742,
+       .line = failed + "（AppleScript エラー -1742）"},
+      {.name = "a script error",
+       .scriptError = -2700,
+       .line = failed + "（AppleScript エラー -2700）"},
+      {.name = "no script", .line = failed + "（切り替え用の AppleScript を用意できませんでした）"},
+  };
+  for (const Failure& row : rows)
     EXPECT_EQ(switchFailureLine(row.scriptError), row.line) << row.name;
 }
 
