@@ -117,7 +117,7 @@ struct App {
     // The menu as shown: the toggle's title, the swipe and the login switches.
     const auto& items = fake.statusBar.item->lastOpenedMenu->items;
     const auto on = [&](std::size_t i) { return items[i].state == MenuItemState::on ? "+" : "-"; };
-    fake.timeline.add("☰" + items[0].title + on(3) + on(4) +
+    fake.timeline.add("☰" + items[0].title + on(3) + on(5) +
                       (fake.statusBar.item->menu ? " attached" : ""));
   }
   void pointer(double y) { fake.screens.pointer = {700, y}; }
@@ -183,6 +183,7 @@ TEST(AppDelegate, TheMenuReadsAsTheUserSeesIt) {
   EXPECT_EQ(shown,
             "Dockを隠す menuToggle |\n |\nショートカット: ⌃⌥⌘D (off) |\n"
             "画面端のスワイプで一時表示 toggleSwipeReveal |Dockのある画面端に\n"
+            "外部ディスプレイ接続中はDockを表示 toggleExternalDisplay |\n"
             "ログイン時に起動 toggleLogin |\n |\nVelmoryn を終了 quit q|\n");
 }
 
@@ -197,7 +198,7 @@ TEST(AppDelegate, DoesWhatTheStepsAsk) {
             "write autohide-delay -float 1000; killall Dock; read; statusItem -1; mask 20; "
             "monitor 4194304; =shown; hide; =hidden"},
            // Nothing on record: nothing changed at launch nor put back at the end.
-           {"0", "~launch ~readFails menu6",
+           {"0", "~launch ~readFails menu7",
             "set NSStatusItem Preferred Position Velmoryn; login register; read; read; ignore 15; "
             "source 15; ignore 2; source 2; ignore 1; source 1; read; statusItem -1; mask 20; "
             "monitor 4194304; =shown; read; =shown; terminate; monitor removed; log "
@@ -243,20 +244,20 @@ TEST(AppDelegate, DoesWhatTheStepsAsk) {
             "set swipeRevealEnabled; ☰Dockを表示-+; show; hide; show; set "
             "swipeRevealEnabled; hide; ☰Dockを表示++"},
            // Only an enabled item is unregistered; one waiting for approval shows where to give it.
-           {"0", "login0 menu4", "read; =shown; login register; ☰Dockを隠す+-"},
-           {"0", "login1 menu4", "read; =shown; login unregister; ☰Dockを隠す++"},
-           {"0", "login2 menu4",
+           {"0", "login0 menu5", "read; =shown; login register; ☰Dockを隠す+-"},
+           {"0", "login1 menu5", "read; =shown; login unregister; ☰Dockを隠す++"},
+           {"0", "login2 menu5",
             "read; =shown; login register; login open settings; ☰Dockを隠す+-"},
-           {"0", "login0 switchedOff menu4",
+           {"0", "login0 switchedOff menu5",
             "read; =shown; login register; login open settings; ☰Dockを隠す+-"},
-           {"0", "login1 deny menu4",
+           {"0", "login1 deny menu5",
             "read; =shown; login unregister; ☰Dockを隠す++; log ログイン項目の変更に失敗: E1"},
            // The user's Dock is put back once, whichever way the program ends; whatever
            // was handed out lets the delegate go.
            {"0", "sig2 willTerminate sig1 sig15",
             "|; monitor removed; write autohide-delay -float 0.5; write autohide -bool false; "
             "killall Dock; exit 0; |; exit 0; |; exit 0"},
-           {"0", "writeFails menu6 sig15",
+           {"0", "writeFails menu7 sig15",
             "read; =shown; terminate; monitor removed; write autohide-delay -float 0.5; write "
             "autohide -bool false; killall Dock; |; exit 0; log Dockの設定を元に戻せませんでした"},
            {"1", "reveal willTerminate leave",
