@@ -71,6 +71,8 @@ TEST(ExternalDisplay, TheDockFollowsTheDisplayOnlyWhereTheRuleSays) {
   const auto connect = [](Desk& d) { d.plug({kLaptop, kMonitor}), d.wait(1.0); };
   const auto disconnect = [](Desk& d) { d.plug({kLaptop}), d.wait(1.0); };
   const auto toggleSetting = [](Desk& d) { d.delegate->toggleExternalDisplay(); };
+  const auto userToggle = [](Desk& d) { d.delegate->menuToggle(); };
+  const auto script = [](Desk& d, const char* url) { d.delegate->applicationOpenURLs({url}); };
   for (const Row& row : std::vector<Row>{
            {.name = "a display plugged in shows the Dock once the screens are still",
      .then = connect,
@@ -81,26 +83,37 @@ TEST(ExternalDisplay, TheDockFollowsTheDisplayOnlyWhereTheRuleSays) {
                   d.plug({kLaptop, kMonitor}), d.wait(0.999), d.plug({kLaptop}), d.wait(1);
                 },
            .endsHidden = true},
-           {.name = "a burst of changes switches once, a second after the last",
+           {.name = "a burst that ends unplugged switches nothing: each change restarts the wait",
            .then =
                 [](Desk& d) {
-                  for (int i = 0; i < 5; ++i)
-                    d.plug({kLaptop, kMonitor}), d.wait(0.9), d.plug({kLaptop});
-                  d.plug({kLaptop, kMonitor}), d.wait(0.999);
-                  d.wait(0.001);
+                  d.plug({kLaptop, kMonitor}), d.wait(0.5), d.plug({kLaptop}), d.wait(0.4);
+                  d.plug({kLaptop, kMonitor}), d.wait(0.9), d.plug({kLaptop}), d.wait(1);
                 },
-           .switches = {"show"}},
+           .endsHidden = true},
            {.name = "the display that showed the Dock hides it when it goes",
            .then = [&](Desk& d) { connect(d), disconnect(d); },
            .switches = {"show", "hide"},
            .endsHidden = true},
            {.name = "a user's switch in between leaves the mode to the user",
+           .then = [&](Desk& d) { connect(d), userToggle(d), userToggle(d), disconnect(d); },
+           .switches = {"show", "hide", "show"}},
+           {.name = "so does a script's",
            .then =
                 [&](Desk& d) {
-                  connect(d), d.delegate->applicationOpenURLs({"velmoryn://hide"}),
-                      d.delegate->menuToggle(), disconnect(d);
+                  connect(d), script(d, "velmoryn://hide"), script(d, "velmoryn://show"),
+                      disconnect(d);
                 },
            .switches = {"show", "hide", "show"}},
+           {.name = "a new resolution with the display in leaves the user's choice alone",
+           .then =
+                [&](Desk& d) {
+                  connect(d), userToggle(d);
+                  d.plug({kLaptop,
+                          {.frame = {1440, 0, 1920, 1080}, .visibleFrame = {1440, 0, 1920, 1055}}});
+                  d.wait(1);
+                },
+           .switches = {"show", "hide"},
+           .endsHidden = true},
            {.name = "the launch with a display connected shows the Dock at once",
            .atLaunch = {kLaptop, kMonitor},
            .then = [](Desk&) {},
@@ -132,6 +145,21 @@ TEST(ExternalDisplay, TheDockFollowsTheDisplayOnlyWhereTheRuleSays) {
            .switches = {"show", "hide", "hide"},
            .endsHidden = true,
            .linesLogged = 1},
+           {.name = "a display's switch that waited for a running one is dropped once off",
+           .then =
+                [&](Desk& d) {
+                  script(d, "velmoryn://show");
+                  d.fake.appleScript.duringExecution = [&] { connect(d), toggleSetting(d); };
+                  userToggle(d);
+                },
+           .switches = {"show", "hide"},
+           .endsHidden = true},
+           {.name = "a quit while the screens settle leaves the restored Dock alone",
+           .then =
+                [](Desk& d) {
+                  d.plug({kLaptop, kMonitor}), d.delegate->applicationWillTerminate(), d.wait(1);
+                },
+           .endsHidden = true},
        }) {
     Desk desk(row.switchOn, row.atLaunch);
     row.then(desk);
