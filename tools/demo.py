@@ -214,13 +214,13 @@ def guided(binary, out, default_out):
                        "tooltip: Velmoryn / Dock非表示中")
 
         narrate("Right-click the icon: the menu. [x] marks what is on: the edge swipe (item 4) "
-                "and\n    launch at login (item 5; Velmoryn registered itself on its first "
+                "and\n    launch at login (item 6; Velmoryn registered itself on its first "
                 "launch).\n    Choose item 4 to turn the edge swipe off.")
         program.send("click right")
         menu = program.expect("click: right", "menu: ...")[-1]
         check('1 "Dockを表示"' in menu, "the first item should offer to show the Dock")
         check('4 [x] "画面端のスワイプで一時表示"' in menu, "the edge swipe should be checked")
-        check('5 [x] "ログイン時に起動"' in menu, "launch at login should be checked")
+        check('6 [x] "ログイン時に起動"' in menu, "launch at login should be checked")
         program.send("choose 4")
         program.expect('menu: chose 4 "画面端のスワイプで一時表示"', "menu: closed")
 
@@ -238,12 +238,12 @@ def guided(binary, out, default_out):
                                forbid=("dock:",))[-1]
         check("dock=hidden" in state, "the Dock should still be hidden")
 
-        narrate("Quit from the menu (item 7): Velmoryn writes your own settings back and "
+        narrate("Quit from the menu (item 8): Velmoryn writes your own settings back and "
                 "restarts the\n    Dock once.")
         program.send("click right")
         program.expect("click: right", "menu: ...")
-        program.send("choose 7")
-        out_lines = program.expect('menu: chose 7 "Velmoryn を終了"', "menu: closed",
+        program.send("choose 8")
+        out_lines = program.expect('menu: chose 8 "Velmoryn を終了"', "menu: closed",
                                    "dock: autohide-delay removed", "dock: autohide off",
                                    "dock: restarted")
         status = program.wait_exit()
@@ -286,7 +286,7 @@ the same, `click right` opens the menu and `choose N` picks item N (`dismiss` cl
 in hidden mode `pointer 700 3` rests the pointer on the Dock's edge, `scroll line 1 0` (or
 `scroll precise 4 0` a few times) swipes toward it and lifts the Dock, `pointer 700 400`
 moves away and it hides again; `show` prints the state, `icon icon.png 2` saves the icon,
-`help` lists every command. Quit with `click right` then `choose 7`, or Ctrl-C: both put
+`help` lists every command. Quit with `click right` then `choose 8`, or Ctrl-C: both put
 your Dock settings back. The end of input does not quit: Velmoryn is a menu-bar program."""
 
 

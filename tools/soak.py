@@ -217,7 +217,7 @@ def quit_through_menu(program):
     program.send("click right")
     if program.wait_for(lambda line: line.startswith("menu: 1 "), start=start) is None:
         return None, "the menu did not open"
-    program.send("choose 7")
+    program.send("choose 8")
     status = program.wait_exit()
     if status is None:
         program.kill()
@@ -233,6 +233,7 @@ ACTIONS = [
     (["click right", "choose 1"], True),
     (["click right", "choose 4"], True),
     (["click right", "choose 5"], True),
+    (["click right", "choose 6"], True),
     (["click right", "dismiss"], True),
     (["click control", "dismiss"], True),
     (["pointer 700 2", "scroll precise 40 0"], True),
@@ -348,7 +349,7 @@ def kill_trial(trial, stats):
                 program.send(*rng.choice([["click right", "choose 4"], ["click left"]]))
                 pause(rng, rng.choice([0.0005, 0.001, 0.002]))
             else:
-                program.send("click right", "choose 7")
+                program.send("click right", "choose 8")
                 pause(rng, rng.choice([0.001, 0.01, 0.03]))
         program.kill()
         stats["kills"] += 1
@@ -407,7 +408,7 @@ def signal_trial(trial, stats):
                 program.kill()
                 return trial.failure("the menu did not open", program)
             if where == "quit race":
-                program.send("choose 7")
+                program.send("choose 8")
                 pause(rng, 0.002)
         else:
             pause(rng, 0.02)

@@ -97,6 +97,8 @@ void AppDelegate::applicationDidFinishLaunching() {
   edgeReveal->start();
 
   updateIcon();
+  // After the icon: a display already connected may switch the mode at once.
+  externalDisplay->start();
 
   launched = true;
   applicationOpenURLs(std::exchange(urlsDuringLaunch, {}));
@@ -156,6 +158,8 @@ void AppDelegate::shutdownRestore() {
   if (restored) return;
   restored = true;
   edgeReveal->stop();
+  // A display that comes or goes now must not undo the restore.
+  externalDisplay->stop();
   dock->backup().restore();
   // A record still on file means a value could not be written back: the Dock
   // is not as the user had it until the next orderly end retries.
@@ -182,13 +186,26 @@ void AppDelegate::menuToggle() {
 // the delegate: capturing `this` is safe.
 void AppDelegate::toggle() {
   runSwitch([this] {
+    externalDisplay->userSwitched();
     // During a reveal the Dock is up: it stays up and the program is now in shown mode.
     switchNow(edgeReveal->isRevealing() ? false : !hiddenState);
   });
 }
 
 void AppDelegate::switchTo(bool hidden) {
-  runSwitch([this, hidden] { switchNow(hidden); });
+  runSwitch([this, hidden] {
+    externalDisplay->userSwitched();
+    switchNow(hidden);
+  });
+}
+
+// Safe because the delegate owns the ExternalDisplay, which calls these only
+// from its own operations and from work that runSwitch runs before returning.
+ExternalDisplay::Owner AppDelegate::displayOwner() {
+  return ExternalDisplay::Owner{
+      .isHidden = [this] { return hiddenState; },
+      .switchTo = [this](bool hidden) { return switchNow(hidden); },
+      .runSwitch = [this](std::function<void()> work) { runSwitch(std::move(work)); }};
 }
 
 void AppDelegate::runSwitch(std::function<void()> work) {
@@ -203,14 +220,15 @@ void AppDelegate::runSwitch(std::function<void()> work) {
   switching = false;
 }
 
-void AppDelegate::switchNow(bool hidden) {
+bool AppDelegate::switchNow(bool hidden) {
   const bool revealing = edgeReveal->isRevealing();
-  if (!revealing && hiddenState == hidden) return;
+  if (!revealing && hiddenState == hidden) return true;
   if (revealing) edgeReveal->cancel();
   // The mode, icon and tooltip change only when the Dock has changed.
-  if (loggedIfFailed(hidden ? dock->hide() : dock->show())) return;
+  if (loggedIfFailed(hidden ? dock->hide() : dock->show())) return false;
   hiddenState = hidden;
   updateIcon();
+  return true;
 }
 
 void AppDelegate::showMenu() {
@@ -255,6 +273,12 @@ Menu AppDelegate::buildMenu() {
   swipe.toolTip = text::kMenuSwipeToolTip;
   menu.items.push_back(swipe);
 
+  MenuItem display;
+  display.title = text::kMenuExternalDisplay;
+  display.action = action("toggleExternalDisplay", &AppDelegate::toggleExternalDisplay);
+  display.state = stateFor(externalDisplay->isEnabled());
+  menu.items.push_back(display);
+
   MenuItem login;
   login.title = text::kMenuLogin;
   login.action = action("toggleLogin", &AppDelegate::toggleLogin);
@@ -280,6 +304,10 @@ void AppDelegate::toggleSwipeReveal() {
       if (hiddenState) loggedIfFailed(dock->hide());
     });
   }
+}
+
+void AppDelegate::toggleExternalDisplay() {
+  externalDisplay->toggleEnabled();
 }
 
 bool AppDelegate::isSwipeRevealEnabled() const {

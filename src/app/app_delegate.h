@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/external_display.h"
 #include "boot/menu_bar_boot.h"
 #include "dock/dock.h"
 #include "hotkey/hot_key.h"
@@ -39,10 +40,11 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   void applicationOpenURLs(const std::vector<std::string>& urls) override;
 
   // Actions, reachable by these selectors: "statusClicked", "menuToggle",
-  // "toggleSwipeReveal", "toggleLogin", "quit".
+  // "toggleSwipeReveal", "toggleExternalDisplay", "toggleLogin", "quit".
   void statusClicked();
   void menuToggle();
   void toggleSwipeReveal();
+  void toggleExternalDisplay();
   void toggleLogin();
   void quit();
 
@@ -55,10 +57,12 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   void installSignalHandlers();
   void shutdownRestore();
   void toggle();
-  // Brings the program to the mode; nothing runs when it is there already and
-  // no reveal is running.
+  // Brings the program to the mode at the user's request; nothing runs when
+  // it is there already and no reveal is running.
   void switchTo(bool hidden);
-  void switchNow(bool hidden);
+  // False when the Dock did not take the switch.
+  bool switchNow(bool hidden);
+  ExternalDisplay::Owner displayOwner();
   // Runs one Dock switch at a time. AppKit may deliver a hot-key press, a URL
   // or a scroll while a switch waits for its AppleScript; a switch asked for
   // then runs after the running one has finished, in order, and decides on
@@ -75,6 +79,7 @@ class AppDelegate : public ApplicationDelegate, public std::enable_shared_from_t
   std::unique_ptr<StatusItem> statusItem;
   std::shared_ptr<HotKey> hotKey;
   const std::shared_ptr<EdgeReveal> edgeReveal = EdgeReveal::create(*dock);
+  const std::shared_ptr<ExternalDisplay> externalDisplay = ExternalDisplay::create(displayOwner());
   bool hiddenState = false;
   bool restored = false;
   bool launched = false;

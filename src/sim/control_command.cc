@@ -9,8 +9,8 @@ namespace {
 
 // One usage text per form, shown with "usage: " when the form is wrong.
 constexpr const char* kScreenUsage =
-    "screen | screen add X Y W H [VX VY VW VH] | screen set N X Y W H [VX VY VW VH] | "
-    "screen remove N";
+    "screen | screen add X Y W H [VX VY VW VH] [builtin|external] | "
+    "screen set N X Y W H [VX VY VW VH] [builtin|external] | screen remove N";
 constexpr const char* kDockUsage = "dock edge bottom|left|right [RESERVED]";
 constexpr const char* kPointerUsage = "pointer [X Y]";
 constexpr const char* kScrollUsage = "scroll precise|line DY DX [inverted]";
@@ -151,14 +151,23 @@ std::variant<std::pair<Rect, std::optional<Rect>>, ParseError> parseFrames(
   return std::make_pair(frame, visible);
 }
 
-std::variant<Command, ParseError> parseScreen(const std::vector<std::string>& words) {
+// The optional last word of `screen add` and `screen set`, taken off the words.
+std::optional<bool> takeKind(std::vector<std::string>& words) {
+  if (words.back() != "builtin" && words.back() != "external") return std::nullopt;
+  const bool builtIn = words.back() == "builtin";
+  words.pop_back();
+  return builtIn;
+}
+
+std::variant<Command, ParseError> parseScreen(std::vector<std::string> words) {
   if (words.size() == 1) return ListScreens{};
-  const std::string& verb = words[1];
+  const std::string verb = words[1];
   if (verb == "add") {
+    const std::optional<bool> builtIn = takeKind(words);
     auto frames = parseFrames(words, 2);
     if (auto* error = std::get_if<ParseError>(&frames)) return *error;
     auto [frame, visible] = std::get<0>(frames);
-    return AddScreen{frame, visible};
+    return AddScreen{frame, visible, builtIn};
   }
   if (verb == "set" || verb == "remove") {
     if (words.size() < 3) return usage(kScreenUsage);
@@ -169,10 +178,11 @@ std::variant<Command, ParseError> parseScreen(const std::vector<std::string>& wo
       if (words.size() != 3) return usage(kScreenUsage);
       return RemoveScreen{n};
     }
+    const std::optional<bool> builtIn = takeKind(words);
     auto frames = parseFrames(words, 3);
     if (auto* error = std::get_if<ParseError>(&frames)) return *error;
     auto [frame, visible] = std::get<0>(frames);
-    return SetScreen{n, frame, visible};
+    return SetScreen{n, frame, visible, builtIn};
   }
   return usage(kScreenUsage);
 }

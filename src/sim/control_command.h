@@ -25,12 +25,14 @@ struct ListScreens {
 struct AddScreen {
   Rect frame;
   std::optional<Rect> visibleFrame;  // none: the frame less the menu bar
+  std::optional<bool> builtIn;       // none: an external display
   bool operator==(const AddScreen&) const = default;
 };
 struct SetScreen {
   int index = 0;  // 1-based
   Rect frame;
   std::optional<Rect> visibleFrame;
+  std::optional<bool> builtIn;  // none: as the screen was
   bool operator==(const SetScreen&) const = default;
 };
 struct RemoveScreen {

@@ -11,8 +11,9 @@ namespace velmoryn {
 SimulatedDesktop::SimulatedDesktop(RunLoop& loop, Console& console, DesktopHooks hooks)
     : console(console), hooks(std::move(hooks)), bar(loop, console, eventState) {
   const Rect frame{0, 0, 1440, 900};
+  // A laptop's own panel, as the program most often starts on.
   screenService.list.push_back(
-      Screen{frame, *defaultVisibleFrame(frame, true, dockEdge, dockRoom)});
+      Screen{frame, *defaultVisibleFrame(frame, true, dockEdge, dockRoom), true});
   screenService.pointer = Point{720, 450};
 }
 
@@ -43,6 +44,10 @@ std::optional<Rect> SimulatedDesktop::defaultVisibleFrame(const Rect& frame, boo
   return visible;
 }
 
+const char* SimulatedDesktop::kindOf(const Screen& screen) {
+  return screen.builtIn ? "builtin" : "external";
+}
+
 void SimulatedDesktop::error(const std::string& message) {
   console.printLine("error: " + control::printable(message));
 }
@@ -50,7 +55,7 @@ void SimulatedDesktop::error(const std::string& message) {
 void SimulatedDesktop::printScreen(std::size_t index) {
   const Screen& screen = screenService.list[index];
   console.printLine("screen " + std::to_string(index + 1) + ": frame " + formatRect(screen.frame) +
-                    " visible " + formatRect(screen.visibleFrame));
+                    " visible " + formatRect(screen.visibleFrame) + " " + kindOf(screen));
 }
 
 void SimulatedDesktop::operator()(const control::ListScreens&) {
@@ -63,7 +68,7 @@ void SimulatedDesktop::operator()(const control::ListScreens&) {
   for (std::size_t i = 0; i < list.size(); ++i) {
     line += i == 0 ? " " : " | ";
     line += std::to_string(i + 1) + " frame " + formatRect(list[i].frame) + " visible " +
-            formatRect(list[i].visibleFrame);
+            formatRect(list[i].visibleFrame) + " " + kindOf(list[i]);
   }
   console.printLine(line);
 }
@@ -74,8 +79,10 @@ void SimulatedDesktop::operator()(const control::AddScreen& command) {
                      ? command.visibleFrame
                      : defaultVisibleFrame(command.frame, dockScreen, dockEdge, dockRoom);
   if (!visible) return error("the screen is too small for the menu bar and the Dock");
-  screenService.list.push_back(Screen{command.frame, *visible});
+  // Plugged in unless said otherwise: the computer's own panel is there from the start.
+  screenService.list.push_back(Screen{command.frame, *visible, command.builtIn.value_or(false)});
   printScreen(screenService.list.size() - 1);
+  screenService.notifyChanged();
 }
 
 void SimulatedDesktop::operator()(const control::SetScreen& command) {
@@ -86,8 +93,10 @@ void SimulatedDesktop::operator()(const control::SetScreen& command) {
                      ? command.visibleFrame
                      : defaultVisibleFrame(command.frame, index == 1, dockEdge, dockRoom);
   if (!visible) return error("the screen is too small for the menu bar and the Dock");
-  screenService.list[index - 1] = Screen{command.frame, *visible};
+  const bool builtIn = command.builtIn.value_or(screenService.list[index - 1].builtIn);
+  screenService.list[index - 1] = Screen{command.frame, *visible, builtIn};
   printScreen(index - 1);
+  screenService.notifyChanged();
 }
 
 void SimulatedDesktop::operator()(const control::RemoveScreen& command) {
@@ -96,6 +105,7 @@ void SimulatedDesktop::operator()(const control::RemoveScreen& command) {
     return error("there is no screen " + std::to_string(command.index));
   screenService.list.erase(screenService.list.begin() + static_cast<std::ptrdiff_t>(index - 1));
   console.printLine("screen " + std::to_string(index) + ": removed");
+  screenService.notifyChanged();
 }
 
 void SimulatedDesktop::operator()(const control::SetDockEdge& command) {

@@ -37,8 +37,8 @@ class SimulatedDesktop {
   static constexpr double kMenuBarHeight = 25;
   static constexpr double kDefaultDockRoom = 70;
 
-  // One 1440 x 900 screen, the menu bar at the top and the Dock's 70 points at
-  // the bottom reserved, the pointer in the middle.
+  // One built-in 1440 x 900 screen, the menu bar at the top and the Dock's 70
+  // points at the bottom reserved, the pointer in the middle.
   SimulatedDesktop(RunLoop& loop, Console& console, DesktopHooks hooks);
 
   SimulatedScreens& screens() { return screenService; }
@@ -77,6 +77,8 @@ class SimulatedDesktop {
   std::optional<Rect> defaultVisibleFrame(const Rect& frame, bool dockScreen, control::Edge edge,
                                           double room) const;
   void printScreen(std::size_t index);
+  // The word the control language uses for the screen's kind.
+  static const char* kindOf(const Screen& screen);
   void error(const std::string& message);
 
   Console& console;  // safe because it lives for the whole run

@@ -31,6 +31,7 @@ inline constexpr char kMenuSwipe[] = "画面端のスワイプで一時表示";
 inline constexpr char kMenuSwipeToolTip[] =
     "Dockのある画面端にポインタを置いて上へスワイプ（マウスはスクロール）すると、"
     "Dockを一時的に持ち上げます。";
+inline constexpr char kMenuExternalDisplay[] = "外部ディスプレイ接続中はDockを表示";
 inline constexpr char kMenuLogin[] = "ログイン時に起動";
 inline constexpr char kMenuQuit[] = "Velmoryn を終了";
 // The tooltip, also read by VoiceOver.

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/platform_factory.h"
@@ -181,8 +182,15 @@ class FakeScreens : public ScreenService {
  public:
   std::span<const Screen> screens() override { return list; }
   Point mouseLocation() override { return pointer; }
+  void onScreensChanged(std::function<void()> handler) override { changed = std::move(handler); }
+  // Replaces the screens and tells the handler, as the system does after a change.
+  void change(std::vector<Screen> screens) {
+    list = std::move(screens);
+    if (changed) changed();
+  }
   std::vector<Screen> list;
   Point pointer;
+  std::function<void()> changed;
 };
 
 // Records "monitor MASK" and "monitor removed".

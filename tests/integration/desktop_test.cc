@@ -91,28 +91,34 @@ class DesktopTest : public ::testing::Test {
 };
 
 TEST_F(DesktopTest, ScreensTheDocksRoomAndThePointerFollowTheCommandsAndBadLinesSayWhy) {
+  int changes = 0;
+  desktop.screens().onScreensChanged([&changes] { ++changes; });
   expectScript({
-      {"screen", "screens: 1 frame 0 0 1440 900 visible 0 70 1440 805"},
+      {"screen", "screens: 1 frame 0 0 1440 900 visible 0 70 1440 805 builtin"},
       {" \tpointer  ", "pointer: 720 450"},
       {" \t# a comment", ""},
       {"Screen", "error: unknown command \"Screen\" (try help)"},
       {"ジャンプ\xff\x1b 3", "error: unknown command \"ジャンプ\\xff\\x1b\" (try help)"},
-      {"screen add 1440 0 800 600", "screen 2: frame 1440 0 800 600 visible 1440 0 800 575"},
-      {"screen add 0 0 800",
-       "error: usage: screen | screen add X Y W H [VX VY VW VH] | screen set N X Y W H [VX VY VW "
-       "VH] | screen remove N"},
+      {"screen add 1440 0 800 600",
+       "screen 2: frame 1440 0 800 600 visible 1440 0 800 575 external"},
+      {"screen add 0 0 800 builtin",
+       "error: usage: screen | screen add X Y W H [VX VY VW VH] [builtin|external] | screen set N "
+       "X Y W H [VX VY VW VH] [builtin|external] | screen remove N"},
       {"screen add 0 0 0 600", "error: the frame's width and height must be greater than 0"},
       {"screen add 0 0 800 20", "error: the screen is too small for the menu bar and the Dock"},
       {"screen set 3 0 0 10 10", "error: there is no screen 3"},
-      {"screen set 2 1 2 8 6 1 2 8 5", "screen 2: frame 1 2 8 6 visible 1 2 8 5"},
-      {"dock edge right 64", "screen 1: frame 0 0 1440 900 visible 0 0 1376 875"},
-      {"dock edge left", "screen 1: frame 0 0 1440 900 visible 64 0 1376 875"},
+      {"screen set 2 1 2 8 6 1 2 8 5 builtin", "screen 2: frame 1 2 8 6 visible 1 2 8 5 builtin"},
+      {"dock edge right 64", "screen 1: frame 0 0 1440 900 visible 0 0 1376 875 builtin"},
+      {"dock edge left", "screen 1: frame 0 0 1440 900 visible 64 0 1376 875 builtin"},
       {"dock edge left 2000", "error: the Dock's room does not fit on screen 1"},
       {"dock edge top", "error: usage: dock edge bottom|left|right [RESERVED]"},
       {"dock edge bottom 70", "error: the Dock refused"},
-      {"screen set 1 0 0 800 600", "screen 1: frame 0 0 800 600 visible 64 0 736 575"},
+      {"screen set 1 0 0 800 600 external",
+       "screen 1: frame 0 0 800 600 visible 64 0 736 575 external"},
+      {"screen set 2 1 2 8 6 1 2 8 5", "screen 2: frame 1 2 8 6 visible 1 2 8 5 builtin"},
       {"screen",
-       "screens: 1 frame 0 0 800 600 visible 64 0 736 575 | 2 frame 1 2 8 6 visible 1 2 8 5"},
+       "screens: 1 frame 0 0 800 600 visible 64 0 736 575 external | 2 frame 1 2 8 6 "
+       "visible 1 2 8 5 builtin"},
       {"pointer -5 +1e3", "pointer: -5 1000"},
       {"pointer 0x10 3", "error: \"0x10\" is not a number"},
       {"scroll line 1 0 reversed", "error: usage: scroll precise|line DY DX [inverted]"},
@@ -136,6 +142,8 @@ TEST_F(DesktopTest, ScreensTheDocksRoomAndThePointerFollowTheCommandsAndBadLines
       {"icon a.png", "error: there is no icon yet"},
       {"show", "show: status-item=none menu=closed hotkey=none monitors=0 dock=visible"},
   });
+  // Every screen command that changed the screens, and nothing else, told the program.
+  EXPECT_EQ(changes, 6);
   EXPECT_EQ(std::get<control::Command>(control::parseCommand("wait 3600")),
             control::Command(control::Wait{3600}));
 }

@@ -37,8 +37,14 @@ const std::string kNotRestored =
     "Velmoryn: Dockの設定を元に戻せませんでした。記録を残し、次回の終了時にもう一度戻します";
 
 // The menu's items, by their place.
-enum MenuEntry : std::size_t { modeSwitch = 0, shortcut = 2, swipeSwitch = 3, loginSwitch = 4 };
-constexpr std::size_t kQuit = 6;
+enum MenuEntry : std::size_t {
+  modeSwitch = 0,
+  shortcut = 2,
+  swipeSwitch = 3,
+  externalDisplaySwitch = 4,
+  loginSwitch = 5,
+  quit = 7
+};
 
 // The user's Dock as found: autohide as given, a short delay, at the bottom of one screen.
 struct App {
@@ -197,7 +203,7 @@ TEST(AppDelegate, TheLaunchChangesTheDockOnlyWithTheRecordOnDisk) {
   const Row rows[] = {
       {.name = "the Dock could not be read: nothing on record to put back",
        .before = [](App& app) { app.failing.insert(kReadAutohide); },
-       .steps = {click, choose(kQuit)},
+       .steps = {click, choose(quit)},
        .effects = {kHide, kHiddenTip, kReadAutohide, kShownTip, "terminate", "monitor removed"},
        .log = {"Velmoryn: Dockの設定を読み取れなかった" + notChanged}},
       {.name = "the store could not write the record out",
@@ -434,6 +440,7 @@ TEST(AppDelegate, TheMenuReadsAsTheUserSeesIt) {
   EXPECT_EQ(shown,
             "Dockを隠す menuToggle |\n |\nショートカット: ⌃⌥⌘D (off) |\n"
             "画面端のスワイプで一時表示 toggleSwipeReveal |Dockのある画面端に\n"
+            "外部ディスプレイ接続中はDockを表示 toggleExternalDisplay |\n"
             "ログイン時に起動 toggleLogin |\n |\nVelmoryn を終了 quit q|\n");
 }
 
@@ -445,7 +452,7 @@ TEST(AppDelegate, TheUsersDockIsPutBackOnceWhicheverWayTheProgramEnds) {
                    "exit 0"}},
       {.name = "quit from the menu, with a write that fails, then SIGTERM",
        .before = [](App& app) { app.failing.insert(kUsersShown); },
-       .steps = {choose(kQuit), sendSignal(15)},
+       .steps = {choose(quit), sendSignal(15)},
        .effects = {kReadAutohide, kShownTip, "terminate", "monitor removed", kUsersDelay,
                    kUsersShown, "killall Dock", "exit 0"},
        .log = {kNotRestored}},

@@ -105,11 +105,16 @@ extern __kindof NSApplication* _Null_unspecified NSApp;
 @property NSSize size;
 @end
 
+typedef NSString* NSDeviceDescriptionKey;
+
 @interface NSScreen : NSObject
 @property(class, readonly, copy) NSArray<NSScreen*>* screens;
 @property(readonly) NSRect frame;
 @property(readonly) NSRect visibleFrame;
+@property(readonly, copy) NSDictionary<NSDeviceDescriptionKey, id>* deviceDescription;
 @end
+
+extern NSNotificationName NSApplicationDidChangeScreenParametersNotification;
 
 typedef NSInteger NSControlStateValue;
 static const NSControlStateValue NSControlStateValueMixed = -1;

@@ -1,8 +1,11 @@
-// Type-check stub: the Core Graphics geometry, paths and context calls the
-// adapters use.
+// Type-check stub: the Core Graphics geometry, paths, context and display
+// calls the adapters use.
 #pragma once
 
 #include <CoreFoundation/CoreFoundation.h>
+#include <mach/boolean.h>
+#include <os/availability.h>
+#include <stdint.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -59,6 +62,9 @@ void CGContextSetRGBFillColor(CGContextRef _Nullable c, CGFloat red, CGFloat gre
                               CGFloat alpha);
 void CGContextAddPath(CGContextRef _Nullable c, CGPathRef _Nullable path);
 void CGContextEOFillPath(CGContextRef _Nullable c);
+
+typedef uint32_t CGDirectDisplayID;
+boolean_t CGDisplayIsBuiltin(CGDirectDisplayID display) API_AVAILABLE(macos(10.2));
 
 #pragma clang assume_nonnull end
 

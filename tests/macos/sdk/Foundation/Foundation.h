@@ -4,6 +4,7 @@
 
 #include <CoreFoundation/CoreFoundation.h>
 #include <objc/NSObject.h>
+#include <os/availability.h>
 
 typedef long NSInteger;
 typedef unsigned long NSUInteger;
@@ -52,6 +53,7 @@ enum { NSUTF8StringEncoding = 4 };
 @interface NSNumber : NSObject
 @property(readonly) NSInteger integerValue;
 @property(readonly) long long longLongValue;
+@property(readonly) unsigned int unsignedIntValue;
 @end
 
 @interface NSError : NSObject
@@ -61,6 +63,22 @@ enum { NSUTF8StringEncoding = 4 };
 @end
 
 @interface NSNotification : NSObject
+@end
+
+typedef NSString* NSNotificationName;
+
+@interface NSOperationQueue : NSObject
+@property(class, readonly, strong) NSOperationQueue* mainQueue API_AVAILABLE(macos(10.6));
+@end
+
+@interface NSNotificationCenter : NSObject
+@property(class, readonly, strong) NSNotificationCenter* defaultCenter;
+- (id<NSObject>)addObserverForName:(nullable NSNotificationName)name
+                            object:(nullable id)obj
+                             queue:(nullable NSOperationQueue*)queue
+                        usingBlock:(void (^)(NSNotification* notification))block
+    API_AVAILABLE(macos(10.6));
+- (void)removeObserver:(id)observer;
 @end
 
 @interface NSURL : NSObject
