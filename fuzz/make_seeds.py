@@ -157,7 +157,7 @@ def control_command():
         ("number_cut_sequence", b"pointer 1\xe3\x81 2"),
         ("number_surrogate", b"wait \xed\xa0\x80"),
         ("index_escape_sequence", "choose \x1b[2J"),
-        ("bare_overlong_slash", b"show \xc0\xaf"),
+        ("index_overlong_slash", b"choose \xc0\xaf"),
     ]:
         write("control_command", name, line)
 
