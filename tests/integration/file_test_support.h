@@ -7,7 +7,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/linux/files_linux.h"
 
@@ -55,5 +57,11 @@ inline unsigned modeOf(const std::filesystem::path& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
+
+// The fsync ("fsync PATH") and rename ("rename FROM TO") calls made while `change` runs.
+std::vector<std::string> fileCallsDuring(const std::function<void()>& change);
+
+// While set, a rename reports success and loses the file, as a failing disk might.
+extern bool renamesAreLost;
 
 }  // namespace velmoryn::testing

@@ -1,3 +1,4 @@
+// The icon drawn into real PNG files through cairo.
 #include "platform/linux/icon_renderer_linux.h"
 
 #include <cairo.h>
@@ -9,8 +10,6 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,14 +37,24 @@ class IconRendererTest : public ::testing::Test {
 
 // At 20x, probes pixels inside and outside the shapes, the 0.2 gaps and neck line too.
 TEST_F(IconRendererTest, ShownHasThreeSquareHolesAndHiddenADownwardArrowHole) {
-  // Points from the lower left, solid or clear in the images named: S shown, H hidden.
-  const std::tuple<std::string_view, bool, std::vector<Point>> probes[] = {
-      {"SH", false, {{0.5, 0.5}, {23.5, 15.5}, {1.5, 8.5}, {12, 14}, {12, 2}, {2.2, 2.7}}},
-      {"SH", true, {{3.5, 8.5}, {12, 12.5}, {12, 3.5}}},
-      {"S", true, {{3, 3.5}, {20.5, 8.5}, {9.5, 7.7}, {14.5, 7.7}, {12, 5.2}, {12, 10.2}}},
-      {"S", false, {{4.7, 7.7}, {19.3, 7.7}, {12, 5.4}, {12, 10}}},
-      {"H", true, {{7.5, 8.5}, {16.5, 8.5}, {12, 7.5}, {10.8, 9.5}, {13.2, 9.5}, {12, 11.6}}},
-      {"H", false, {{11, 9.5}, {13, 9.5}, {12, 11.4}, {9.5, 7.3}, {14.5, 7.3}, {12, 4.7}}},
+  enum class In { both, shown, hidden };
+  const struct {
+    const char* name;
+    In in;
+    std::vector<Point> solid, clear;  // in points from the lower left
+  } probes[] = {
+      {.name = "the Dock's body, clear outside it",
+       .in = In::both,
+       .solid = {{3.5, 8.5}, {12, 12.5}, {12, 3.5}},
+       .clear = {{0.5, 0.5}, {23.5, 15.5}, {1.5, 8.5}, {12, 14}, {12, 2}, {2.2, 2.7}}},
+      {.name = "three square holes",
+       .in = In::shown,
+       .solid = {{3, 3.5}, {20.5, 8.5}, {9.5, 7.7}, {14.5, 7.7}, {12, 5.2}, {12, 10.2}},
+       .clear = {{4.7, 7.7}, {19.3, 7.7}, {12, 5.4}, {12, 10}}},
+      {.name = "a downward arrow hole",
+       .in = In::hidden,
+       .solid = {{7.5, 8.5}, {16.5, 8.5}, {12, 7.5}, {10.8, 9.5}, {13.2, 9.5}, {12, 11.6}},
+       .clear = {{11, 9.5}, {13, 9.5}, {12, 11.4}, {9.5, 7.3}, {14.5, 7.3}, {12, 4.7}}},
   };
   for (const auto& [hidden, flipped] : {std::pair{false, false}, {true, false}, {true, true}}) {
     IconImage image = Icon::image(hidden);
@@ -56,12 +65,16 @@ TEST_F(IconRendererTest, ShownHasThreeSquareHolesAndHiddenADownwardArrowHole) {
     ASSERT_EQ(cairo_surface_status(png.get()), CAIRO_STATUS_SUCCESS);
     EXPECT_EQ(cairo_image_surface_get_width(png.get()), 480);
     EXPECT_EQ(cairo_image_surface_get_height(png.get()), 320);
-    for (const auto& [images, solid, points] : probes) {
-      if (images.find(hidden ? 'H' : 'S') == std::string_view::npos) continue;
-      for (Point p : points)
-        EXPECT_EQ(pixel(png.get(), int(p.x * 20), int((flipped ? p.y : Icon::height - p.y) * 20)),
-                  solid ? 0xFF000000u : 0u)
-            << (hidden ? "hidden" : "shown") << " (" << p.x << ", " << p.y << ")";
+    const auto at = [&](Point p) {
+      return pixel(png.get(), int(p.x * 20), int((flipped ? p.y : Icon::height - p.y) * 20));
+    };
+    for (const auto& probe : probes) {
+      if (probe.in == (hidden ? In::shown : In::hidden)) continue;
+      const std::string what =
+          std::string(hidden ? "hidden" : "shown") + (flipped ? " flipped: " : ": ") + probe.name;
+      for (Point p : probe.solid)
+        EXPECT_EQ(at(p), 0xFF000000u) << what << " at " << p.x << ", " << p.y;
+      for (Point p : probe.clear) EXPECT_EQ(at(p), 0u) << what << " at " << p.x << ", " << p.y;
     }
   }
 }

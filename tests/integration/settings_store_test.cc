@@ -1,11 +1,10 @@
-// The settings store and the login item on real files; file contents at large are the fuzzer's.
+// The settings store on real files; file contents at large are the fuzzer's.
 #include "platform/linux/settings_store_linux.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,50 +22,26 @@
 
 namespace fs = std::filesystem;
 
-// The writer's fsync and rename calls, heard while a test listens.
-static std::optional<std::vector<std::string>> heard;
-
-extern "C" int fsync(int fd) {
-  if (heard)
-    heard->push_back("fsync " + fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).string());
-  return static_cast<int>(::syscall(SYS_fsync, fd));
-}
-
-// While set, a rename reports success and loses the file, as a failing disk might.
-static bool renamesAreLost = false;
-
-extern "C" int rename(const char* from, const char* to) noexcept {
-  if (heard) heard->push_back(std::string("rename ") + from + " " + to);
-  if (renamesAreLost) return ::unlink(from);
-  return ::renameat(AT_FDCWD, from, AT_FDCWD, to);
-}
-
 namespace velmoryn {
 namespace {
 
 using testing::ActingAsOrdinaryUser;
+using testing::fileCallsDuring;
 using testing::modeOf;
 using testing::readFile;
 using testing::writeFile;
 
-std::vector<std::string> callsDuring(const std::function<void()>& change) {
-  heard.emplace();
-  change();
-  return *std::exchange(heard, std::nullopt);
-}
-
-struct OnDisk : ::testing::Test {
+struct SettingsStoreTest : ::testing::Test {
   std::optional<SettingsValue> onDisk(const std::string& key) {
     return PlistSettingsStore(file, log).object(key);
   }
   testing::TemporaryFolder folder;
   fs::path file = folder.path / "preferences.plist";
-  fs::path autostart = folder.path / "autostart", entry = autostart / "velmoryn.desktop";
   testing::FakeLog log;
 };
 
 // A "--login off" run beside the running program: each applies only its own changes.
-TEST_F(OnDisk, TwoWritersMergeTheirChangesInsteadOfWritingBackStaleCopies) {
+TEST_F(SettingsStoreTest, TwoWritersMergeTheirChangesInsteadOfWritingBackStaleCopies) {
   {
     PlistSettingsStore running(file, log), commandLine(file, log);
     running.setBool("originalDock.saved", true);
@@ -82,14 +57,14 @@ TEST_F(OnDisk, TwoWritersMergeTheirChangesInsteadOfWritingBackStaleCopies) {
 
 // The text is on disk before it takes the name, the name before the write is
 // done; the file and its new folders are the user's alone, whatever the umask.
-TEST_F(OnDisk, AWriteSyncsTheNewPrivateFileThenRenamesItThenSyncsTheFolder) {
+TEST_F(SettingsStoreTest, AWriteSyncsTheNewPrivateFileThenRenamesItThenSyncsTheFolder) {
   file = folder.path / "config" / "velmoryn" / "preferences.plist";
   const mode_t previousUmask = ::umask(0);
   PlistSettingsStore store(file, log);
   store.remove("originalDock.saved");
   EXPECT_TRUE(store.synchronize());
   EXPECT_FALSE(fs::exists(folder.path / "config")) << "nothing is created until a write";
-  const auto calls = callsDuring([&] { store.setBool("originalDock.saved", true); });
+  const auto calls = fileCallsDuring([&] { store.setBool("originalDock.saved", true); });
   ::umask(previousUmask);
   ASSERT_EQ(calls.size(), 3u) << ::testing::PrintToString(calls);
   const std::string temporary = calls[0].substr(6);
@@ -102,7 +77,7 @@ TEST_F(OnDisk, AWriteSyncsTheNewPrivateFileThenRenamesItThenSyncsTheFolder) {
 
 // What keeps a write from landing: values stay in memory, the file (readable
 // or not) is left alone, one line says why, and the next change catches up.
-TEST_F(OnDisk, WhatCannotBeWrittenStaysInMemoryLoggedOnceUntilTheNextChangeCatchesUp) {
+TEST_F(SettingsStoreTest, WhatCannotBeWrittenStaysInMemoryLoggedOnceUntilTheNextChangeCatchesUp) {
   enum class Fault { readOnlyFolder, folderLockedElsewhere, renameLost };
   const std::string readable =
       "<plist><dict><key>position</key><integer>300</integer></dict></plist>";
@@ -158,12 +133,12 @@ TEST_F(OnDisk, WhatCannotBeWrittenStaysInMemoryLoggedOnceUntilTheNextChangeCatch
       lock = std::make_unique<FileLock>(file.parent_path(), O_RDONLY, 0, std::chrono::seconds(0));
       ASSERT_EQ(lock->outcome(), FileLock::Outcome::held);
     }
-    renamesAreLost = row.fault == Fault::renameLost;
+    testing::renamesAreLost = row.fault == Fault::renameLost;
     PlistSettingsStore store(file, log, std::chrono::milliseconds(50));
     store.setBool("originalDock.saved", true);
     store.setBool("swipeRevealEnabled", false);
     EXPECT_FALSE(store.synchronize());
-    renamesAreLost = false;
+    testing::renamesAreLost = false;
     EXPECT_EQ(store.object("originalDock.saved"), SettingsValue{true});
     EXPECT_EQ(readFile(file), row.contents);
     ASSERT_EQ(log.lines.size(), 1u) << "repeated identical failures are logged once";
@@ -185,7 +160,7 @@ TEST_F(OnDisk, WhatCannotBeWrittenStaysInMemoryLoggedOnceUntilTheNextChangeCatch
 // link stays a link and the file it names takes the writes, even one not there
 // yet; what cannot be read is moved aside (a link itself, never what it names),
 // and the next write puts a regular file in its place.
-TEST_F(OnDisk, AFifoIsMovedAsideUnreadAndALinkStaysALinkWhoseFileTakesTheWrites) {
+TEST_F(SettingsStoreTest, AFifoIsMovedAsideUnreadAndALinkStaysALinkWhoseFileTakesTheWrites) {
   const fs::path elsewhere = folder.path / "dotfiles", target = elsewhere / "target.plist";
   const struct {
     const char* name;
@@ -255,13 +230,26 @@ TEST_F(OnDisk, AFifoIsMovedAsideUnreadAndALinkStaysALinkWhoseFileTakesTheWrites)
     EXPECT_EQ(fs::symlink_status(target).type(), row.targetAfter);
     if (row.targetAfter == fs::file_type::regular) {
       EXPECT_EQ(PlistSettingsStore(target, log).object("swipeRevealEnabled"), SettingsValue{false});
-      EXPECT_EQ(PlistSettingsStore(target, log).object("position"), row.position);
     }
     EXPECT_EQ(onDisk("swipeRevealEnabled"), SettingsValue{false});
   }
 }
 
-TEST_F(OnDisk, StaleTemporaryFilesAreClearedAndNeverReadAsTheStore) {
+// At launch only: before a write, the write meets the same trouble and says so itself.
+TEST_F(SettingsStoreTest, AFileTheUserCannotOpenIsMovedAsideAtLaunch) {
+  writeFile(file, "<plist><dict><key>position</key><integer>300</integer></dict></plist>");
+  ::chmod(file.c_str(), 0);
+  ::chmod(folder.path.c_str(), 0777);
+  {
+    ActingAsOrdinaryUser ordinary;
+    EXPECT_FALSE(PlistSettingsStore(file, log).object("position").has_value());
+  }
+  EXPECT_FALSE(fs::exists(file));
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_NE(log.lines[0].find("Permission denied"), std::string::npos) << log.lines[0];
+}
+
+TEST_F(SettingsStoreTest, StaleTemporaryFilesAreClearedAndNeverReadAsTheStore) {
   PlistSettingsStore(file, log).setInteger("generation", 7);
   const fs::path stale = folder.path / ".preferences.plist.tmp-AbC123",
                  young = folder.path / ".preferences.plist.tmp-XyZ789";
@@ -274,93 +262,22 @@ TEST_F(OnDisk, StaleTemporaryFilesAreClearedAndNeverReadAsTheStore) {
   EXPECT_TRUE(fs::exists(young)) << "a young one may belong to another instance writing now";
 }
 
-// Registering takes any entry over but an enabled one of its own, which is already as asked;
-// unregistering removes it for good, whichever copy it starts.
-TEST_F(OnDisk, RegisterAndUnregisterWriteAndRemoveTheEntryTheSessionReads) {
-  using Outcome = LoginItemResult::Outcome;
-  const fs::path self = folder.path / "My \"Apps\" $HOME\\ 100% `x`\t" / "velmoryn";
-  fs::create_directories(self.parent_path());
-  writeFile(self, "");
-  fs::create_symlink(self, folder.path / "link");
-  AutostartLoginItems items(autostart, self);
-  EXPECT_EQ(items.registerApp().outcome, Outcome::done);
-  const std::string text = readFile(entry);
-  // Quoted, escaped twice (in quotes, then as a string), "%" doubled.
-  const std::string exec = "Exec=\"" + folder.path.string() +
-                           "/My \\\\\"Apps\\\\\" \\\\$HOME\\\\\\\\ 100%% \\\\`x\\\\`\\t/velmoryn\"";
-  EXPECT_NE(text.find("\nType=Application\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\n" + exec + "\n"), std::string::npos) << text;
-  EXPECT_EQ(modeOf(entry), 0644u) << "the session reads it";
-  const std::string own = desktopExecFor(self);
-  const std::pair<std::string, std::int64_t> rows[] = {
-      {(folder.path / "link").string() + " %U", kLoginItemEnabled},
-      {"/opt/old/velmoryn %U", kLoginItemNotRegistered},         // another copy's
-      {own.substr(0, own.size() - 1), kLoginItemNotRegistered},  // the quote never closes
-      {own + "\nX-GNOME-Autostart-enabled=false", kLoginItemRequiresApproval},
-      {own + "\nHidden=true", kLoginItemNotRegistered},  // counts as deleted
-      {own + "\n[Desktop Action extra]\nHidden=true", kLoginItemEnabled},
-  };
-  for (const auto& [lines, status] : rows) {
-    const std::string text = "# by hand\n[Desktop Entry]\nExec=" + lines + "\n";
-    writeFile(entry, text);
-    EXPECT_EQ(items.status(), status) << text;
-    EXPECT_EQ(items.registerApp().outcome,
-              status == kLoginItemEnabled ? Outcome::alreadyAsAsked : Outcome::done);
-    EXPECT_EQ(items.status(), kLoginItemEnabled);
-    writeFile(entry, text);
-    const auto calls =
-        callsDuring([&] { EXPECT_EQ(items.unregisterApp().outcome, Outcome::done); });
-    EXPECT_EQ(calls, std::vector<std::string>{"fsync " + autostart.string()});
-    EXPECT_EQ(items.status(), kLoginItemNotRegistered);
-    EXPECT_TRUE(fs::is_empty(autostart)) << "nothing but the entry was ever left there";
-  }
-  ASSERT_EQ(AutostartLoginItems(autostart, "ユーザー").registerApp().outcome, Outcome::done);
-  EXPECT_NE(readFile(entry).find("Exec=" + (fs::current_path() / "ユーザー").string() + "\n"),
-            std::string::npos);
-}
-
-TEST_F(OnDisk, WhatCannotBeChangedGivesAClearErrorAndChangesNothing) {
-  AutostartLoginItems items(autostart, "/usr/bin/velmoryn");
-  const auto said = [](const LoginItemResult& result) {
-    return result.outcome == LoginItemResult::Outcome::failed ? result.reason.localizedDescription
-                                                              : "";
-  };
-  writeFile(autostart, "");
-  EXPECT_EQ(said(items.registerApp()),
-            "ログイン時に起動する設定を書き込めません（フォルダの場所にファイルがあります）");
-  fs::remove(autostart);
-  fs::create_directory(autostart);
-  // No entry at all is already as asked; the description serves should the status disagree.
-  const LoginItemResult none = items.unregisterApp();
-  EXPECT_EQ(none.outcome, LoginItemResult::Outcome::alreadyAsAsked);
-  EXPECT_EQ(none.reason.description,
-            "Error Domain=VelmorynLoginItemErrorDomain Code=2 \"ログイン項目は登録されていません\" "
-            "UserInfo={NSFilePath=" +
-                entry.string() + ", NSUnderlyingError=No such file or directory}");
-  fs::create_directory(entry);  // in the way of the rename
-  EXPECT_EQ(said(items.registerApp()),
-            "ログイン時に起動する設定を書き込めません（Is a directory）");
-  fs::remove(entry);
-  const std::string anotherCopys = "[Desktop Entry]\nExec=/opt/old/velmoryn\n";
-  writeFile(entry, anotherCopys);
-  ::chmod(autostart.c_str(), 0555);
-  ActingAsOrdinaryUser ordinary;
-  EXPECT_EQ(said(items.registerApp()),
-            "ログイン時に起動する設定を書き込めません（アクセス権がありません）");
-  EXPECT_EQ(said(items.unregisterApp()),
-            "ログイン時に起動する設定を削除できません（アクセス権がありません）");
-  EXPECT_EQ(readFile(entry), anotherCopys);
-  EXPECT_EQ(std::distance(fs::directory_iterator(autostart), {}), 1) << "no temporary file left";
-}
-
 TEST(DefaultPaths, FollowXdgConfigHomeAndFallBackToHomeWhenItIsNotAbsolute) {
   const char* saved = ::getenv("XDG_CONFIG_HOME");
   const std::string home = ::getenv("HOME"), previous = saved ? saved : "";
-  for (const char* value : {"/xdg/config", "relative/config", ""}) {
-    ::setenv("XDG_CONFIG_HOME", value, 1);
-    const fs::path config = *value == '/' ? fs::path(value) : fs::path(home) / ".config";
-    EXPECT_EQ(defaultAutostartDir(), config / "autostart");
-    EXPECT_EQ(defaultSettingsPath(), config / "velmoryn" / "preferences.plist");
+  const struct {
+    const char* xdgConfigHome;
+    fs::path config;
+  } rows[] = {
+      {.xdgConfigHome = "/xdg/config", .config = "/xdg/config"},
+      {.xdgConfigHome = "relative/config", .config = fs::path(home) / ".config"},
+      {.xdgConfigHome = "", .config = fs::path(home) / ".config"},
+  };
+  for (const auto& row : rows) {
+    ::setenv("XDG_CONFIG_HOME", row.xdgConfigHome, 1);
+    EXPECT_EQ(defaultAutostartDir(), row.config / "autostart") << row.xdgConfigHome;
+    EXPECT_EQ(defaultSettingsPath(), row.config / "velmoryn" / "preferences.plist")
+        << row.xdgConfigHome;
   }
   saved ? ::setenv("XDG_CONFIG_HOME", previous.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
