@@ -16,7 +16,8 @@ namespace {
 
 using testing::DesktopTest;
 
-// Bad lines change nothing: a bound just past, and what a line cannot carry.
+// Bad lines change nothing: a bound just past, what a line cannot carry, and
+// what is not there yet.
 TEST_F(DesktopTest, ALineThatCannotRunSaysWhy) {
   expectTranscript({
       {.typed = " \t# a comment", .printed = ""},
@@ -54,6 +55,14 @@ TEST_F(DesktopTest, ALineThatCannotRunSaysWhy) {
       {.typed = "icon \"a\"b.png", .printed = "error: a quoted word must end at a blank"},
       {.typed = "show all", .printed = "error: \"show\" takes no arguments"},
       {.typed = "screen", .printed = "screens: 1 frame 0 0 1440 900 visible 0 70 1440 805 builtin"},
+      {.typed = "screen remove 1", .printed = "screen 1: removed"},
+      {.typed = "dock edge left", .printed = "error: there is no screen 1 for the Dock"},
+      {.typed = "click left", .printed = "error: there is no status item"},
+      {.typed = "choose 1", .printed = "error: no menu is open"},
+      {.typed = "dismiss", .printed = "error: no menu is open"},
+      {.typed = "icon a.png", .printed = "error: there is no icon yet"},
+      {.typed = "show",
+       .printed = "show: status-item=none menu=closed hotkey=none monitors=0 dock=visible"},
   });
   // The longest wait is allowed; a script would sit through it, so it is parsed only.
   EXPECT_EQ(std::get<control::Command>(control::parseCommand("wait 3600")),
@@ -92,19 +101,6 @@ TEST_F(DesktopTest, ScreensTheDocksRoomAndThePointerFollowTheCommands) {
   });
   // Every screen command that changed the screens, and nothing else, told the program.
   EXPECT_EQ(changes, 6);
-}
-
-TEST_F(DesktopTest, WhatIsNotThereYetIsNamed) {
-  expectTranscript({
-      {.typed = "screen remove 1", .printed = "screen 1: removed"},
-      {.typed = "dock edge left", .printed = "error: there is no screen 1 for the Dock"},
-      {.typed = "click left", .printed = "error: there is no status item"},
-      {.typed = "choose 1", .printed = "error: no menu is open"},
-      {.typed = "dismiss", .printed = "error: no menu is open"},
-      {.typed = "icon a.png", .printed = "error: there is no icon yet"},
-      {.typed = "show",
-       .printed = "show: status-item=none menu=closed hotkey=none monitors=0 dock=visible"},
-  });
 }
 
 // The item's action shows `menu` when there is one, else prints the current event.

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/icon.h"
@@ -35,29 +34,22 @@ class IconRendererTest : public ::testing::Test {
   const fs::path dir = fs::temp_directory_path() / ("velmoryn-icon-" + std::to_string(::getpid()));
 };
 
-// At 20x, probes pixels inside and outside the shapes, the 0.2 gaps and neck line too.
-TEST_F(IconRendererTest, ShownHasThreeSquareHolesAndHiddenADownwardArrowHole) {
-  enum class In { both, shown, hidden };
+// At 20x, probes pixels inside and outside the hidden icon's shapes, the 0.2 gaps and neck
+// line too. The shown icon's shapes are the app icon's, which its own check compares whole.
+TEST_F(IconRendererTest, HiddenHasADownwardArrowHoleInTheDocksBody) {
   const struct {
     const char* name;
-    In in;
     std::vector<Point> solid, clear;  // in points from the lower left
   } probes[] = {
       {.name = "the Dock's body, clear outside it",
-       .in = In::both,
        .solid = {{3.5, 8.5}, {12, 12.5}, {12, 3.5}},
        .clear = {{0.5, 0.5}, {23.5, 15.5}, {1.5, 8.5}, {12, 14}, {12, 2}, {2.2, 2.7}}},
-      {.name = "three square holes",
-       .in = In::shown,
-       .solid = {{3, 3.5}, {20.5, 8.5}, {9.5, 7.7}, {14.5, 7.7}, {12, 5.2}, {12, 10.2}},
-       .clear = {{4.7, 7.7}, {19.3, 7.7}, {12, 5.4}, {12, 10}}},
       {.name = "a downward arrow hole",
-       .in = In::hidden,
        .solid = {{7.5, 8.5}, {16.5, 8.5}, {12, 7.5}, {10.8, 9.5}, {13.2, 9.5}, {12, 11.6}},
        .clear = {{11, 9.5}, {13, 9.5}, {12, 11.4}, {9.5, 7.3}, {14.5, 7.3}, {12, 4.7}}},
   };
-  for (const auto& [hidden, flipped] : {std::pair{false, false}, {true, false}, {true, true}}) {
-    IconImage image = Icon::image(hidden);
+  for (const bool flipped : {false, true}) {
+    IconImage image = Icon::image(true);
     image.flipped = flipped;
     ASSERT_TRUE(renderIconPng(image, 20, dir / "icon.png"));
     const std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> png(
@@ -69,9 +61,7 @@ TEST_F(IconRendererTest, ShownHasThreeSquareHolesAndHiddenADownwardArrowHole) {
       return pixel(png.get(), int(p.x * 20), int((flipped ? p.y : Icon::height - p.y) * 20));
     };
     for (const auto& probe : probes) {
-      if (probe.in == (hidden ? In::shown : In::hidden)) continue;
-      const std::string what =
-          std::string(hidden ? "hidden" : "shown") + (flipped ? " flipped: " : ": ") + probe.name;
+      const std::string what = std::string(flipped ? "flipped: " : "") + probe.name;
       for (Point p : probe.solid)
         EXPECT_EQ(at(p), 0xFF000000u) << what << " at " << p.x << ", " << p.y;
       for (Point p : probe.clear) EXPECT_EQ(at(p), 0u) << what << " at " << p.x << ", " << p.y;

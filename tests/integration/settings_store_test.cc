@@ -271,7 +271,6 @@ TEST(DefaultPaths, FollowXdgConfigHomeAndFallBackToHomeWhenItIsNotAbsolute) {
   } rows[] = {
       {.xdgConfigHome = "/xdg/config", .config = "/xdg/config"},
       {.xdgConfigHome = "relative/config", .config = fs::path(home) / ".config"},
-      {.xdgConfigHome = "", .config = fs::path(home) / ".config"},
   };
   for (const auto& row : rows) {
     ::setenv("XDG_CONFIG_HOME", row.xdgConfigHome, 1);
