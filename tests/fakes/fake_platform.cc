@@ -149,18 +149,13 @@ std::unique_ptr<SignalSource> FakeSignals::makeSource(int signalNumber,
   if (refuseSources) return nullptr;
   // The core owns the source; the fake keeps the registration to raise it later.
   struct Source : SignalSource {
-    Source(FakeSignals& signals, Registration& registration)
-        : signals(signals), registration(registration) {}
-    void resume() override {
-      registration.resumed = true;
-      signals.note("resume " + std::to_string(registration.signalNumber));
-    }
-    FakeSignals& signals;        // safe because the fakes outlive every source
-    Registration& registration;  // kept by the fake
+    explicit Source(Registration& registration) : registration(registration) {}
+    void resume() override { registration.resumed = true; }
+    Registration& registration;  // safe because the fake keeps it and outlives every source
   };
   registrations.push_back(
       std::make_unique<Registration>(Registration{signalNumber, std::move(handler)}));
-  return std::make_unique<Source>(*this, *registrations.back());
+  return std::make_unique<Source>(*registrations.back());
 }
 
 void FakeSignals::raise(int signalNumber) {

@@ -157,7 +157,7 @@ class ManualTimers : public TimerService {
   std::vector<std::shared_ptr<Entry>> entries;
 };
 
-// Records "ignore N", "source N" and "resume N".
+// Records "ignore N" and "source N".
 class FakeSignals : public SignalService, public Recorder {
  public:
   explicit FakeSignals(ManualQueue& mainQueue) : mainQueue(mainQueue) {}

@@ -236,10 +236,10 @@ TEST(AppDelegate, WhatThePlatformRefusesStopsNeitherTheLaunchNorTheRest) {
        .before = [](App& app) { app.fake.statusBar.returnNone = true; },
        .steps = {liftAtEdge, toggleFromMenu},
        .effects = {kShow, kShow}},
-      {.name = "no hot key: a press does nothing, the menu still toggles",
+      {.name = "no hot key: a press does nothing, the menu still toggles, nothing to unregister",
        .before = [](App& app) { app.fake.hotKeys.registerStatus = -9878; },
-       .steps = {pressHotKey, toggleFromMenu},
-       .effects = {kHide, kHiddenTip},
+       .steps = {pressHotKey, toggleFromMenu, releaseDelegate},
+       .effects = {kHide, kHiddenTip, "hotkey remove"},
        .log = {"Velmoryn: ショートカット ⌃⌥⌘D を登録できませんでした（-9878）"}},
       {.name = "no signal sources: the signals are left ignored",
        .before = [](App& app) { app.fake.signals.refuseSources = true; },
@@ -301,14 +301,10 @@ TEST(AppDelegate, EachToggleFlipsTheProgramsOwnModeAndARevealEndsInShownMode) {
 TEST(AppDelegate, AUrlBringsItsModeOnlyWhenItIsNotThereAndAnyOtherIsLogged) {
   const std::string ignored = "Velmoryn: 不明なURLを無視しました: velmoryn://";
   const Row rows[] = {
-      {.name = "hide twice hides once",
-       .steps = {openURL("velmoryn://hide"), openURL("velmoryn://hide")},
-       .effects = {kHide, kHiddenTip}},
-      {.name = "show when shown", .steps = {openURL("velmoryn://show")}, .effects = {}},
-      {.name = "show, then toggle",
-       .dockHidden = true,
-       .steps = {openURL("velmoryn://show"), openURL("velmoryn://toggle")},
-       .effects = {kShow, kShownTip, kHide, kHiddenTip}},
+      {.name = "hide twice hides once, then each toggle flips",
+       .steps = {openURL("velmoryn://hide"), openURL("velmoryn://hide"),
+                 openURL("velmoryn://toggle"), openURL("velmoryn://toggle")},
+       .effects = {kHide, kHiddenTip, kShow, kShownTip, kHide, kHiddenTip}},
       {.name = "hide during a reveal ends it",
        .dockHidden = true,
        .steps = {liftAtEdge, openURL("velmoryn://hide")},
@@ -317,10 +313,6 @@ TEST(AppDelegate, AUrlBringsItsModeOnlyWhenItIsNotThereAndAnyOtherIsLogged) {
        .dockHidden = true,
        .steps = {liftAtEdge, openURL("velmoryn://show")},
        .effects = {kShow, kShow, kShownTip}},
-      {.name = "a query makes another URL",
-       .steps = {openURL("velmoryn://hide?x")},
-       .effects = {},
-       .log = {ignored + "hide?x"}},
       {.name = "logged as printable ASCII, every escape whole",
        .steps = {openURL("velmoryn://\x01\xe3\x7f")},
        .effects = {},
@@ -336,10 +328,6 @@ TEST(AppDelegate, AUrlBringsItsModeOnlyWhenItIsNotThereAndAnyOtherIsLogged) {
 TEST(AppDelegate, ASwipeLiftsTheHiddenDockOnlyWhileItsSwitchIsOn) {
   const Row rows[] = {
       {.name = "in shown mode there is nothing to lift", .steps = {liftAtEdge}, .effects = {}},
-      {.name = "switched off, nothing lifts",
-       .dockHidden = true,
-       .steps = {choose(swipeSwitch), liftAtEdge},
-       .effects = {kSwipeStored}},
       {.name = "switched on again, it lifts until the pointer leaves",
        .dockHidden = true,
        .steps = {choose(swipeSwitch), choose(swipeSwitch), liftAtEdge, leaveEdge},
@@ -396,11 +384,6 @@ TEST(AppDelegate, TheMenuOffersTheOtherModeAndTicksWhatIsOn) {
     bool loginTicked = false;
   };
   const MenuRow rows[] = {
-      {.name = "shown, nothing stored, enabled",
-       .loginStatus = kLoginItemEnabled,
-       .modeSwitch = "Dockを隠す",
-       .swipeTicked = true,
-       .loginTicked = true},
       {.name = "hidden, the swipe off, not registered",
        .dockHidden = true,
        .swipeStored = false,
@@ -434,33 +417,25 @@ TEST(AppDelegate, TheMenuReadsAsTheUserSeesIt) {
   rightClick(app);
   std::string shown;
   for (const MenuItem& item : app.fake.statusBar.item->lastOpenedMenu->items)
-    shown += item.title + (item.enabled ? "" : " (off)") +
-             (item.action ? " " + item.action->selector : "") + " " + item.keyEquivalent + "|" +
+    shown += (item.state == MenuItemState::on ? "[x] " : "") + item.title +
+             (item.enabled ? "" : " (off)") + (item.action ? " " + item.action->selector : "") +
+             " " + item.keyEquivalent + "|" +
              item.toolTip.substr(0, item.toolTip.find("ポインタ")) + "\n";
   EXPECT_EQ(shown,
             "Dockを隠す menuToggle |\n |\nショートカット: ⌃⌥⌘D (off) |\n"
-            "画面端のスワイプで一時表示 toggleSwipeReveal |Dockのある画面端に\n"
+            "[x] 画面端のスワイプで一時表示 toggleSwipeReveal |Dockのある画面端に\n"
             "外部ディスプレイ接続中はDockを表示 toggleExternalDisplay |\n"
-            "ログイン時に起動 toggleLogin |\n |\nVelmoryn を終了 quit q|\n");
+            "[x] ログイン時に起動 toggleLogin |\n |\nVelmoryn を終了 quit q|\n");
 }
 
 TEST(AppDelegate, TheUsersDockIsPutBackOnceWhicheverWayTheProgramEnds) {
   const Row rows[] = {
-      {.name = "SIGINT, the system's notice, SIGHUP, SIGTERM",
-       .steps = {sendSignal(2), terminateNotice, sendSignal(1), sendSignal(15)},
-       .effects = {"monitor removed", kUsersDelay, kUsersShown, "killall Dock", "exit 0", "exit 0",
-                   "exit 0"}},
       {.name = "quit from the menu, with a write that fails, then SIGTERM",
        .before = [](App& app) { app.failing.insert(kUsersShown); },
        .steps = {choose(quit), sendSignal(15)},
        .effects = {kReadAutohide, kShownTip, "terminate", "monitor removed", kUsersDelay,
                    kUsersShown, "killall Dock", "exit 0"},
        .log = {kNotRestored}},
-      {.name = "during a reveal the user's hidden Dock comes back hidden",
-       .dockHidden = true,
-       .steps = {liftAtEdge, terminateNotice, leaveEdge},
-       .effects = {kShow, "monitor removed", kUsersDelay,
-                   "defaults write com.apple.dock autohide -bool true", "killall Dock"}},
       {.name = "released, the delegate still lets a signal end the process",
        .steps = {releaseDelegate, sendSignal(15)},
        .effects = {"hotkey unregister", "hotkey remove", "exit 0"}},
@@ -486,10 +461,6 @@ TEST(AppDelegate, ASwitchAskedForWhileAnotherRunsRunsAfterIt) {
     Lines effects;
   };
   const Interrupted rows[] = {
-      {.name = "a hot-key press during a click's hide shows the Dock again after it",
-       .interrupted = click,
-       .during = pressHotKey,
-       .effects = {kHide, returns, kHiddenTip, kShow, kShownTip}},
       {.name = "a URL for hidden mode during a lift hides the Dock once it is up",
        .dockHidden = true,
        .interrupted = liftAtEdge,
@@ -529,13 +500,9 @@ TEST(AppDelegate, ASwitchThatFailedIsLoggedWithItsCause) {
       "。システム設定 > プライバシーとセキュリティ > オートメーション で Velmoryn に System "
       "Events の操作を許可してください";
   const Failure rows[] = {
-      {.name = "refused", .scriptError = -1743, .line = kRefused},
       {.name = "consent needed",
        .scriptError = -1744,
        .line = failed + "（AppleScript エラー -1744）" + advice},
-      {.name = "barred by a sandbox",
-       .scriptError = -1742,
-       .line = failed + "（AppleScript エラー -1742）"},
       {.name = "a script error",
        .scriptError = -2700,
        .line = failed + "（AppleScript エラー -2700）"},

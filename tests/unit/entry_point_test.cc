@@ -37,9 +37,6 @@ TEST(EntryPoint, EachRunBuildsOnlyWhatItNeedsAndEndsAsItShould) {
   const std::vector<std::string> kLaunch = {
       "lock", "services everything", "accept requests", "accessory", "delegate", "run"};
   const Row rows[] = {
-      {.name = "the version is printed before anything is built",
-       .args = {"--version", "--hide"},
-       .calls = {"print Velmoryn " VELMORYN_VERSION, "exit 0"}},
       {.name = "a login command works beside a running copy and prints the status read afterwards",
        .args = {"--unregister-login"},
        .calls = {"services loginItems", "login unregister", "login status",
@@ -49,10 +46,6 @@ TEST(EntryPoint, EachRunBuildsOnlyWhatItNeedsAndEndsAsItShould) {
        .args = {"--register-login"},
        .calls = {"services loginItems", "login register", "print error: E1 no", "exit 1"},
        .loginFails = true},
-      {.name = "a verb works beside a running copy, which has a second to take the URL",
-       .args = {"--hide"},
-       .calls = {kVerbs, "open velmoryn://hide within 1000 ms", "exit 0"},
-       .lock = Lock::heldByAnother},
       {.name = "a verb that cannot reach the copy",
        .args = {"--hide"},
        .calls = {kVerbs, "open velmoryn://hide within 1000 ms",
@@ -82,11 +75,6 @@ TEST(EntryPoint, EachRunBuildsOnlyWhatItNeedsAndEndsAsItShould) {
        .calls = {kRead, "defaults read com.apple.dock autohide",
                  "print error: /usr/bin/defaults printed far too much", "exit 2"},
        .autohide = {.started = true, .out = "", .outputTooLarge = true}},
-      {.name = "beside a running copy a launch, whatever its options, ends at once",
-       .args = {"--hdie"},
-       .calls = {"lock", "exit 0"},
-       .log = "Velmoryn: すでに起動しています。この起動は何も変更せずに終了します",
-       .lock = Lock::heldByAnother},
       {.name = "the one copy takes requests before its launch", .args = {}, .calls = kLaunch},
       {.name = "a lock that cannot be taken leaves one line and the launch goes on",
        .args = {},

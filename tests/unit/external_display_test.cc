@@ -77,8 +77,6 @@ TEST(ExternalDisplay, TheDockFollowsTheDisplayOnlyWhereTheRuleSays) {
                                .visibleFrame = {1440, 0, 1920, 1055}};
   // clang-format off
   for (const Row& row : std::vector<Row>{
-      {.name = "the display that showed the Dock a second after it came hides it when it goes",
-       .then = [](Desk& d) { d.connect(), d.disconnect(); }, .switches = {"show", "hide"}, .endsHidden = true},
       {.name = "a burst that ends unplugged switches nothing: each change restarts the wait",
        .then = [](Desk& d) { d.plug({kLaptop, kMonitor}, 0.5), d.plug({kLaptop}, 0.4), d.plug({kLaptop, kMonitor}, 0.999), d.disconnect(); },
        .endsHidden = true},
