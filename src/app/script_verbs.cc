@@ -34,14 +34,11 @@ int sendToRunningProgram(UrlCommand command) {
   return 1;
 }
 
-// defaults prints nothing and ends with status 1 for a missing key, which
-// counts as shown, as at launch; any other failure tells nothing.
+// A missing key counts as shown, as at launch; any other failure tells nothing.
 int answerStatus(const Dock& dock) {
   ProcessEnvironment& process = *platform().process;
-  const ProcessResult result = dock.runDefaults({"read", std::string(Dock::domain), "autohide"});
-  const bool missing =
-      result.started && !result.timedOut && result.exitStatus == 1 && result.out.empty();
-  if (!result.succeeded() && !missing) {
+  const ProcessResult result = dock.readAutohide();
+  if (!result.succeeded() && !Dock::reportsMissingKey(result)) {
     const std::string exitStatus = std::to_string(result.exitStatus);
     process.printLine(!result.started         ? text::kStatusNotStarted
                       : result.timedOut       ? text::kStatusTimedOut

@@ -37,15 +37,22 @@ ProcessResult Dock::runDefaults(const std::vector<std::string>& args) const {
   return result;
 }
 
-// defaults ends with status 1 and prints nothing for a key that does not
-// exist; anything else but success means the read told nothing.
+ProcessResult Dock::readAutohide() const {
+  return runDefaults({"read", std::string(domain), "autohide"});
+}
+
+bool Dock::reportsMissingKey(const ProcessResult& result) {
+  return result.started && !result.timedOut && result.exitStatus == 1 && result.out.empty();
+}
+
+// Anything but success or a missing key means the read told nothing.
 PrefRead Dock::readPreference(const std::string& key) const {
   const ProcessResult result = runDefaults({"read", std::string(domain), key});
   if (result.succeeded()) {
     if (result.out.empty()) return {};
     return {PrefOutcome::done, result.out};
   }
-  if (result.started && !result.timedOut && result.exitStatus == 1 && result.out.empty()) return {};
+  if (reportsMissingKey(result)) return {};
   return {outcomeOf(result), std::nullopt};
 }
 
@@ -88,7 +95,7 @@ void Dock::setupHiddenDelay() {
 }
 
 bool Dock::isHidden() const {
-  return runDefaults({"read", std::string(domain), "autohide"}).out == "1";
+  return readAutohide().out == "1";
 }
 
 Dock::AutoHideResult Dock::hide() {

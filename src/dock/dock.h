@@ -34,6 +34,11 @@ class Dock {
   // Runs /usr/bin/defaults with exactly these arguments; its standard output
   // trimmed. Thread-safe; never fails towards the caller.
   ProcessResult runDefaults(const std::vector<std::string>& args) const;
+  // Reads the Dock's autohide; "1" is hidden mode.
+  ProcessResult readAutohide() const;
+  // defaults ends with status 1 and prints nothing for a key that does not
+  // exist: a read that tells the key is missing, not one that failed.
+  static bool reportsMissingKey(const ProcessResult& result);
 
   // Whether the Dock took a switch of autohide, and if not, the error number
   // the in-process script reported (none when there was no script to run).
