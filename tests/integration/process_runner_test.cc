@@ -58,7 +58,6 @@ TEST(PosixProcessRunner, ReportsHowAToolEndedRefusesWhatCannotStartExactlyAndKil
       {"no such file", {"/nonexistent/velmoryn-tool", {}}, notStarted},
       {"no search path", {"sh", {"-c", "true"}}, notStarted},
       {"a NUL in an argument", {kProbe, {"args", std::string("a\0b", 3)}}, notStarted},
-      {"a hang, at the request's limit", {kProbe, {"hang"}, true, 0.5}, timedOut},
       {"closed streams, the ceiling", {kProbe, {"quiet-hang"}, true, 30.0}, timedOut, -1, "", 0.5},
       {"partial output dropped", {"/bin/sh", {"-c", "echo x; exec sleep 60"}, true, 0.5}, timedOut},
       {"an orphan", {kProbe, {"orphan", pidFile}, true, 2}, timedOut, -1, "", inf, true},

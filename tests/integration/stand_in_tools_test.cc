@@ -85,7 +85,6 @@ TEST_F(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsE
       {"defaults write $D autohide-delay -float .5", 0, "", "", {"dock: autohide-delay 0.5"}},
       {"defaults delete $D autohide-delay", 0, "", "", {"dock: autohide-delay removed"}},
       {"osascript -e \"${L}true\"", 0, "", "", {"dock: autohide on"}},
-      {"osascript -e \"${L}TRUE\"", 1, "", "execution error"},
       {"osascript -e beep -e \"${L}false\"", 1, "", "execution error"},
       {"osascript -e \"${L}false\" extra", 1, "", "usage: osascript"},
       {"osascript", 1, "", "usage: osascript"},
