@@ -50,7 +50,6 @@ TEST(PosixProcessRunner, ReportsHowAToolEndedRefusesWhatCannotStartExactlyAndKil
     bool leavesAChild = false;
   } rows[] = {
       {"odd arguments as they are", {kProbe, odd}, exits, 0, echoed},
-      {"its exit status", {kProbe, {"exit", "3"}}, exits, 3},
       {"killed by a signal", {"/bin/sh", {"-c", "kill -9 $$"}}, exits},
       {"1 MiB on each stream", {kProbe, {"flood", "1048576"}}, exits, 0, std::string(1 << 20, 'x')},
       {"a byte more", {kProbe, {"flood", "1048577"}}, tooLarge},
