@@ -19,13 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The pixel at a column and a row counted from the top.
-std::uint32_t pixel(cairo_surface_t* png, int column, int row) {
-  const unsigned char* data = cairo_image_surface_get_data(png);
-  const int stride = cairo_image_surface_get_stride(png);
-  return *reinterpret_cast<const std::uint32_t*>(data + row * stride + column * 4);
-}
-
 class IconRendererTest : public ::testing::Test {
  protected:
   IconRendererTest() { fs::create_directories(dir); }
@@ -57,8 +50,11 @@ TEST_F(IconRendererTest, HiddenHasADownwardArrowHoleInTheDocksBody) {
     ASSERT_EQ(cairo_surface_status(png.get()), CAIRO_STATUS_SUCCESS);
     EXPECT_EQ(cairo_image_surface_get_width(png.get()), 480);
     EXPECT_EQ(cairo_image_surface_get_height(png.get()), 320);
-    const auto at = [&](Point p) {
-      return pixel(png.get(), int(p.x * 20), int((flipped ? p.y : Icon::height - p.y) * 20));
+    const auto at = [&](Point p) {  // pixel rows run downward
+      const int row = int((flipped ? p.y : Icon::height - p.y) * 20);
+      const unsigned char* rowData =
+          cairo_image_surface_get_data(png.get()) + row * cairo_image_surface_get_stride(png.get());
+      return reinterpret_cast<const std::uint32_t*>(rowData)[int(p.x * 20)];
     };
     for (const auto& probe : probes) {
       const std::string what = std::string(flipped ? "flipped: " : "") + probe.name;
@@ -69,18 +65,14 @@ TEST_F(IconRendererTest, HiddenHasADownwardArrowHoleInTheDocksBody) {
   }
 }
 
-TEST_F(IconRendererTest, FailsWithoutAHandlerOrWhenTheHandlerFailsOrTheFileCannotBeWritten) {
+TEST_F(IconRendererTest, FailsWhenTheHandlerFailsOrTheFileCannotBeWritten) {
   IconImage image = Icon::image(false);
-  EXPECT_FALSE(renderIconPng(image, 1, dir / "missing" / "icon.png"));
   ASSERT_EQ(::mkfifo((dir / "fifo.png").c_str(), 0600), 0);  // nobody reads it: no wait
   EXPECT_FALSE(renderIconPng(image, 1, dir / "fifo.png"));
   EXPECT_FALSE(renderIconPng(image, 1, "/dev/null"));  // a device is not a file
-  EXPECT_FALSE(renderIconPng(image, 0, dir / "zero.png"));
   image.drawingHandler = [](DrawingContext*) { return false; };
   EXPECT_FALSE(renderIconPng(image, 1, dir / "failing.png"));
   EXPECT_FALSE(fs::exists(dir / "failing.png"));
-  image.drawingHandler = nullptr;
-  EXPECT_FALSE(renderIconPng(image, 1, dir / "none.png"));
 }
 
 }  // namespace

@@ -29,8 +29,6 @@ int openDescriptors() {
   return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
 }
 
-const auto noChildrenLeft = [] { return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; };
-
 // Whatever happens the tool is reaped and its pipes closed; it is killed at
 // the earlier of the request's limit and the runner's ceiling, or once either
 // stream passes 1 MiB, its output dropped. A kill takes its whole process
@@ -52,16 +50,13 @@ TEST(PosixProcessRunner, ReportsHowAToolEndedRefusesWhatCannotStartExactlyAndKil
     bool leavesAChild = false;
   } rows[] = {
       {"odd arguments as they are", {kProbe, odd}, exits, 0, echoed},
-      {"its exit status", {kProbe, {"exit", "3"}}, exits, 3},
       {"killed by a signal", {"/bin/sh", {"-c", "kill -9 $$"}}, exits},
       {"1 MiB on each stream", {kProbe, {"flood", "1048576"}}, exits, 0, std::string(1 << 20, 'x')},
       {"a byte more", {kProbe, {"flood", "1048577"}}, tooLarge},
-      {"endless output", {kProbe, {"endless", "out"}, true, 30.0}, tooLarge},
       {"endless errors", {kProbe, {"endless", "err"}, true, 30.0}, tooLarge},
       {"no such file", {"/nonexistent/velmoryn-tool", {}}, notStarted},
       {"no search path", {"sh", {"-c", "true"}}, notStarted},
       {"a NUL in an argument", {kProbe, {"args", std::string("a\0b", 3)}}, notStarted},
-      {"a hang, at the request's limit", {kProbe, {"hang"}, true, 0.5}, timedOut},
       {"closed streams, the ceiling", {kProbe, {"quiet-hang"}, true, 30.0}, timedOut, -1, "", 0.5},
       {"partial output dropped", {"/bin/sh", {"-c", "echo x; exec sleep 60"}, true, 0.5}, timedOut},
       {"an orphan", {kProbe, {"orphan", pidFile}, true, 2}, timedOut, -1, "", inf, true},
@@ -87,7 +82,7 @@ TEST(PosixProcessRunner, ReportsHowAToolEndedRefusesWhatCannotStartExactlyAndKil
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
     }
     ::prctl(PR_SET_CHILD_SUBREAPER, 0);
-    EXPECT_TRUE(noChildrenLeft());
+    EXPECT_TRUE(waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD) << "a child left unreaped";
     EXPECT_EQ(openDescriptors(), before);
   }
 }
