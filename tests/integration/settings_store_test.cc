@@ -44,6 +44,7 @@ struct SettingsStoreTest : ::testing::Test {
 TEST_F(SettingsStoreTest, TwoWritersMergeTheirChangesInsteadOfWritingBackStaleCopies) {
   {
     PlistSettingsStore running(file, log), commandLine(file, log);
+    running.setBool("swipeRevealEnabled", true);
     running.setBool("originalDock.saved", true);
     commandLine.setBool("menuBarBoot.loginRegistered", false);
     commandLine.remove("originalDock.saved");
