@@ -39,7 +39,6 @@ const std::string kNotRestored =
 // The menu's items, by their place.
 enum MenuEntry : std::size_t {
   modeSwitch = 0,
-  shortcut = 2,
   swipeSwitch = 3,
   externalDisplaySwitch = 4,
   loginSwitch = 5,
@@ -282,10 +281,6 @@ TEST(AppDelegate, ARightOrControlClickOpensTheMenuAndEveryOtherClickToggles) {
 
 TEST(AppDelegate, EachToggleFlipsTheProgramsOwnModeAndARevealEndsInShownMode) {
   const Row rows[] = {
-      {.name = "a click, the hot key, the menu's first item; the shortcut's line does nothing",
-       .steps = {click, pressHotKey, choose(shortcut), choose(modeSwitch)},
-       .effects = {kHide, kHiddenTip, kShow, kShownTip, kReadAutohide, kShownTip, kReadAutohide,
-                   kShownTip, kHide, kHiddenTip}},
       {.name = "a click during a reveal keeps the Dock up; leaving the edge then hides nothing",
        .dockHidden = true,
        .steps = {liftAtEdge, click, leaveEdge},
@@ -305,14 +300,6 @@ TEST(AppDelegate, AUrlBringsItsModeOnlyWhenItIsNotThereAndAnyOtherIsLogged) {
        .steps = {openURL("velmoryn://hide"), openURL("velmoryn://hide"),
                  openURL("velmoryn://toggle"), openURL("velmoryn://toggle")},
        .effects = {kHide, kHiddenTip, kShow, kShownTip, kHide, kHiddenTip}},
-      {.name = "hide during a reveal ends it",
-       .dockHidden = true,
-       .steps = {liftAtEdge, openURL("velmoryn://hide")},
-       .effects = {kShow, kHide, kHiddenTip}},
-      {.name = "show during a reveal ends it in shown mode",
-       .dockHidden = true,
-       .steps = {liftAtEdge, openURL("velmoryn://show")},
-       .effects = {kShow, kShow, kShownTip}},
       {.name = "logged as printable ASCII, every escape whole",
        .steps = {openURL("velmoryn://\x01\xe3\x7f")},
        .effects = {},
