@@ -19,7 +19,6 @@ TEST(CommandLine, EachArgumentListAsksForOneThing) {
     std::string path = "/Applications/Velmoryn.app/Contents/MacOS/Velmoryn";
   };
   const Row rows[] = {
-      {.name = "no option starts the program", .asked = plainLaunch, .args = {}},
       {.name = "the version wins over all",
        .asked = version,
        .args = {"--register-login", "--login", "on", "--hide", "--version"}},
