@@ -290,14 +290,15 @@ TEST(AppDelegate, EachToggleFlipsTheProgramsOwnModeAndARevealEndsInShownMode) {
 TEST(AppDelegate, AUrlBringsItsModeOnlyWhenItIsNotThereAndAnyOtherIsLogged) {
   const std::string ignored = "Velmoryn: 不明なURLを無視しました: velmoryn://";
   const Row rows[] = {
-      {.name = "hide twice hides once, then each toggle flips",
-       .steps = {openURL("velmoryn://hide"), openURL("velmoryn://hide"),
-                 openURL("velmoryn://toggle"), openURL("velmoryn://toggle")},
+      {.name = "a mode asked for twice comes once, then each toggle flips",
+       .steps = {openURL("velmoryn://show"), openURL("velmoryn://hide"), openURL("velmoryn://hide"),
+                 openURL("velmoryn://toggle"), openURL("velmoryn://show"),
+                 openURL("velmoryn://toggle")},
        .effects = {kHide, kHiddenTip, kShow, kShownTip, kHide, kHiddenTip}},
       {.name = "logged as printable ASCII, every escape whole",
-       .steps = {openURL("velmoryn://\x01\xe3\x7f")},
+       .steps = {openURL("velmoryn://\x1f\xe3\x7f")},
        .effects = {},
-       .log = {ignored + "%01%E3%7F"}},
+       .log = {ignored + "%1F%E3%7F"}},
       {.name = "cut at 100 characters, before an escape that would pass them",
        .steps = {openURL("velmoryn://" + std::string(87, 'a') + "\x01")},
        .effects = {},
