@@ -29,12 +29,12 @@ struct Desk {
     if (switchOn) fake.settings.setBool("externalDisplay.showsDock", true);
     delegate->applicationDidFinishLaunching();
   }
-  void plug(std::vector<Screen> screens, double thenWait = 1.0) {
+  void plug(std::vector<Screen> screens, double thenWait) {
     fake.screens.change(std::move(screens));
     fake.timers.advance(thenWait);
   }
-  void connect() { plug({kLaptop, kMonitor}); }
-  void disconnect() { plug({kLaptop}); }
+  void connect() { plug({kLaptop, kMonitor}, 1.0); }
+  void disconnect() { plug({kLaptop}, 1.0); }
   void userToggle() { delegate->menuToggle(); }
   void script(const char* url) { delegate->applicationOpenURLs({url}); }
   void toggleSetting() { delegate->toggleExternalDisplay(); }
@@ -63,60 +63,100 @@ struct Desk {
       std::make_unique<Dock>(), std::make_unique<MenuBarBoot>(CommandLine::plainLaunch));
 };
 
+using Step = std::function<void(Desk&)>;
+
+Step plug(std::vector<Screen> screens, double thenWait) {
+  return [screens, thenWait](Desk& desk) { desk.plug(screens, thenWait); };
+}
+Step script(const char* url) {
+  return [url](Desk& desk) { desk.script(url); };
+}
+Step refuse(bool refused) {
+  return [refused](Desk& desk) { desk.refuse(refused); };
+}
+const Step connect = &Desk::connect;
+const Step disconnect = &Desk::disconnect;
+const Step userToggle = &Desk::userToggle;
+const Step toggleSetting = &Desk::toggleSetting;
+const Step reveal = &Desk::reveal;
+// The screens change and the program quits before they settle.
+const Step quitWhileSettling = [](Desk& desk) {
+  desk.fake.screens.change({kLaptop, kMonitor});
+  desk.delegate->applicationWillTerminate();
+};
+// While a user's switch waits for its script, a display arrives and the setting goes off.
+const Step connectAndSwitchOffDuringAUserSwitch = [](Desk& desk) {
+  desk.fake.appleScript.duringExecution = [&desk] {
+    desk.connect();
+    desk.toggleSetting();
+  };
+  desk.userToggle();
+};
+
 TEST(ExternalDisplay, TheDockFollowsTheDisplayOnlyWhereTheRuleSays) {
   struct Row {
     const char* name;
     bool switchOn = true;
     std::vector<Screen> atLaunch = {kLaptop};
-    std::function<void(Desk&)> then = {};
+    std::vector<Step> steps = {};
     std::vector<std::string> switches = {};  // of the Dock's autohide, in order
     bool endsHidden = false;
     std::size_t linesLogged = 0;
   };
   const Screen otherResolution{.frame = {1440, 0, 1920, 1080},
                                .visibleFrame = {1440, 0, 1920, 1055}};
-  // clang-format off
-  for (const Row& row : std::vector<Row>{
+  const Row rows[] = {
       {.name = "a burst that ends unplugged switches nothing: each change restarts the wait",
-       .then = [](Desk& d) { d.plug({kLaptop, kMonitor}, 0.5), d.plug({kLaptop}, 0.4), d.plug({kLaptop, kMonitor}, 0.999), d.disconnect(); },
+       .steps = {plug({kLaptop, kMonitor}, 0.5), plug({kLaptop}, 0.4),
+                 plug({kLaptop, kMonitor}, 0.999), disconnect},
        .endsHidden = true},
       {.name = "a user's switch in between leaves the mode to the user",
-       .then = [](Desk& d) { d.connect(), d.userToggle(), d.userToggle(), d.disconnect(); }, .switches = {"show", "hide", "show"}},
+       .steps = {connect, userToggle, userToggle, disconnect},
+       .switches = {"show", "hide", "show"}},
       {.name = "so does a script's",
-       .then = [](Desk& d) { d.connect(), d.script("velmoryn://hide"), d.script("velmoryn://show"), d.disconnect(); },
+       .steps = {connect, script("velmoryn://hide"), script("velmoryn://show"), disconnect},
        .switches = {"show", "hide", "show"}},
       {.name = "a new resolution with the display in leaves the user's choice alone",
-       .then = [&](Desk& d) { d.connect(), d.userToggle(), d.plug({kLaptop, otherResolution}); },
-       .switches = {"show", "hide"}, .endsHidden = true},
-      {.name = "the launch with a display connected shows the Dock at once",
-       .atLaunch = {kLaptop, kMonitor}, .then = [](Desk&) {}, .switches = {"show"}},
-      {.name = "with the setting off the display changes nothing",
-       .switchOn = false, .then = [](Desk& d) { d.connect(); }, .endsHidden = true},
-      {.name = "switching on with a display connected shows the Dock at once",
-       .switchOn = false, .then = [](Desk& d) { d.connect(), d.toggleSetting(); }, .switches = {"show"}},
-      {.name = "switching off and on forgets that the display showed the Dock",
-       .then = [](Desk& d) { d.connect(), d.toggleSetting(), d.toggleSetting(), d.disconnect(); }, .switches = {"show"}},
-      {.name = "a reveal in progress ends first, and the display then owns the mode",
-       .then = [](Desk& d) { d.reveal(), d.connect(), d.disconnect(); }, .switches = {"show", "show", "hide"}, .endsHidden = true},
-      {.name = "no screens count as none external; a closed lid's display counts",
-       .then = [](Desk& d) { d.plug({}), d.plug({kMonitor}); }, .switches = {"show"}},
-      {.name = "a failed switch changes neither the mode nor the cause",
-       .then = [](Desk& d) { d.connect(), d.refuse(true), d.disconnect(), d.refuse(false), d.connect(), d.disconnect(); },
-       .switches = {"show", "hide", "hide"}, .endsHidden = true, .linesLogged = 1},
-      {.name = "a display's switch that waited for a running one is dropped once off",
-       .then = [](Desk& d) {
-         d.script("velmoryn://show");
-         d.fake.appleScript.duringExecution = [&d] { d.connect(), d.toggleSetting(); };
-         d.userToggle();
-       },
-       .switches = {"show", "hide"}, .endsHidden = true},
-      {.name = "a quit while the screens settle leaves the restored Dock alone",
-       .then = [](Desk& d) { d.fake.screens.change({kLaptop, kMonitor}), d.delegate->applicationWillTerminate(), d.plug({kLaptop, kMonitor}); },
+       .steps = {connect, userToggle, plug({kLaptop, otherResolution}, 1.0)},
+       .switches = {"show", "hide"},
        .endsHidden = true},
-  }) {
-    // clang-format on
+      {.name = "the launch with a display connected shows the Dock at once",
+       .atLaunch = {kLaptop, kMonitor},
+       .switches = {"show"}},
+      {.name = "with the setting off the display changes nothing",
+       .switchOn = false,
+       .steps = {connect},
+       .endsHidden = true},
+      {.name = "switching on with a display connected shows the Dock at once",
+       .switchOn = false,
+       .steps = {connect, toggleSetting},
+       .switches = {"show"}},
+      {.name = "switching off and on forgets that the display showed the Dock",
+       .steps = {connect, toggleSetting, toggleSetting, disconnect},
+       .switches = {"show"}},
+      {.name = "a reveal in progress ends first, and the display then owns the mode",
+       .steps = {reveal, connect, disconnect},
+       .switches = {"show", "show", "hide"},
+       .endsHidden = true},
+      {.name = "no screens count as none external; a closed lid's display counts",
+       .steps = {plug({}, 1.0), plug({kMonitor}, 1.0)},
+       .switches = {"show"}},
+      {.name = "a failed switch changes neither the mode nor the cause",
+       .steps = {connect, refuse(true), disconnect, refuse(false), connect, disconnect},
+       .switches = {"show", "hide", "hide"},
+       .endsHidden = true,
+       .linesLogged = 1},
+      {.name = "a display's switch that waited for a running one is dropped once off",
+       .steps = {script("velmoryn://show"), connectAndSwitchOffDuringAUserSwitch},
+       .switches = {"show", "hide"},
+       .endsHidden = true},
+      {.name = "a quit while the screens settle leaves the restored Dock alone",
+       .steps = {quitWhileSettling, plug({kLaptop, kMonitor}, 1.0)},
+       .endsHidden = true},
+  };
+  for (const Row& row : rows) {
     Desk desk(row.switchOn, row.atLaunch);
-    row.then(desk);
+    for (const Step& step : row.steps) step(desk);
     EXPECT_EQ(desk.switches(), row.switches) << row.name;
     EXPECT_EQ(desk.fake.timeline.matching({"tooltip"}).back().ends_with("非表示中"), row.endsHidden)
         << row.name;
