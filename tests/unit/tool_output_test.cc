@@ -22,21 +22,30 @@ TEST(ToolOutput, TrimsUnicodeWhiteSpaceAroundUtf8AndGivesNothingForOtherBytes) {
     std::string_view bytes;
     std::string trimmed;
   } rows[] = {
-      {"blanks around, inner ones kept", " \t\v\fnot a number \r\n", "not a number"},
-      {"ideographic space, line separator, NEL", "\u3000right\u2028\u0085", "right"},
-      {"the ends of the En Quad to Hair Space run", "\u2000x\u200A", "x"},
-      {"no-break spaces alone", "\u00A0\u202F", ""},
-      {"zero width space and control characters are kept", "\u200B\x1Cx\x08", "\u200B\x1Cx\x08"},
-      {"the first and last character of each length", "\u0080\u07FF\u0800\U00010000\U0010FFFF",
-       "\u0080\u07FF\u0800\U00010000\U0010FFFF"},
-      {"Latin-1", "caf\xE9\n", ""},
-      {"a surrogate", "\xED\xA0\x80x", ""},
-      {"overlong in two bytes", "\xC0\xAF", ""},
-      {"overlong in three bytes", "\xE0\x80\xAF", ""},
-      {"overlong in four bytes", "\xF0\x8F\xBF\xBF", ""},
-      {"beyond U+10FFFF", "\xF4\x90\x80\x80", ""},
-      {"a continuation byte without a lead", "\x80ok", ""},
-      {"a lead without its continuation", "\xC3(ok", ""},
+      {.name = "blanks around, inner ones kept",
+       .bytes = " \t\v\fnot a number \r\n",
+       .trimmed = "not a number"},
+      {.name = "ideographic space, line separator, NEL",
+       .bytes = "\u3000right\u2028\u0085",
+       .trimmed = "right"},
+      {.name = "the ends of the En Quad to Hair Space run",
+       .bytes = "\u2000x\u200A",
+       .trimmed = "x"},
+      {.name = "no-break spaces alone", .bytes = "\u00A0\u202F", .trimmed = ""},
+      {.name = "zero width space and control characters are kept",
+       .bytes = "\u200B\x1Cx\x08",
+       .trimmed = "\u200B\x1Cx\x08"},
+      {.name = "the first and last character of each length",
+       .bytes = "\u0080\u07FF\u0800\U00010000\U0010FFFF",
+       .trimmed = "\u0080\u07FF\u0800\U00010000\U0010FFFF"},
+      {.name = "Latin-1", .bytes = "caf\xE9\n", .trimmed = ""},
+      {.name = "a surrogate", .bytes = "\xED\xA0\x80x", .trimmed = ""},
+      {.name = "overlong in two bytes", .bytes = "\xC0\xAF", .trimmed = ""},
+      {.name = "overlong in three bytes", .bytes = "\xE0\x80\xAF", .trimmed = ""},
+      {.name = "overlong in four bytes", .bytes = "\xF0\x8F\xBF\xBF", .trimmed = ""},
+      {.name = "beyond U+10FFFF", .bytes = "\xF4\x90\x80\x80", .trimmed = ""},
+      {.name = "a continuation byte without a lead", .bytes = "\x80ok", .trimmed = ""},
+      {.name = "a lead followed by another lead", .bytes = "\xC3\xC3ok", .trimmed = ""},
   };
   for (const auto& row : rows) EXPECT_EQ(trimToolOutput(row.bytes), row.trimmed) << row.name;
 }
@@ -48,12 +57,12 @@ TEST(ToolOutput, ParsesAWholeNumberOnlyFromTheWholeText) {
     std::string_view text;
     std::optional<double> number;
   } rows[] = {
-      {"a fraction", "99.9", 99.9},
-      {"nothing", "", std::nullopt},
-      {"a leading blank", " 100", std::nullopt},
-      {"a leading newline", "\n5", std::nullopt},
-      {"a NUL inside", std::string_view("5\0", 2), std::nullopt},
-      {"a unit", "1000 s", std::nullopt},
+      {.name = "a fraction", .text = "99.9", .number = 99.9},
+      {.name = "nothing", .text = "", .number = std::nullopt},
+      {.name = "a leading blank", .text = " 100", .number = std::nullopt},
+      {.name = "a leading newline", .text = "\n5", .number = std::nullopt},
+      {.name = "a NUL inside", .text = std::string_view("5\0", 2), .number = std::nullopt},
+      {.name = "a unit", .text = "1000 s", .number = std::nullopt},
   };
   for (const auto& row : rows) EXPECT_EQ(parseWholeNumber(row.text), row.number) << row.name;
 }
@@ -64,15 +73,16 @@ TEST(ToolOutput, FormatsTheShortestTextThatReadsBackAsTheSameNumber) {
     double number;
     std::string text;
   } rows[] = {
-      {-0.0, "-0.0"},
-      {0.1 + 0.2, "0.30000000000000004"},
-      {0.001, "0.001"},  // as long as 1e-03: without an exponent
-      {1e-4, "1e-04"},
-      {123456, "123456.0"},
-      {1e16, "1e+16"},
-      {0x1p60, "1152921504606846976.0"},  // past 2^53 the exact value, as printf's %.0f
-      {-kInfinity, "-inf"},
-      {kNaN, "nan"},
+      {.number = -0.0, .text = "-0.0"},
+      {.number = 0.1 + 0.2, .text = "0.30000000000000004"},
+      {.number = 0.001, .text = "0.001"},  // as long as 1e-03: without an exponent
+      {.number = 1e-4, .text = "1e-04"},
+      {.number = 123456, .text = "123456.0"},
+      {.number = 1e16, .text = "1e+16"},
+      // Past 2^53 the exact value, as printf's %.0f.
+      {.number = 0x1p60, .text = "1152921504606846976.0"},
+      {.number = -kInfinity, .text = "-inf"},
+      {.number = kNaN, .text = "nan"},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(formatFloat(row.number), row.text) << row.text;
