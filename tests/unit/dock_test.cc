@@ -91,11 +91,11 @@ TEST_F(DockTest, ADelayOfAtLeast100SecondsIsKeptAnyOtherBecomes1000AndTheDockRes
     Text delay;
     bool kept;
   } rows[] = {
-      {"exactly 100", "100", true},
-      {"just under 100", "99.99999", false},
-      {"infinity", "inf", false},
-      {"not a number", "nan", false},
-      {"no delay set", std::nullopt, false},
+      {.name = "exactly 100", .delay = "100", .kept = true},
+      {.name = "just under 100", .delay = "99.99999", .kept = false},
+      {.name = "infinity", .delay = "inf", .kept = false},
+      {.name = "not a number", .delay = "nan", .kept = false},
+      {.name = "no delay set", .delay = std::nullopt, .kept = false},
   };
   const Lines replaced = {kReadDelay, kWriteLongDelay, kRestart};
   for (const auto& row : rows) {
@@ -109,7 +109,11 @@ TEST_F(DockTest, OnlyAutohideOneIsHidden) {
   const struct {
     Text autohide;
     bool hidden;
-  } rows[] = {{"1", true}, {" 1", true}, {"0", false}, {"11", false}, {"true", false}, {{}, false}};
+  } rows[] = {
+      {.autohide = "1", .hidden = true},     {.autohide = " 1", .hidden = true},
+      {.autohide = "0", .hidden = false},    {.autohide = "11", .hidden = false},
+      {.autohide = "true", .hidden = false}, {.autohide = {}, .hidden = false},
+  };
   for (const auto& row : rows) {
     domain["autohide"] = row.autohide;
     EXPECT_EQ(dock.isHidden(), row.hidden) << row.autohide.value_or("(missing)");
@@ -120,8 +124,14 @@ TEST_F(DockTest, TheEdgeIsLeftOrRightByExactNameAndOtherwiseTheBottom) {
   const struct {
     Text orientation;
     DockEdge edge;
-  } rows[] = {{"left", DockEdge::left},  {"\tright", DockEdge::right}, {"LEFT", DockEdge::bottom},
-              {"top", DockEdge::bottom}, {{}, DockEdge::bottom},       {"left", DockEdge::left}};
+  } rows[] = {
+      {.orientation = "left", .edge = DockEdge::left},
+      {.orientation = "\tright", .edge = DockEdge::right},
+      {.orientation = "LEFT", .edge = DockEdge::bottom},
+      {.orientation = "top", .edge = DockEdge::bottom},
+      {.orientation = {}, .edge = DockEdge::bottom},
+      {.orientation = "left", .edge = DockEdge::left},
+  };
   for (const auto& row : rows) {
     domain["orientation"] = row.orientation;
     dock.primeEdge();
@@ -156,14 +166,20 @@ TEST_F(DockTest, AReadRefreshesTheEdgeInTheBackgroundOnlyOnceItIsOlderThanFiveSe
 TEST_F(DockTest, RecordsTheUsersOwnDelayAndAutohideWithTheMarkerLast) {
   const struct {
     const char* name;
-    Text delay, autohide;
-    std::optional<SettingsValue> delayRecorded, autohideRecorded;
+    Text delay = {}, autohide = {};
+    std::optional<SettingsValue> delayRecorded = {}, autohideRecorded = {};
   } rows[] = {
-      {"no delay, autohide as a word", {}, "true", {}, true},
-      {"an exponent, autohide off as a word", "1e2", "false", 100.0, false},
-      {"the program's own delay, autohide in capitals", "1000", "TRUE", {}, {}},
-      {"neither a number nor a Boolean", "soon", "2", {}, {}},
-      {"an infinite delay", "1e999", {}, {}, {}},
+      {.name = "no delay, autohide as a word", .autohide = "true", .autohideRecorded = true},
+      {.name = "an exponent, autohide off as a word",
+       .delay = "1e2",
+       .autohide = "false",
+       .delayRecorded = 100.0,
+       .autohideRecorded = false},
+      {.name = "the program's own delay, autohide in capitals",
+       .delay = "1000",
+       .autohide = "TRUE"},
+      {.name = "neither a number nor a Boolean", .delay = "soon", .autohide = "2"},
+      {.name = "an infinite delay", .delay = "1e999"},
   };
   for (const auto& row : rows) {
     domain = {{"autohide-delay", row.delay}, {"autohide", row.autohide}};
@@ -198,10 +214,14 @@ TEST_F(DockTest, ReadsForTheRecordAreTriedTwice) {
     Plan plan;
     Record record;
   } rows[] = {
-      {"a failed read", {kFailed}, both},
-      {"a missing key", {kMissing}, autohideOnly},
-      {"an empty output", {FakeProcessRunner::output("\n")}, autohideOnly},
-      {"killed, then status 1 with output: no missing key", {kKilled, kFailedSaying}, none},
+      {.name = "a failed read", .plan = {kFailed}, .record = both},
+      {.name = "a missing key", .plan = {kMissing}, .record = autohideOnly},
+      {.name = "an empty output",
+       .plan = {FakeProcessRunner::output("\n")},
+       .record = autohideOnly},
+      {.name = "killed, then status 1 with output: no missing key",
+       .plan = {kKilled, kFailedSaying},
+       .record = none},
   };
   for (const auto& row : rows) EXPECT_EQ(save(row.plan), row.record) << row.name;
 }
@@ -212,30 +232,44 @@ TEST_F(DockTest, RestoreWritesBackWhatIsRecordedDeletesTheRestAndClearsTheRecord
               gone = {kDeleteDelay, kReadDelay, kDeleteAutohide, kReadAutohide};
   const struct {
     const char* name;
-    std::optional<SettingsValue> delay, autohide;
+    std::optional<SettingsValue> delay = {}, autohide = {};
     Lines seen;  // before the Dock's restart
     Plan plan = {};
     bool kept = false, flushed = true;
   } rows[] = {
-      {"an integer delay", std::int64_t{2}, true, {kWriteDelay2, kWriteAutohideOn}},
-      {"values of the wrong type", true, std::int64_t{1}, both},
-      {"a delay that is not a number", NAN, 0.0, both},
-      {"keys already gone count as deleted", {}, {}, gone, Plan(4, kMissing)},
-      {"the write failed", 0.5, {}, {kWriteHalfDelay, kDeleteAutohide}, {kFailed}, true},
-      {"killed at the time limit: the rest skipped", 0.5, {}, {kWriteHalfDelay}, {kTimedOut}, true},
-      {"the cleared record not written out",
-       0.5,
-       {},
-       {kWriteHalfDelay, kDeleteAutohide},
-       {},
-       true,
-       false},
-      {"a failed delete, then an unreadable key",
-       0.5,
-       {},
-       {kWriteHalfDelay, kDeleteAutohide, kReadAutohide},
-       {{}, kFailed, kNotStarted},
-       true},
+      {.name = "an integer delay",
+       .delay = std::int64_t{2},
+       .autohide = true,
+       .seen = {kWriteDelay2, kWriteAutohideOn}},
+      {.name = "values of the wrong type",
+       .delay = true,
+       .autohide = std::int64_t{1},
+       .seen = both},
+      {.name = "a delay that is not a number", .delay = NAN, .autohide = 0.0, .seen = both},
+      {.name = "keys already gone count as deleted", .seen = gone, .plan = Plan(4, kMissing)},
+      {.name = "a failed delete whose key then reads back empty counts as deleted",
+       .seen = gone,
+       .plan = {kFailed, FakeProcessRunner::output(""), kFailed, FakeProcessRunner::output("")}},
+      {.name = "the write failed",
+       .delay = 0.5,
+       .seen = {kWriteHalfDelay, kDeleteAutohide},
+       .plan = {kFailed},
+       .kept = true},
+      {.name = "killed at the time limit: the rest skipped",
+       .delay = 0.5,
+       .seen = {kWriteHalfDelay},
+       .plan = {kTimedOut},
+       .kept = true},
+      {.name = "the cleared record not written out",
+       .delay = 0.5,
+       .seen = {kWriteHalfDelay, kDeleteAutohide},
+       .kept = true,
+       .flushed = false},
+      {.name = "a failed delete, then an unreadable key",
+       .delay = 0.5,
+       .seen = {kWriteHalfDelay, kDeleteAutohide, kReadAutohide},
+       .plan = {{}, kFailed, kNotStarted},
+       .kept = true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
