@@ -31,8 +31,14 @@ class EdgeRevealTest : public ::testing::Test {
   void SetUp() override {
     at(bottom, {{kFrame, kVisible}});
     reveal->isEnabled = [this] { return enabled; };
-    reveal->isDockHidden = [this] { return ++dockAsked, hidden; };
-    reveal->onReveal = [this] { log.push_back("reveal"), fake.clock.current += onRevealTakes; };
+    reveal->isDockHidden = [this] {
+      ++dockAsked;
+      return hidden;
+    };
+    reveal->onReveal = [this] {
+      log.push_back("reveal");
+      fake.clock.current += onRevealTakes;
+    };
     reveal->onConceal = [this] {
       log.push_back(reveal->isRevealing() ? "conceal during the reveal" : "conceal");
     };
@@ -57,8 +63,10 @@ class EdgeRevealTest : public ::testing::Test {
   double sum() {
     fake.screens.pointer = zone;
     for (int quarters = 0; quarters <= 48; ++quarters) {
-      if (reveal->isRevealing())
-        return reveal->cancel(), 12.0 - quarters * 0.25;  // 12 points trigger it
+      if (reveal->isRevealing()) {
+        reveal->cancel();
+        return 12.0 - quarters * 0.25;  // 12 points trigger it
+      }
       scroll(points(0.25));
     }
     return -1;
@@ -70,7 +78,8 @@ class EdgeRevealTest : public ::testing::Test {
       fake.timers.advance(0.12);  // the poll's interval
       if (!log.empty() && log.back().starts_with("conceal")) {
         EXPECT_EQ(log.back(), "conceal") << "onConceal finds the reveal over";
-        return log.pop_back(), tick;
+        log.pop_back();
+        return tick;
       }
     }
     return 0;
@@ -95,25 +104,48 @@ TEST_F(EdgeRevealTest, TheZoneIsFivePointsDeepOnTheFirstScreenHoldingThePointer)
   enum Second { counts = 8, resets = 0, ignored = 4 };  // the sum afterwards
   const struct {
     const char* name;
-    DockEdge dockAt;
+    DockEdge dockAt = bottom;
     std::vector<Rect> screens;
     Point pointer;
     Second second;
   } rows[] = {
-      {"bottom, 5 points up", bottom, {below}, {10, -763}, counts},
-      {"bottom, just over 5 points up", bottom, {below}, {10, -762.99}, resets},
-      {"right, 5 points in", right, {onRight}, {1819, 10}, counts},
-      {"left, 5 points in", left, {onLeft}, {-1019, 10}, counts},
-      {"the first of two screens holding it", bottom, {kFrame, deeper}, {100, 3}, counts},
-      {"a right border belongs to the next screen", right, {kFrame, kSide}, {800, 300}, resets},
-      {"a top border belongs to the screen above", bottom, {kFrame, above}, {100, 600}, counts},
-      {"left of every screen", bottom, {kFrame}, {-10, 0}, ignored},
+      {.name = "bottom, 5 points up", .screens = {below}, .pointer = {10, -763}, .second = counts},
+      {.name = "bottom, just over 5 points up",
+       .screens = {below},
+       .pointer = {10, -762.99},
+       .second = resets},
+      {.name = "right, 5 points in",
+       .dockAt = right,
+       .screens = {onRight},
+       .pointer = {1819, 10},
+       .second = counts},
+      {.name = "left, 5 points in",
+       .dockAt = left,
+       .screens = {onLeft},
+       .pointer = {-1019, 10},
+       .second = counts},
+      {.name = "the first of two screens holding it",
+       .screens = {kFrame, deeper},
+       .pointer = {100, 3},
+       .second = counts},
+      {.name = "a right border belongs to the next screen",
+       .dockAt = right,
+       .screens = {kFrame, kSide},
+       .pointer = {800, 300},
+       .second = resets},
+      {.name = "a top border belongs to the screen above",
+       .screens = {kFrame, above},
+       .pointer = {100, 600},
+       .second = counts},
+      {.name = "left of every screen", .screens = {kFrame}, .pointer = {-10, 0}, .second = ignored},
   };
   for (const auto& row : rows) {
     std::vector<Screen> screens;
     for (const Rect& frame : row.screens) screens.push_back(Screen{frame, frame});
     at(row.dockAt, screens);
-    scroll(points(4)), fake.screens.pointer = row.pointer, scroll(points(4));
+    scroll(points(4));
+    fake.screens.pointer = row.pointer;
+    scroll(points(4));
     EXPECT_EQ(sum(), row.second) << row.name;
   }
 }
@@ -123,23 +155,27 @@ TEST_F(EdgeRevealTest, TheZoneIsFivePointsDeepOnTheFirstScreenHoldingThePointer)
 TEST_F(EdgeRevealTest, OnlyAmountsTowardTheEdgeCount) {
   const struct {
     const char* name;
-    DockEdge dockAt;
+    DockEdge dockAt = bottom;
     ScrollEvent event;
     double sum;  // after 4 points and the event
   } rows[] = {
-      {"bottom, downward", bottom, points(-3), 0},
-      {"bottom, not a number", bottom, points(std::nan("")), 0},
-      {"bottom, natural upward", bottom, points(-3, 0, true), 7},
-      {"bottom, a quarter line", bottom, lines(.25), 9},
-      {"left, natural mostly leftward", left, points(-1, -5, true), 9},
-      {"left, a leftward quarter line", left, lines(0, .25), 9},
-      {"left, a tie counts upward", left, points(3, -3), 7},
-      {"right, mostly rightward", right, points(1, -5), 9},
-      {"right, a tie counts upward", right, points(3, 3), 7},
+      {.name = "bottom, downward", .event = points(-3), .sum = 0},
+      {.name = "bottom, not a number", .event = points(std::nan("")), .sum = 0},
+      {.name = "bottom, natural upward", .event = points(-3, 0, true), .sum = 7},
+      {.name = "bottom, a quarter line", .event = lines(.25), .sum = 9},
+      {.name = "left, natural mostly leftward",
+       .dockAt = left,
+       .event = points(-1, -5, true),
+       .sum = 9},
+      {.name = "left, a leftward quarter line", .dockAt = left, .event = lines(0, .25), .sum = 9},
+      {.name = "left, a tie counts upward", .dockAt = left, .event = points(3, -3), .sum = 7},
+      {.name = "right, mostly rightward", .dockAt = right, .event = points(1, -5), .sum = 9},
+      {.name = "right, a tie counts upward", .dockAt = right, .event = points(3, 3), .sum = 7},
   };
   for (const auto& row : rows) {
     at(row.dockAt, {{kFrame, kFrame}});
-    scroll(points(4)), scroll(row.event);
+    scroll(points(4));
+    scroll(row.event);
     EXPECT_EQ(sum(), row.sum) << row.name;
   }
 }
@@ -152,12 +188,15 @@ TEST_F(EdgeRevealTest, AmountsAddUpWithinHalfASecondOfEachOther) {
     std::vector<double> amounts;
     double sum;
   } rows[] = {
-      {"pauses of exactly the window", 0.5, {4, 4, 4}, 12},
-      {"a pause just over the window", 0.5000001, {4, 4}, 4},
+      {.name = "pauses of exactly the window", .pause = 0.5, .amounts = {4, 4, 4}, .sum = 12},
+      {.name = "a pause just over the window", .pause = 0.5000001, .amounts = {4, 4}, .sum = 4},
   };
   for (const auto& row : rows) {
     fake.timers.advance(1.0);
-    for (double amount : row.amounts) fake.timers.advance(row.pause), scroll(points(amount));
+    for (double amount : row.amounts) {
+      fake.timers.advance(row.pause);
+      scroll(points(amount));
+    }
     EXPECT_EQ(sum(), row.sum) << row.name;
   }
 }
@@ -175,20 +214,30 @@ TEST_F(EdgeRevealTest, EventsWithTheGestureOffOrNoScreensAreIgnored) {
     const auto ignoredScrolls = [&] {  // in the zone and away from it
       enabled = row.enabled;
       if (!row.screens) fake.screens.list.clear();
-      scroll(points(4)), fake.screens.pointer = {400, 300}, scroll(points(4));
-      at(bottom, {{kFrame, kFrame}}), enabled = true;
+      scroll(points(4));
+      fake.screens.pointer = {400, 300};
+      scroll(points(4));
+      at(bottom, {{kFrame, kFrame}});
+      enabled = true;
     };
-    fake.timers.advance(1.0), scroll(points(4));
-    fake.timers.advance(0.4), ignoredScrolls();
-    fake.timers.advance(0.2), scroll(points(4)), ignoredScrolls();
+    fake.timers.advance(1.0);
+    scroll(points(4));
+    fake.timers.advance(0.4);
+    ignoredScrolls();
+    fake.timers.advance(0.2);
+    scroll(points(4));
+    ignoredScrolls();
     EXPECT_EQ(sum(), 4) << row.name;
   }
 }
 
 // Whether the Dock is hidden costs a tool run: asked only with the gesture on and no reveal.
 TEST_F(EdgeRevealTest, AsksAboutTheDockOnlyWithTheGestureOnAndNoRevealRunning) {
-  enabled = false, scroll(lines(1));
-  enabled = true, scroll(lines(1)), scroll(lines(1));
+  enabled = false;
+  scroll(lines(1));
+  enabled = true;
+  scroll(lines(1));
+  scroll(lines(1));
   EXPECT_EQ(dockAsked, 1);
   EXPECT_EQ(log, Log{"reveal"});
 }
@@ -201,24 +250,52 @@ TEST_F(EdgeRevealTest, ARevealLastsHalfASecondAndWhileThePointerStaysWithinTheBa
   const Screen none{kFrame, {0, 0, 800, 575}}, beyond{kFrame, {-5, -10, 810, 585}};
   const struct {
     const char* name;
-    DockEdge dockAt;
+    DockEdge dockAt = bottom;
     Screen screen;
     Point keepsUp, conceals;
-    double onRevealTakes;
+    double onRevealTakes = 0;
     int firstTick;  // the first poll that conceals at `conceals`: at 0.48 the minimum still holds
   } rows[] = {
-      {"bottom, none reserved", bottom, none, {400, 102}, {400, 102.5}, .3, 2},
-      {"bottom, visible beyond the frame", bottom, beyond, {400, 102}, {400, 102.5}, .37, 2},
-      {"a lower screen; onReveal took 0.38", bottom, lower, {500, -696}, {500, -695.5}, .38, 1},
-      {"right, on a second screen", right, second, {1748, 3}, {1747.5, 3}, 0, 5},
-      {"left, 64 reserved", left, {kFrame, {64, 0, 736, 575}}, {76, 300}, {76.5, 300}, 0, 5},
+      {.name = "bottom, none reserved",
+       .screen = none,
+       .keepsUp = {400, 102},
+       .conceals = {400, 102.5},
+       .onRevealTakes = .3,
+       .firstTick = 2},
+      {.name = "bottom, visible beyond the frame",
+       .screen = beyond,
+       .keepsUp = {400, 102},
+       .conceals = {400, 102.5},
+       .onRevealTakes = .37,
+       .firstTick = 2},
+      {.name = "a lower screen; onReveal took 0.38",
+       .screen = lower,
+       .keepsUp = {500, -696},
+       .conceals = {500, -695.5},
+       .onRevealTakes = .38,
+       .firstTick = 1},
+      {.name = "right, on a second screen",
+       .dockAt = right,
+       .screen = second,
+       .keepsUp = {1748, 3},
+       .conceals = {1747.5, 3},
+       .firstTick = 5},
+      {.name = "left, 64 reserved",
+       .dockAt = left,
+       .screen = {kFrame, {64, 0, 736, 575}},
+       .keepsUp = {76, 300},
+       .conceals = {76.5, 300},
+       .firstTick = 5},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     at(row.dockAt, {row.screen});
-    onRevealTakes = row.onRevealTakes, scroll(lines(1)), onRevealTakes = 0;
+    onRevealTakes = row.onRevealTakes;
+    scroll(lines(1));
+    onRevealTakes = 0;
     EXPECT_EQ(concealTick(row.conceals), row.firstTick);
-    fake.screens.pointer = zone, scroll(lines(1));
+    fake.screens.pointer = zone;
+    scroll(lines(1));
     EXPECT_EQ(concealTick(row.keepsUp), 0);
     EXPECT_EQ(concealTick(row.conceals), 1);
   }
@@ -232,17 +309,32 @@ TEST_F(EdgeRevealTest, ChangesDuringARevealAreJudgedAgainstTheScreenAndEdgeItBeg
     const char* name;
     std::vector<Screen> screens;
     Point pointer;
-    DockEdge dockAt;
+    DockEdge dockAt = bottom;
     bool conceals;
   } rows[] = {
-      {"pointer low on the other screen", {main, side}, {1000, 3}, bottom, true},
-      {"resolution changed", {resized, side}, {400, 3}, bottom, true},
-      {"moved by a point", {moved, side}, {400, 3}, bottom, true},
-      {"Dock moved right", {main, side}, {400, 3}, right, false},
-      {"no room reserved any more: band 90", {{kFrame, kFrame}}, {400, 90}, bottom, false},
+      {.name = "pointer low on the other screen",
+       .screens = {main, side},
+       .pointer = {1000, 3},
+       .conceals = true},
+      {.name = "resolution changed",
+       .screens = {resized, side},
+       .pointer = {400, 3},
+       .conceals = true},
+      {.name = "moved by a point", .screens = {moved, side}, .pointer = {400, 3}, .conceals = true},
+      {.name = "Dock moved right",
+       .screens = {main, side},
+       .pointer = {400, 3},
+       .dockAt = right,
+       .conceals = false},
+      {.name = "no room reserved any more: band 90",
+       .screens = {{kFrame, kFrame}},
+       .pointer = {400, 90},
+       .dockAt = bottom,
+       .conceals = false},
   };
   for (const auto& row : rows) {
-    at(bottom, {main, side}), scroll(lines(1));
+    at(bottom, {main, side});
+    scroll(lines(1));
     at(row.dockAt, row.screens);
     EXPECT_EQ(concealTick(row.pointer), row.conceals ? 5 : 0) << row.name;
     reveal->cancel();
@@ -255,10 +347,13 @@ TEST_F(EdgeRevealTest, CancelAndStopEndARevealWithoutConcealingAndLeaveNoTimer) 
   const struct {
     const char* name;
     bool stops, insideOnReveal;
-  } rows[] = {{"cancel", false, false},
-              {"cancel inside onReveal", false, true},
-              {"stop inside onReveal", true, true}};
-  scroll(points(4)), reveal->cancel();
+  } rows[] = {
+      {.name = "cancel", .stops = false, .insideOnReveal = false},
+      {.name = "cancel inside onReveal", .stops = false, .insideOnReveal = true},
+      {.name = "stop inside onReveal", .stops = true, .insideOnReveal = true},
+  };
+  scroll(points(4));
+  reveal->cancel();
   EXPECT_EQ(sum(), 0) << "cancel() starts the sum afresh";
   log.clear();
   for (const auto& row : rows) {
@@ -267,13 +362,15 @@ TEST_F(EdgeRevealTest, CancelAndStopEndARevealWithoutConcealingAndLeaveNoTimer) 
       log.push_back("reveal");
       if (row.insideOnReveal) end();
     };
-    fake.screens.pointer = zone, scroll(lines(1));
+    fake.screens.pointer = zone;
+    scroll(lines(1));
     if (!row.insideOnReveal) end();
     EXPECT_EQ(fake.timers.liveTimers(), 0U) << row.name;
     EXPECT_EQ(concealTick({400, 300}), 0) << row.name;
     EXPECT_EQ(log, Log{"reveal"}) << row.name;
     EXPECT_EQ(fake.scrollMonitor.installed(), row.stops ? 0U : 1U) << row.name;
-    reveal->start(), log.clear();
+    reveal->start();
+    log.clear();
   }
 }
 
@@ -281,7 +378,8 @@ TEST_F(EdgeRevealTest, ADestroyedRevealNeitherConcealsNorBegins) {
   scroll(lines(1));
   reveal.reset();
   EXPECT_EQ(concealTick({400, 300}), 0);
-  fake.screens.pointer = zone, scroll(lines(1));
+  fake.screens.pointer = zone;
+  scroll(lines(1));
   EXPECT_EQ(log, Log{"reveal"});
 }
 
