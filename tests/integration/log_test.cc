@@ -48,8 +48,11 @@ std::vector<std::string> logged(Body body, bool readerGone = false) {
 
 TEST(StderrLog, AReaderThatWentAwayCostsTheLinesNotTheProcessAndAFinalNewlineIsNotDoubled) {
   const sighandler_t previous = ::signal(SIGPIPE, SIG_DFL);
-  logged([](StderrLog& log) { log.write("nobody reads this"), log.write("nor this"); },
-         /*readerGone=*/true);
+  const auto writeTwoLines = [](StderrLog& log) {
+    log.write("nobody reads this");
+    log.write("nor this");
+  };
+  logged(writeTwoLines, /*readerGone=*/true);
   ::signal(SIGPIPE, previous);
   const std::string longLine(5000, 'x');  // longer than a pipe's atomic write: still whole
   const auto lines = logged([&](StderrLog& log) {

@@ -121,7 +121,8 @@ TEST(PosixProcessRunner, GivesTheToolAnEmptyInputNoOtherDescriptorAndDefaultSign
   sighandler_t old[5];
   for (int i = 0; i < 5; ++i) old[i] = ::signal(ignored[i], SIG_IGN);
   sigset_t usr1, oldMask;
-  sigemptyset(&usr1), sigaddset(&usr1, SIGUSR1);
+  sigemptyset(&usr1);
+  sigaddset(&usr1, SIGUSR1);
   ::pthread_sigmask(SIG_BLOCK, &usr1, &oldMask);
   auto probe = [](std::string mode) { return PosixProcessRunner(5.0).run({kProbe, {mode}}); };
   const ProcessResult in = probe("stdin"), fds = probe("fds"), signals = probe("signals");
@@ -153,7 +154,8 @@ TEST(PosixProcessRunner, RunsOnTwoThreadsAtOnceWithoutMixing) {
     }
   };
   std::thread first(work, 'a'), second(work, 'b');
-  first.join(), second.join();
+  first.join();
+  second.join();
   EXPECT_EQ(mixed, 0);
 }
 

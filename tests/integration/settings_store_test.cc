@@ -145,7 +145,8 @@ TEST_F(SettingsStoreTest, WhatCannotBeWrittenStaysInMemoryLoggedOnceUntilTheNext
     ASSERT_EQ(log.lines.size(), 1u) << "repeated identical failures are logged once";
     EXPECT_NE(log.lines[0].find(row.logged), std::string::npos) << log.lines[0];
     EXPECT_NE(log.lines[0].find(file.string()), std::string::npos) << log.lines[0];
-    ordinary.reset(), lock.reset();
+    ordinary.reset();
+    lock.reset();
     ::chmod(file.parent_path().c_str(), 0777);
     store.setBool("menuBarBoot.loginRegistered", true);
     EXPECT_EQ(onDisk("swipeRevealEnabled"), SettingsValue{false});
@@ -210,7 +211,8 @@ TEST_F(SettingsStoreTest, AFifoIsMovedAsideUnreadAndALinkStaysALinkWhoseFileTake
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    fs::remove_all(elsewhere), fs::remove(file);
+    fs::remove_all(elsewhere);
+    fs::remove(file);
     for (const auto& entry : fs::directory_iterator(folder.path)) fs::remove(entry.path());
     fs::create_directory(elsewhere);
     row.put();
