@@ -20,10 +20,13 @@ using Record = std::map<std::string, SettingsValue>;
 using Text = std::optional<std::string>;                // none: the key does not exist
 using Plan = std::deque<std::optional<ProcessResult>>;  // how the next runs end; none: normally
 
-// Started, timed out, exit status: defaults reports a missing key with status 1.
-const ProcessResult kMissing{true, false, 1, ""}, kFailed{true, false, 2, ""},
-    kTimedOut{true, true, -1, ""}, kKilled{true, false, -1, ""}, kNotStarted{false, false, -1, ""},
-    kFailedSaying{true, false, 1, "0.5\n"};
+// defaults reports a missing key with status 1 and nothing printed.
+const ProcessResult kMissing{.started = true, .exitStatus = 1, .out = ""};
+const ProcessResult kFailed{.started = true, .exitStatus = 2, .out = ""};
+const ProcessResult kTimedOut{.started = true, .timedOut = true, .out = ""};
+const ProcessResult kKilled{.started = true, .out = ""};
+const ProcessResult kNotStarted{};
+const ProcessResult kFailedSaying{.started = true, .exitStatus = 1, .out = "0.5\n"};
 const std::string kSaved = "originalDock.saved";
 const std::string kSetAutohide =
     "tell application \"System Events\" to tell dock preferences to set autohide to ";
