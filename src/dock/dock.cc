@@ -26,19 +26,19 @@ PrefOutcome outcomeOf(const ProcessResult& result) {
 
 ProcessResult Dock::runTool(std::string_view path, std::vector<std::string> args) const {
   ProcessRequest request{std::string(path), std::move(args), /*captureStdout=*/false,
-                         toolTimeLimit};
+                         kToolTimeLimit};
   return platform().processes->run(request);
 }
 
 ProcessResult Dock::runDefaults(const std::vector<std::string>& args) const {
-  ProcessRequest request{std::string(kDefaultsPath), args, /*captureStdout=*/true, toolTimeLimit};
+  ProcessRequest request{std::string(kDefaultsPath), args, /*captureStdout=*/true, kToolTimeLimit};
   ProcessResult result = platform().processes->run(request);
   result.out = trimToolOutput(result.out);
   return result;
 }
 
 ProcessResult Dock::readAutohide() const {
-  return runDefaults({"read", std::string(domain), "autohide"});
+  return runDefaults({"read", std::string(kDockDomain), "autohide"});
 }
 
 bool Dock::reportsMissingKey(const ProcessResult& result) {
@@ -47,7 +47,7 @@ bool Dock::reportsMissingKey(const ProcessResult& result) {
 
 // Anything but success or a missing key means the read told nothing.
 PrefRead Dock::readPreference(const std::string& key) const {
-  const ProcessResult result = runDefaults({"read", std::string(domain), key});
+  const ProcessResult result = runDefaults({"read", std::string(kDockDomain), key});
   if (result.succeeded()) {
     if (result.out.empty()) return {};
     return {PrefOutcome::done, result.out};
@@ -57,7 +57,7 @@ PrefRead Dock::readPreference(const std::string& key) const {
 }
 
 DockEdge Dock::readOrientation() const {
-  return DockEdge::from(runDefaults({"read", std::string(domain), "orientation"}).out);
+  return DockEdge::from(runDefaults({"read", std::string(kDockDomain), "orientation"}).out);
 }
 
 AppleScript* Dock::script(bool hidden) {
@@ -87,10 +87,10 @@ void Dock::restartDock() const {
 void Dock::setupHiddenDelay() {
   // Infinity and not-a-number are no delay: they are replaced like any text.
   const auto delay =
-      parseWholeNumber(runDefaults({"read", std::string(domain), "autohide-delay"}).out);
+      parseWholeNumber(runDefaults({"read", std::string(kDockDomain), "autohide-delay"}).out);
   if (delay && std::isfinite(*delay) && *delay >= kHiddenDelayThreshold) return;
   runDefaults(
-      {"write", std::string(domain), "autohide-delay", "-float", std::string(kHiddenDelay)});
+      {"write", std::string(kDockDomain), "autohide-delay", "-float", std::string(kHiddenDelay)});
   restartDock();
 }
 
@@ -135,18 +135,18 @@ DockSettingsBackup& Dock::backup() {
       .read = [this](const std::string& key) { return readPreference(key); },
       .writeFloat =
           [this](const std::string& key, double value) {
-            return outcomeOf(
-                runDefaults({"write", std::string(domain), key, "-float", formatFloat(value)}));
+            return outcomeOf(runDefaults(
+                {"write", std::string(kDockDomain), key, "-float", formatFloat(value)}));
           },
       .writeBool =
           [this](const std::string& key, bool value) {
             return outcomeOf(runDefaults(
-                {"write", std::string(domain), key, "-bool", value ? "true" : "false"}));
+                {"write", std::string(kDockDomain), key, "-bool", value ? "true" : "false"}));
           },
       .delete_ =
           [this](const std::string& key) {
             const PrefOutcome deleted =
-                outcomeOf(runDefaults({"delete", std::string(domain), key}));
+                outcomeOf(runDefaults({"delete", std::string(kDockDomain), key}));
             if (deleted != PrefOutcome::failed) return deleted;
             // defaults also fails to delete a key that is not there; that is done too.
             const PrefRead check = readPreference(key);

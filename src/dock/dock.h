@@ -22,9 +22,6 @@ namespace velmoryn {
 
 class Dock {
  public:
-  static constexpr std::string_view domain = kDockDomain;
-  static constexpr double toolTimeLimit = kToolTimeLimit;
-
   // Touches nothing: the tools, the scripts and the settings store are
   // reached on first use.
   Dock() = default;

@@ -46,7 +46,7 @@ class DockTest : public ::testing::Test {
  protected:
   DockTest() {
     fake.processes.respond = [this](const ProcessRequest& request) {
-      EXPECT_EQ(request.timeLimit, Dock::toolTimeLimit);
+      EXPECT_EQ(request.timeLimit, kToolTimeLimit);
       EXPECT_EQ(request.path.rfind("/usr/bin/", 0), 0u) << "the system's own tools, by path";
       const auto planned = next.empty() ? std::nullopt : next.front();
       if (!next.empty()) next.pop_front();
