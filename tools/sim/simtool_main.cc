@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -405,23 +406,26 @@ int main(int argc, char** argv) {
   const std::string name = fs::path(self).filename().string();
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 
-  int (*tool)(const fs::path&, const std::vector<std::string>&) = nullptr;
-  if (name == "defaults") tool = defaultsMain;
-  if (name == "osascript") tool = osascriptMain;
-  if (name == "killall") tool = killallMain;
-  if (tool == nullptr) {
+  // Each stand-in answers at the real tool's path below the simulated root.
+  const struct {
+    std::string_view path;
+    int (*main)(const fs::path&, const std::vector<std::string>&);
+  } standIns[] = {{velmoryn::kDefaultsPath, defaultsMain},
+                  {velmoryn::kOsascriptPath, osascriptMain},
+                  {velmoryn::kKillallPath, killallMain}};
+  const auto standIn = std::ranges::find_if(
+      standIns, [&name](const auto& s) { return fs::path(s.path).filename() == name; });
+  if (standIn == std::end(standIns)) {
     err("velmoryn-simtool: run me as <root>/usr/bin/defaults, osascript or killall\n");
     return 2;
   }
-
-  // The simulated root is what precedes /usr/bin/<tool>.
-  const std::string suffix = "/usr/bin/" + name;
-  if (self.size() <= suffix.size() ||
-      self.compare(self.size() - suffix.size(), suffix.size(), suffix) != 0) {
+  const auto tool = standIn->main;
+  const std::string_view realPath = standIn->path;
+  if (self.size() <= realPath.size() || !self.ends_with(realPath)) {
     err(name + ": cannot tell the simulated root from " + self + "\n");
     return 2;
   }
-  const fs::path root = self.substr(0, self.size() - suffix.size());
+  const fs::path root = self.substr(0, self.size() - realPath.size());
 
   if (const auto status = applyFault(root, name, args)) return *status;
   const int status = tool(root, args);
