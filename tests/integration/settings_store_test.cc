@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,7 +16,6 @@
 
 #include "fakes/fake_platform.h"
 #include "integration/file_test_support.h"
-#include "platform/linux/login_items_linux.h"
 #include "platform/posix/file_lock.h"
 
 namespace fs = std::filesystem;
@@ -263,25 +261,6 @@ TEST_F(SettingsStoreTest, StaleTemporaryFilesAreClearedAndNeverReadAsTheStore) {
   EXPECT_EQ(onDisk("generation"), SettingsValue{std::int64_t{7}});
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_TRUE(fs::exists(young)) << "a young one may belong to another instance writing now";
-}
-
-TEST(DefaultPaths, FollowXdgConfigHomeAndFallBackToHomeWhenItIsNotAbsolute) {
-  const char* saved = ::getenv("XDG_CONFIG_HOME");
-  const std::string home = ::getenv("HOME"), previous = saved ? saved : "";
-  const struct {
-    const char* xdgConfigHome;
-    fs::path config;
-  } rows[] = {
-      {.xdgConfigHome = "/xdg/config", .config = "/xdg/config"},
-      {.xdgConfigHome = "relative/config", .config = fs::path(home) / ".config"},
-  };
-  for (const auto& row : rows) {
-    ::setenv("XDG_CONFIG_HOME", row.xdgConfigHome, 1);
-    EXPECT_EQ(defaultAutostartDir(), row.config / "autostart") << row.xdgConfigHome;
-    EXPECT_EQ(defaultSettingsPath(), row.config / "velmoryn" / "preferences.plist")
-        << row.xdgConfigHome;
-  }
-  saved ? ::setenv("XDG_CONFIG_HOME", previous.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

@@ -114,10 +114,13 @@ TEST_F(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsE
       {.line = "defaults delete $D"},
       {.line = "defaults read $D", .status = 1, .err = "\nDomain com.apple.dock does not exist\n"},
       {.line = "defaults delete $D", .status = 1, .err = "\nDomain (com.apple.dock) not found.\n"},
-      // With only HOME set, as in a bare session, the program keeps its Dock under ~/.local/share.
-      {.line = "env -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME=\"$R\" " VELMORYN_BINARY_DIR
-               "/velmoryn --login status >&2; test -f "
-               "\"$R/.local/share/velmoryn/root/Library/Preferences/$D.plist\""},
+      // With only HOME set, as in a bare session, or an XDG folder that is not absolute, the
+      // program keeps its Dock under ~/.local/share and its settings and login item under
+      // ~/.config.
+      {.line = "env -u XDG_DATA_HOME XDG_CONFIG_HOME=relative HOME=\"$R\" " VELMORYN_BINARY_DIR
+               "/velmoryn --login on >&2; cd \"$R\" && test -f .config/velmoryn/preferences.plist "
+               "-a -f .config/autostart/velmoryn.desktop -a -f "
+               "\".local/share/velmoryn/root/Library/Preferences/$D.plist\""},
   };
   auto domain = [&] { return testing::readFile(dockdomain::domainFile(root.path)); };
   for (const Call& call : calls) {
