@@ -8,14 +8,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "integration/file_test_support.h"
@@ -141,22 +139,6 @@ TEST(PosixProcessRunner, GivesTheToolAnEmptyInputNoOtherDescriptorAndDefaultSign
   std::fclose(output);
   EXPECT_TRUE(ours.started && !ours.timedOut && ours.out.empty());
   EXPECT_EQ(written, kProbe + "\nargs\nours\n");
-}
-
-// The main and the utility thread at once: neither's output reaches the other.
-TEST(PosixProcessRunner, RunsOnTwoThreadsAtOnceWithoutMixing) {
-  PosixProcessRunner runner;
-  std::atomic<int> mixed{0};
-  auto work = [&](char thread) {
-    for (int i = 0; i < 40; ++i) {
-      const std::string tag = thread + std::to_string(i);
-      mixed += runner.run({kProbe, {"args", tag}}).out != kProbe + "\nargs\n" + tag + "\n";
-    }
-  };
-  std::thread first(work, 'a'), second(work, 'b');
-  first.join();
-  second.join();
-  EXPECT_EQ(mixed, 0);
 }
 
 }  // namespace

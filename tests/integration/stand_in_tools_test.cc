@@ -17,6 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
+const std::string kProbe = VELMORYN_BINARY_DIR "/velmoryn-process-probe";
 
 std::string missing(const std::string& key) {
   return "\nThe domain/default pair of (com.apple.dock, " + key + ") does not exist\n";
@@ -154,8 +155,9 @@ TEST_F(StandInTools, MapsOnlyTheToolsPathsAndKeepsTheUsersDomainOnReinstall) {
 }
 
 // Writers meet at the domain's lock and replace the file whole: nothing lost, nothing torn.
-TEST_F(StandInTools, ConcurrentRunsLoseNothingAndReportEachRestartOnce) {
-  std::atomic<int> restarts{0}, finished{0};  // any other report counts as many
+// Each run on each thread hears only its own tool.
+TEST_F(StandInTools, ConcurrentRunsLoseNothingMixNothingAndReportEachRestartOnce) {
+  std::atomic<int> restarts{0}, finished{0}, mixed{0};  // any other report counts as many
   dock.setChangeListener(
       [&](const std::string& line) { restarts += line == "dock: restarted" ? 1 : 1000; });
   SimulatedToolRunner tools(runner, dock);
@@ -165,6 +167,9 @@ TEST_F(StandInTools, ConcurrentRunsLoseNothingAndReportEachRestartOnce) {
       tools.run(
           {"/usr/bin/defaults", {"write", "com.apple.dock", prefix + std::to_string(i), "1"}});
       if (prefix == "b") tools.run({"/usr/bin/killall", {"Dock"}});
+      // Longer than a pipe holds, so it is read in parts while the other thread reads too.
+      const std::string tag = std::string(130000, prefix[0]) + std::to_string(i);
+      mixed += tools.run({kProbe, {"args", tag}}).out != kProbe + "\nargs\n" + tag + "\n";
     }
     ++finished;
   };
@@ -175,6 +180,7 @@ TEST_F(StandInTools, ConcurrentRunsLoseNothingAndReportEachRestartOnce) {
   a.join();
   b.join();
   EXPECT_EQ(torn, 0);
+  EXPECT_EQ(mixed, 0);
   const std::string keys = shell("defaults read $D").out;
   for (const std::string key : {"a", "b"})
     for (int i = 0; i < kRuns; ++i)
