@@ -191,25 +191,6 @@ class JourneyTest(unittest.TestCase):
         self.desktop.clear_fault("defaults")
         self.assert_restored(self.launch().end()[0])
 
-    def test_an_external_display_shows_the_hidden_dock_until_it_is_unplugged(self):
-        run = self.launch()
-        run.ask("click left", reply=HIDDEN)
-        run.ask("click right", reply="menu: 1 ")
-        run.ask("choose 5", reply="menu: closed")
-        # The switch waits until the screens have been still for a second.
-        self.assertEqual(dock_lines(run.ask("screen add 1440 0 2560 1440 external",
-                                            reply="screen 2: ")), [])
-        self.assertEqual(dock_lines(run.ask(reply=SHOWN)), ["dock: autohide off"])
-        self.assertIs(self.desktop.settings()["externalDisplay.showsDock"], True)
-        run.ask("screen remove 2", reply="screen 2: removed")
-        self.assertEqual(dock_lines(run.ask(reply=HIDDEN)), ["dock: autohide on"])
-        menu = run.ask("click right", reply="menu: 1 ")[-1]
-        self.assertIn('5 [x] "外部ディスプレイ接続中はDockを表示"', menu)
-        run.ask("dismiss", reply="menu: closed")
-        status, rest = run.end()
-        self.assertEqual(dock_lines(rest), RESTORE)
-        self.assert_restored(status)
-
 
 if __name__ == "__main__":
     if len(sys.argv) < 3:
