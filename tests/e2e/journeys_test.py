@@ -114,7 +114,6 @@ class JourneyTest(unittest.TestCase):
         run = self.launch()
         self.assertEqual(dock_lines(run.launched), ["dock: autohide-delay 1000", "dock: restarted"])
         self.assertEqual(self.desktop.record(), RECORD)
-        self.assertIs(self.desktop.settings()["menuBarBoot.loginRegistered"], True)
         self.assertIn(f"Exec={BINARY}\n", self.desktop.login_entry())
         for switch in (dict(by=["click left"], autohide="on", icon="hidden (arrow)", tip=HIDDEN),
                        dict(by=["click right", "choose 1"], autohide="off",
