@@ -63,7 +63,6 @@ TEST_F(StandInTools, PrintExitAndChangeTheDomainAsTheRealToolsAndTheDockReportsE
   const std::string seeded = "{\n    autohide = 0;\n    tilesize = 48;\n    mineffect = genie;\n";
   const Lines damaged = {"dock: autohide removed", "dock: orientation removed"};
   const Call calls[] = {
-      {.line = "defaults read $D", .out = seeded + "}\n"},
       {.line = "defaults read $D autohide-delay", .status = 1, .err = missing("autohide-delay")},
       {.line = "defaults write $D k -float 1e3; " + k, .out = "1000\nType is float\n"},
       {.line = "defaults write $D k -bool YES; " + k, .out = "1\nType is boolean\n"},
