@@ -2,6 +2,7 @@
 #include "sim/control_channel.h"
 
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -43,7 +44,9 @@ std::string ask(const fs::path& path, const std::string& text,
   return heard;
 }
 
-TEST_F(ControlChannelTest, TheSocketIsPrivateTakesNoOtherFileOrListenerAndRefusesAnotherUser) {
+// As a client, another user is refused; a socket bound as this user but listening as
+// another passes every check of a verb but the peer's.
+TEST_F(ControlChannelTest, TheSocketIsPrivateTakesNoOtherFileOrListenerAndServesOnlyThisUser) {
   const auto tooLong = channel.listen(folder.path / std::string(120, 'x') / "control.sock");
   EXPECT_NE(tooLong.value_or("").find("the socket path is too long"), std::string::npos);
   fs::create_directories(socketPath.parent_path());  // open to others: made private
@@ -60,22 +63,75 @@ TEST_F(ControlChannelTest, TheSocketIsPrivateTakesNoOtherFileOrListenerAndRefuse
               std::string::npos);
   }
   EXPECT_FALSE(fs::exists(fs::symlink_status(socketPath)));
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
-  ASSERT_EQ(channel.listen(socketPath), std::nullopt);
-  for (const fs::path& path :
-       {folder.path, folder.path / "run", socketPath.parent_path(), socketPath})
-    fs::permissions(path, fs::perms::all, fs::perm_options::add);  // only the peer check stands
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::signal(SIGPIPE, SIG_IGN);
-    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
-    ::_exit(ask(socketPath, "pointer 8 8\n").empty() ? 0 : 3);  // throws if it cannot connect
+  const fs::path link = folder.path / "link", file = folder.path / "file.sock";
+  const fs::path other = folder.path / "other", served = folder.path / "served" / "control.sock";
+  fs::create_directories(served.parent_path());
+  fs::create_directories(other);
+  fs::create_directory_symlink(served.parent_path(), link);
+  std::ofstream(file) << "";
+  const bool root = ::geteuid() == 0;
+  pid_t otherUser = -1;
+  if (root) {
+    ASSERT_EQ(channel.listen(socketPath), std::nullopt);
+    for (const fs::path& path :
+         {folder.path, folder.path / "run", socketPath.parent_path(), socketPath})
+      fs::permissions(path, fs::perms::all, fs::perm_options::add);  // only the peer check stands
+    ASSERT_EQ(::chown(other.c_str(), 65534, 65534), 0);
+    int heard[2];
+    ASSERT_EQ(::pipe(heard), 0);
+    otherUser = ::fork();
+    ASSERT_GE(otherUser, 0);
+    if (otherUser == 0) {
+      ::signal(SIGPIPE, SIG_IGN);
+      sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+      std::strncpy(address.sun_path, served.c_str(), sizeof address.sun_path - 1);
+      const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+          ::setgid(65534) != 0 || ::setuid(65534) != 0 || ::listen(fd, 4) != 0 ||
+          ::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0)  // after setuid, which clears it
+        ::_exit(2);
+      const bool nothing = ask(socketPath, "pointer 8 8\n").empty();  // throws if it cannot connect
+      (void)!::write(heard[1], nothing ? "-" : "!", 1);
+      ::pause();
+    }
+    ::close(heard[1]);
+    EXPECT_TRUE(runUntil("control: refused a connection from user 65534"));
+    char byte = 0;
+    EXPECT_EQ(::read(heard[0], &byte, 1), 1) << "the other user could not connect";
+    EXPECT_EQ(byte, '-') << "the other user heard something";
   }
-  ASSERT_TRUE(runUntil("control: refused a connection from user 65534"));
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_EQ(status, 0) << "the other user heard something or could not connect";
+  const struct {
+    const char* name;
+    fs::path socket;
+    std::string refusal;
+    bool needsRoot = false;
+  } cases[] = {
+      {.name = "in a folder that is a link",
+       .socket = link / "control.sock",
+       .refusal = link.string() + " is not a folder of this user"},
+      {.name = "a file that is no socket",
+       .socket = file,
+       .refusal = file.string() + " is not a socket of this user"},
+      {.name = "in another user's folder",
+       .socket = other / "control.sock",
+       .refusal = other.string() + " is not a folder of this user",
+       .needsRoot = true},
+      {.name = "served by another user",
+       .socket = served,
+       .refusal = served.string() + " is served by another user",
+       .needsRoot = true},
+  };
+  for (const auto& c : cases) {
+    if (c.needsRoot && !root) continue;
+    const UrlDelivery verb = SimulatedRunningInstance(c.socket).openURL("velmoryn://hide", 1);
+    EXPECT_EQ(std::pair(verb.outcome, verb.reason),
+              std::pair(UrlDelivery::Outcome::failed, c.refusal))
+        << c.name;
+  }
+  if (root) {
+    ::kill(otherUser, SIGKILL);
+    ::waitpid(otherUser, nullptr, 0);
+  }
 }
 
 // A client's lines run during stdin's wait; it hears every reply, then the end.
@@ -174,66 +230,6 @@ TEST_F(ControlChannelTest, ConnectionsBeyondTheLimitHearWhyAndEndWhileEarlierOne
   EXPECT_EQ(beyond, tooMany + "\n");
   EXPECT_EQ(std::pair(verb.outcome, verb.reason), std::pair(UrlDelivery::Outcome::failed, tooMany));
   EXPECT_EQ(first, "pointer: 1 1\n");
-}
-
-// Bound as this user but listening as another, a socket passes every check but the peer's.
-TEST_F(ControlChannelTest, AVerbReachesOnlyASocketOfThisUserInAFolderOfThisUserServedByThisUser) {
-  const fs::path link = folder.path / "link", file = folder.path / "file.sock";
-  const fs::path other = folder.path / "other", served = folder.path / "served" / "control.sock";
-  fs::create_directories(served.parent_path());
-  fs::create_directories(other);
-  fs::create_directory_symlink(served.parent_path(), link);
-  std::ofstream(file) << "";
-  const bool root = ::geteuid() == 0;
-  pid_t server = -1;
-  if (root) {
-    ASSERT_EQ(::chown(other.c_str(), 65534, 65534), 0);
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    server = ::fork();
-    ASSERT_GE(server, 0);
-    if (server == 0) {
-      sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
-      std::strncpy(address.sun_path, served.c_str(), sizeof address.sun_path - 1);
-      const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-      if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-          ::setgid(65534) != 0 || ::setuid(65534) != 0 || ::listen(fd, 4) != 0)
-        ::_exit(2);
-      (void)!::write(ready[1], "!", 1);
-      ::pause();
-    }
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-  }
-  const struct {
-    const char* name;
-    fs::path socket;
-    std::string refusal;
-    bool needsRoot = false;
-  } cases[] = {
-      {.name = "in a folder that is a link",
-       .socket = link / "control.sock",
-       .refusal = link.string() + " is not a folder of this user"},
-      {.name = "a file that is no socket",
-       .socket = file,
-       .refusal = file.string() + " is not a socket of this user"},
-      {.name = "in another user's folder",
-       .socket = other / "control.sock",
-       .refusal = other.string() + " is not a folder of this user",
-       .needsRoot = true},
-      {.name = "served by another user",
-       .socket = served,
-       .refusal = served.string() + " is served by another user",
-       .needsRoot = true},
-  };
-  for (const auto& c : cases) {
-    if (c.needsRoot && !root) continue;
-    const UrlDelivery verb = SimulatedRunningInstance(c.socket).openURL("velmoryn://hide", 1);
-    EXPECT_EQ(std::pair(verb.outcome, verb.reason),
-              std::pair(UrlDelivery::Outcome::failed, c.refusal))
-        << c.name;
-  }
-  if (root) ::kill(server, SIGKILL), ::waitpid(server, nullptr, 0);
 }
 
 }  // namespace
