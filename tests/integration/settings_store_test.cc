@@ -164,18 +164,18 @@ TEST_F(SettingsStoreTest, AFifoIsMovedAsideUnreadAndALinkStaysALinkWhoseFileTake
   const fs::path elsewhere = folder.path / "dotfiles", target = elsewhere / "target.plist";
   const struct {
     const char* name;
-    std::function<void()> put;              // what is at `file` before the launch
-    std::optional<SettingsValue> position;  // read at the launch
-    const char* logged;                     // a part of the launch's one line, or none
-    fs::file_type movedAside, fileAfter, targetAfter;
+    std::function<void()> put;                             // what is at `file` before the launch
+    std::optional<SettingsValue> position = std::nullopt;  // read at the launch
+    const char* logged = nullptr;  // a part of the launch's one line, or none
+    fs::file_type movedAside = fs::file_type::not_found;  // by the launch, if anything
+    fs::file_type fileAfter;
+    fs::file_type targetAfter = fs::file_type::not_found;
   } rows[] = {
       {.name = "a FIFO",
        .put = [&] { ::mkfifo(file.c_str(), 0600); },
-       .position = std::nullopt,
        .logged = "通常のファイルではありません",
        .movedAside = fs::file_type::fifo,
-       .fileAfter = fs::file_type::regular,
-       .targetAfter = fs::file_type::not_found},
+       .fileAfter = fs::file_type::regular},
       {.name = "a relative link to a file",
        .put =
            [&] {
@@ -184,15 +184,10 @@ TEST_F(SettingsStoreTest, AFifoIsMovedAsideUnreadAndALinkStaysALinkWhoseFileTake
              fs::create_symlink("dotfiles/target.plist", file);
            },
        .position = SettingsValue{std::int64_t{300}},
-       .logged = nullptr,
-       .movedAside = fs::file_type::not_found,
        .fileAfter = fs::file_type::symlink,
        .targetAfter = fs::file_type::regular},
       {.name = "a link to a file not there yet",
        .put = [&] { fs::create_symlink(target, file); },
-       .position = std::nullopt,
-       .logged = nullptr,
-       .movedAside = fs::file_type::not_found,
        .fileAfter = fs::file_type::symlink,
        .targetAfter = fs::file_type::regular},
       {.name = "a link to a FIFO",
@@ -201,7 +196,6 @@ TEST_F(SettingsStoreTest, AFifoIsMovedAsideUnreadAndALinkStaysALinkWhoseFileTake
              ::mkfifo(target.c_str(), 0600);
              fs::create_symlink(target, file);
            },
-       .position = std::nullopt,
        .logged = "通常のファイルではありません",
        .movedAside = fs::file_type::symlink,
        .fileAfter = fs::file_type::regular,
