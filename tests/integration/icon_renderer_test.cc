@@ -4,7 +4,6 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -13,23 +12,17 @@
 #include <vector>
 
 #include "app/icon.h"
+#include "integration/file_test_support.h"
 
 namespace velmoryn {
 namespace {
 
 namespace fs = std::filesystem;
 
-class IconRendererTest : public ::testing::Test {
- protected:
-  IconRendererTest() { fs::create_directories(dir); }
-  ~IconRendererTest() override { fs::remove_all(dir); }
-
-  const fs::path dir = fs::temp_directory_path() / ("velmoryn-icon-" + std::to_string(::getpid()));
-};
-
 // At 20x, probes pixels inside and outside the hidden icon's shapes, the 0.2 gaps and neck
 // line too. The shown icon's shapes are the app icon's, which its own check compares whole.
-TEST_F(IconRendererTest, HiddenHasADownwardArrowHoleInTheDocksBody) {
+TEST(IconRenderer, HiddenHasADownwardArrowHoleInTheDocksBody) {
+  const testing::TemporaryFolder folder;
   const struct {
     const char* name;
     std::vector<Point> solid, clear;  // in points from the lower left
@@ -44,9 +37,10 @@ TEST_F(IconRendererTest, HiddenHasADownwardArrowHoleInTheDocksBody) {
   for (const bool flipped : {false, true}) {
     IconImage image = Icon::image(true);  // as the menu bar gets it, then turned over
     if (flipped) image.flipped = !image.flipped;
-    ASSERT_TRUE(renderIconPng(image, 20, dir / "icon.png"));
+    ASSERT_TRUE(renderIconPng(image, 20, folder.path / "icon.png"));
     const std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> png(
-        cairo_image_surface_create_from_png((dir / "icon.png").c_str()), cairo_surface_destroy);
+        cairo_image_surface_create_from_png((folder.path / "icon.png").c_str()),
+        cairo_surface_destroy);
     ASSERT_EQ(cairo_surface_status(png.get()), CAIRO_STATUS_SUCCESS);
     EXPECT_EQ(cairo_image_surface_get_width(png.get()), 480);
     EXPECT_EQ(cairo_image_surface_get_height(png.get()), 320);
@@ -65,14 +59,15 @@ TEST_F(IconRendererTest, HiddenHasADownwardArrowHoleInTheDocksBody) {
   }
 }
 
-TEST_F(IconRendererTest, FailsWhenTheHandlerFailsOrTheFileCannotBeWritten) {
+TEST(IconRenderer, FailsWhenTheHandlerFailsOrTheFileCannotBeWritten) {
+  const testing::TemporaryFolder folder;
   IconImage image = Icon::image(false);
-  ASSERT_EQ(::mkfifo((dir / "fifo.png").c_str(), 0600), 0);  // nobody reads it: no wait
-  EXPECT_FALSE(renderIconPng(image, 1, dir / "fifo.png"));
+  ASSERT_EQ(::mkfifo((folder.path / "fifo.png").c_str(), 0600), 0);  // nobody reads it: no wait
+  EXPECT_FALSE(renderIconPng(image, 1, folder.path / "fifo.png"));
   EXPECT_FALSE(renderIconPng(image, 1, "/dev/null"));  // a device is not a file
   image.drawingHandler = [](DrawingContext*) { return false; };
-  EXPECT_FALSE(renderIconPng(image, 1, dir / "failing.png"));
-  EXPECT_FALSE(fs::exists(dir / "failing.png"));
+  EXPECT_FALSE(renderIconPng(image, 1, folder.path / "failing.png"));
+  EXPECT_FALSE(fs::exists(folder.path / "failing.png"));
 }
 
 }  // namespace
