@@ -112,7 +112,6 @@ class JourneyTest(unittest.TestCase):
     def test_launch_switches_and_quit_bring_the_users_dock_back(self):
         self.assertEqual(self.script("--hide"), (1, "Velmorynは起動していません\n", ""))
         run = self.launch()
-        self.assertEqual(dock_lines(run.launched), ["dock: autohide-delay 1000", "dock: restarted"])
         self.assertIn(f"Exec={BINARY}\n", self.desktop.login_entry())
         for switch in (dict(by=["click left"], autohide="on", tip=HIDDEN),
                        dict(by=["click right", "choose 1"], autohide="off", tip=SHOWN),
