@@ -32,10 +32,6 @@ def dock_lines(lines):
     return [line for line in lines if line.startswith("dock: ")]
 
 
-def logged(program, text):
-    return sum(text in line for line in program.stderr)
-
-
 def files_below(folder):
     """Every entry below the folder: its mode and time of change, a file's bytes too."""
     found = {}
@@ -177,7 +173,8 @@ class JourneyTest(unittest.TestCase):
         # A signal during the quit's restore changes neither its status nor its one log line.
         status, _ = run.end(signal.SIGTERM, menu=True)
         self.assertEqual((status, self.desktop.record()), (0, RECORD))
-        self.assertEqual(logged(run.program, "Dockの設定を元に戻せませんでした"), 1)
+        not_restored = [line for line in run.program.stderr if "Dockの設定を元に戻せませんでした" in line]
+        self.assertEqual(len(not_restored), 1, run.program.stderr)
         self.desktop.clear_fault("defaults")
         self.assert_restored(self.launch().end()[0])
 
