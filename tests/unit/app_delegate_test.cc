@@ -4,27 +4,31 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
 #include <memory>
-#include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/switch_failure.h"
-#include "fakes/fake_platform.h"
+#include "unit/delegate_on_fakes.h"
 
 namespace velmoryn {
 namespace {
 
 using Lines = std::vector<std::string>;
+using testing::App;
+using testing::kReadAutohide;
+using testing::kScript;
+using testing::liftAtEdge;
+using testing::openURL;
+using testing::refuseAutomation;
+using testing::Step;
+using testing::toggleFromMenu;
 
-const std::string kScript = "tell application \"System Events\" to tell dock preferences to ";
 const std::string kHide = "execute " + kScript + "set autohide to true";
 const std::string kShow = "execute " + kScript + "set autohide to false";
 const std::string kHiddenTip = "tooltip Velmoryn / Dock非表示中";
 const std::string kShownTip = "tooltip Velmoryn / Dock表示中";
-const std::string kReadAutohide = "defaults read com.apple.dock autohide";
 const std::string kLongDelay = "defaults write com.apple.dock autohide-delay -float 1000";
 const std::string kUsersDelay = "defaults write com.apple.dock autohide-delay -float 0.5";
 const std::string kUsersShown = "defaults write com.apple.dock autohide -bool false";
@@ -38,43 +42,6 @@ const std::string kNotRestored =
 
 // The menu's items, by their place.
 enum MenuEntry : std::size_t { swipeSwitch = 3, loginSwitch = 5, quit = 7 };
-
-// The user's Dock as found: autohide as given, a short delay, at the bottom of one screen.
-struct App {
-  explicit App(bool dockHidden = false) {
-    dock[kReadAutohide] = dockHidden ? "1" : "0";
-    dock[kReadAutohide + "-delay"] = "0.5";
-    fake.processes.respond = [this](const ProcessRequest& request) {
-      const std::string line = testing::FakeProcessRunner::lineOf(request);
-      auto result = testing::FakeProcessRunner::output(dock.contains(line) ? dock[line] : "");
-      if (failing.contains(line)) result.exitStatus = 1;
-      return result;
-    };
-    fake.screens.list = {Screen{Rect{0, 0, 1440, 900}, Rect{0, 70, 1440, 805}}};
-    fake.screens.pointer = {700, 300};
-  }
-  void launch() {
-    fake.application.delegate = delegate.get();
-    delegate->applicationDidFinishLaunching();
-  }
-  // A step runs as AppKit would run it, then the main queue; an end of the
-  // process ends only the step.
-  void run(const std::function<void(App&)>& step) {
-    try {
-      step(*this);
-      fake.mainQueue.drain();
-    } catch (const testing::ProcessExit&) {
-    }
-  }
-
-  testing::FakePlatform fake;
-  std::map<std::string, std::string> dock;  // what each tool run prints
-  std::set<std::string> failing;            // tool runs that exit with status 1
-  std::shared_ptr<AppDelegate> delegate = AppDelegate::create(
-      std::make_unique<Dock>(), std::make_unique<MenuBarBoot>(CommandLine::plainLaunch));
-};
-
-using Step = std::function<void(App&)>;
 
 Step clickWith(std::optional<CurrentEvent> event) {
   return [event](App& app) {
@@ -91,30 +58,16 @@ Step choose(std::size_t item) {
   };
 }
 const Step pressHotKey = [](App& app) { app.fake.hotKeys.press(); };
-const Step toggleFromMenu = [](App& app) { app.delegate->menuToggle(); };
-// With the pointer resting on the Dock's edge, one notch toward it.
-const Step liftAtEdge = [](App& app) {
-  app.fake.screens.pointer = {700, 2};
-  app.fake.scrollMonitor.deliver({.scrollingDeltaY = 1});
-};
 const Step leaveEdge = [](App& app) {
   app.fake.screens.pointer = {700, 450};
   app.fake.timers.advance(1.0);
 };
-Step openURL(const std::string& url) {
-  return [url](App& app) { app.delegate->applicationOpenURLs({url}); };
-}
 Step sendSignal(int number) {
   return [number](App& app) { app.fake.signals.raise(number); };
 }
 const Step terminateNotice = [](App& app) { app.delegate->applicationWillTerminate(); };
 // Switched in the system's settings, behind the program's back.
 const Step dockShownElsewhere = [](App& app) { app.dock[kReadAutohide] = "0"; };
-// The user has refused the program control of System Events.
-const Step refuseAutomation = [](App& app) {
-  app.fake.appleScript.executeReportsError = -1743;
-  app.failing.insert("osascript -e " + kScript + "set autohide to true");
-};
 // Whatever was handed out then acts on nothing.
 const Step releaseDelegate = [](App& app) {
   const std::optional<Action> button = app.fake.statusBar.item->action;
