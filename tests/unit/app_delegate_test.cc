@@ -263,9 +263,9 @@ TEST(AppDelegate, AUrlBringsItsModeOnlyWhenItIsNotThereAndAnyOtherIsLogged) {
 TEST(AppDelegate, ASwipeLiftsTheHiddenDockOnlyWhileItsSwitchIsOn) {
   const Row rows[] = {
       {.name = "in shown mode there is nothing to lift", .steps = {liftAtEdge}, .effects = {}},
-      {.name = "switched on again, it lifts until the pointer leaves",
+      {.name = "switched off it lifts nothing; on again, it lifts until the pointer leaves",
        .dockHidden = true,
-       .steps = {choose(swipeSwitch), choose(swipeSwitch), liftAtEdge, leaveEdge},
+       .steps = {choose(swipeSwitch), liftAtEdge, choose(swipeSwitch), liftAtEdge, leaveEdge},
        .effects = {kSwipeStored, kSwipeStored, kShow, kHide}},
       {.name = "switched off during a lift, the Dock hides at once",
        .dockHidden = true,
