@@ -130,7 +130,7 @@ TEST(AppDelegate, TheLaunchRecordsTheDockBeforeItChangesItAndOpensEarlyUrlsLast)
                    "statusItem -1",
                    "autosave Velmoryn",
                    "mask 20",
-                   "hotkey register",
+                   "hotkey register key 2 modifiers 6400 id VLMR 1 options 0",
                    "monitor 4194304",
                    "image template shown",
                    "description Velmoryn / Dock表示中",
