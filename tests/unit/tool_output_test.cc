@@ -60,7 +60,8 @@ TEST(ToolOutput, ParsesAWholeNumberOnlyFromTheWholeText) {
       {.name = "a fraction", .text = "99.9", .number = 99.9},
       {.name = "nothing", .text = "", .number = std::nullopt},
       {.name = "a leading blank", .text = " 100", .number = std::nullopt},
-      {.name = "a leading newline", .text = "\n5", .number = std::nullopt},
+      {.name = "a leading tab", .text = "\t5", .number = std::nullopt},
+      {.name = "a leading carriage return", .text = "\r5", .number = std::nullopt},
       {.name = "a NUL inside", .text = std::string_view("5\0", 2), .number = std::nullopt},
       {.name = "a unit", .text = "1000 s", .number = std::nullopt},
   };
