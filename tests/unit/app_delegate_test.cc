@@ -16,12 +16,17 @@ namespace velmoryn {
 namespace {
 
 using Lines = std::vector<std::string>;
+using enum testing::MenuEntry;
 using testing::App;
+using testing::choose;
+using testing::click;
+using testing::clickWith;
 using testing::kReadAutohide;
 using testing::kScript;
 using testing::liftAtEdge;
 using testing::openURL;
 using testing::refuseAutomation;
+using testing::rightClick;
 using testing::Step;
 using testing::toggleFromMenu;
 
@@ -40,23 +45,6 @@ const std::string kRefused =
 const std::string kNotRestored =
     "Velmoryn: Dockの設定を元に戻せませんでした。記録を残し、次回の終了時にもう一度戻します";
 
-// The menu's items, by their place.
-enum MenuEntry : std::size_t { swipeSwitch = 3, loginSwitch = 5, quit = 7 };
-
-Step clickWith(std::optional<CurrentEvent> event) {
-  return [event](App& app) {
-    app.fake.application.event = event;
-    app.fake.statusBar.item->click();
-  };
-}
-const Step click = clickWith(CurrentEvent{EventType::leftMouseUp, 0});
-const Step rightClick = clickWith(CurrentEvent{EventType::rightMouseUp, 0});
-Step choose(std::size_t item) {
-  return [item](App& app) {
-    app.fake.statusBar.item->choose = item;
-    rightClick(app);
-  };
-}
 const Step pressHotKey = [](App& app) { app.fake.hotKeys.press(); };
 const Step leaveEdge = [](App& app) {
   app.fake.screens.pointer = {700, 450};

@@ -59,6 +59,28 @@ struct App {
 
 using Step = std::function<void(App&)>;
 
+inline Step clickWith(std::optional<CurrentEvent> event) {
+  return [event](App& app) {
+    app.fake.application.event = event;
+    app.fake.statusBar.item->click();
+  };
+}
+inline const Step click = clickWith(CurrentEvent{EventType::leftMouseUp, 0});
+inline const Step rightClick = clickWith(CurrentEvent{EventType::rightMouseUp, 0});
+// The menu's items, by their place.
+enum MenuEntry : std::size_t {
+  swipeSwitch = 3,
+  externalDisplaySwitch = 4,
+  loginSwitch = 5,
+  quit = 7,
+};
+// Opens the menu and chooses the item.
+inline Step choose(std::size_t item) {
+  return [item](App& app) {
+    app.fake.statusBar.item->choose = item;
+    rightClick(app);
+  };
+}
 inline const Step toggleFromMenu = [](App& app) { app.delegate->menuToggle(); };
 inline Step openURL(const std::string& url) {
   return [url](App& app) { app.delegate->applicationOpenURLs({url}); };
