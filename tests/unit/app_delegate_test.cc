@@ -259,6 +259,14 @@ TEST(AppDelegate, ASwipeLiftsTheHiddenDockOnlyWhileItsSwitchIsOn) {
        .dockHidden = true,
        .steps = {liftAtEdge, choose(swipeSwitch), leaveEdge},
        .effects = {kShow, kSwipeStored, kHide}},
+      {.name = "a Dock on the left lifts from the first swipe on: the launch read its edge",
+       .dockHidden = true,
+       .before = [](App& app) { app.dock["defaults read com.apple.dock orientation"] = "left"; },
+       .steps = {[](App& app) {
+         app.fake.screens.pointer = {2, 450};
+         app.fake.scrollMonitor.deliver({.scrollingDeltaX = 1});
+       }},
+       .effects = {kShow}},
   };
   for (const Row& row : rows) check(row, {"execute", "set swipe"});
 }
