@@ -150,6 +150,8 @@ std::unique_ptr<SignalSource> FakeSignals::makeSource(int signalNumber,
   // The core owns the source; the fake keeps the registration to raise it later.
   struct Source : SignalSource {
     explicit Source(Registration& registration) : registration(registration) {}
+    // Let go, a source is cancelled, as on every real system.
+    ~Source() override { registration.resumed = false; }
     void resume() override { registration.resumed = true; }
     Registration& registration;  // safe because the fake keeps it and outlives every source
   };

@@ -357,8 +357,11 @@ TEST(AppDelegate, TheUsersDockIsPutBackOnceWhicheverWayTheProgramEnds) {
        .effects = {kReadAutohide, kShownTip, "terminate", "monitor removed", kUsersDelay,
                    kUsersShown, "killall Dock", "exit 0"},
        .log = {kNotRestored}},
-      {.name = "released, the delegate still lets a signal end the process",
-       .steps = {releaseDelegate, sendSignal(15)},
+      {.name = "a signal that came just before the release still ends the process",
+       .steps = {[](App& app) {
+         sendSignal(15)(app);
+         releaseDelegate(app);
+       }},
        .effects = {"hotkey unregister", "hotkey remove", "exit 0"}},
       {.name = "released, the button, the menu and the hot key do nothing",
        .dockHidden = true,
