@@ -305,7 +305,7 @@ TEST(AppDelegate, TheLoginSwitchRegistersUnlessEnabledAndShowsWhereToAllowIt) {
 }
 
 // Each item as the user sees it: a tick, the title, "(off)" when disabled, the
-// selector AppKit sends, the key, and the start of its tooltip.
+// selector AppKit sends, the key, and its tooltip.
 TEST(AppDelegate, TheMenuOffersTheOtherModeAndTicksWhatIsOn) {
   struct MenuRow {
     const char* name;
@@ -314,11 +314,15 @@ TEST(AppDelegate, TheMenuOffersTheOtherModeAndTicksWhatIsOn) {
     std::int64_t loginStatus;
     std::string shown;
   };
+  const std::string swipeTip =
+      "Dockのある画面端にポインタを置いて上へスワイプ（マウスはスクロール）すると、"
+      "Dockを一時的に持ち上げます。";
   const MenuRow rows[] = {
       {.name = "shown, the swipe on while nothing is stored, registered",
        .loginStatus = kLoginItemEnabled,
        .shown = "Dockを隠す menuToggle |\n |\nショートカット: ⌃⌥⌘D (off) |\n"
-                "[x] 画面端のスワイプで一時表示 toggleSwipeReveal |Dockのある画面端に\n"
+                "[x] 画面端のスワイプで一時表示 toggleSwipeReveal |" +
+                swipeTip + "\n" +
                 "外部ディスプレイ接続中はDockを表示 toggleExternalDisplay |\n"
                 "[x] ログイン時に起動 toggleLogin |\n |\nVelmoryn を終了 quit q|\n"},
       {.name = "hidden, the swipe off, waiting for approval is not ticked",
@@ -326,7 +330,8 @@ TEST(AppDelegate, TheMenuOffersTheOtherModeAndTicksWhatIsOn) {
        .swipeStored = false,
        .loginStatus = kLoginItemRequiresApproval,
        .shown = "Dockを表示 menuToggle |\n |\nショートカット: ⌃⌥⌘D (off) |\n"
-                "画面端のスワイプで一時表示 toggleSwipeReveal |Dockのある画面端に\n"
+                "画面端のスワイプで一時表示 toggleSwipeReveal |" +
+                swipeTip + "\n" +
                 "外部ディスプレイ接続中はDockを表示 toggleExternalDisplay |\n"
                 "ログイン時に起動 toggleLogin |\n |\nVelmoryn を終了 quit q|\n"},
   };
@@ -342,8 +347,7 @@ TEST(AppDelegate, TheMenuOffersTheOtherModeAndTicksWhatIsOn) {
     for (const MenuItem& item : app.fake.statusBar.item->lastOpenedMenu->items)
       shown += (item.state == MenuItemState::on ? "[x] " : "") + item.title +
                (item.enabled ? "" : " (off)") + (item.action ? " " + item.action->selector : "") +
-               " " + item.keyEquivalent + "|" +
-               item.toolTip.substr(0, item.toolTip.find("ポインタ")) + "\n";
+               " " + item.keyEquivalent + "|" + item.toolTip + "\n";
     EXPECT_EQ(shown, row.shown) << row.name;
     EXPECT_FALSE(app.fake.statusBar.item->menu) << "the next click must reach the button";
   }
