@@ -311,6 +311,7 @@ TEST(AppDelegate, TheMenuOffersTheOtherModeAndTicksWhatIsOn) {
     const char* name;
     bool dockHidden = false;
     std::optional<bool> swipeStored = {};
+    bool displaySwitchOn = false;
     std::int64_t loginStatus;
     std::string shown;
   };
@@ -318,12 +319,13 @@ TEST(AppDelegate, TheMenuOffersTheOtherModeAndTicksWhatIsOn) {
       "Dockのある画面端にポインタを置いて上へスワイプ（マウスはスクロール）すると、"
       "Dockを一時的に持ち上げます。";
   const MenuRow rows[] = {
-      {.name = "shown, the swipe on while nothing is stored, registered",
+      {.name = "shown, the swipe on while nothing is stored, the display rule on, registered",
+       .displaySwitchOn = true,
        .loginStatus = kLoginItemEnabled,
        .shown = "Dockを隠す menuToggle |\n |\nショートカット: ⌃⌥⌘D (off) |\n"
                 "[x] 画面端のスワイプで一時表示 toggleSwipeReveal |" +
                 swipeTip + "\n" +
-                "外部ディスプレイ接続中はDockを表示 toggleExternalDisplay |\n"
+                "[x] 外部ディスプレイ接続中はDockを表示 toggleExternalDisplay |\n"
                 "[x] ログイン時に起動 toggleLogin |\n |\nVelmoryn を終了 quit q|\n"},
       {.name = "hidden, the swipe off, waiting for approval is not ticked",
        .dockHidden = true,
@@ -338,6 +340,7 @@ TEST(AppDelegate, TheMenuOffersTheOtherModeAndTicksWhatIsOn) {
   for (const MenuRow& row : rows) {
     App app(row.dockHidden);
     if (row.swipeStored) app.fake.settings.values["swipeRevealEnabled"] = *row.swipeStored;
+    app.fake.settings.values["externalDisplay.showsDock"] = row.displaySwitchOn;
     app.fake.loginItems.currentStatus = row.loginStatus;
     app.fake.settings.values["menuBarBoot.loginRegistered"] = true;
     app.launch();
