@@ -96,6 +96,7 @@ TEST(EntryPoint, EachRunBuildsOnlyWhatItNeedsAndEndsAsItShould) {
       fake.loginItems.registerAnswer = {LoginItemResult::Outcome::failed, {"no", "E1 no"}};
     fake.runningInstance.answer = {row.delivery, "x"};
     fake.processes.respond = [&row](const ProcessRequest&) { return row.autohide; };
+    installPlatform(Platform{});  // the entry point installs what each run uses
     try {
       runEntryPoint(fake);
     } catch (const testing::ProcessExit&) {
