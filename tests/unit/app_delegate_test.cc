@@ -53,6 +53,11 @@ const Step leaveEdge = [](App& app) {
 Step sendSignal(int number) {
   return [number](App& app) { app.fake.signals.raise(number); };
 }
+// With the pointer resting on the left edge, one notch toward it.
+const Step liftAtLeftEdge = [](App& app) {
+  app.fake.screens.pointer = {2, 450};
+  app.fake.scrollMonitor.deliver({.scrollingDeltaX = 1});
+};
 const Step terminateNotice = [](App& app) { app.delegate->applicationWillTerminate(); };
 // Switched in the system's settings, behind the program's back.
 const Step dockShownElsewhere = [](App& app) { app.dock[kReadAutohide] = "0"; };
@@ -67,6 +72,11 @@ const Step releaseDelegate = [](App& app) {
   if (button) button->perform();
   for (const MenuItem& entry : menu ? menu->items : std::vector<MenuItem>{})
     if (entry.action) entry.action->perform();
+};
+// SIGTERM's handler is queued, and the delegate goes before it runs.
+const Step signalThenRelease = [](App& app) {
+  sendSignal(15)(app);
+  releaseDelegate(app);
 };
 
 // The kinds of call a row's effects list unless its test names others: the
@@ -262,10 +272,7 @@ TEST(AppDelegate, ASwipeLiftsTheHiddenDockOnlyWhileItsSwitchIsOn) {
       {.name = "a Dock on the left lifts from the first swipe on: the launch read its edge",
        .dockHidden = true,
        .before = [](App& app) { app.dock["defaults read com.apple.dock orientation"] = "left"; },
-       .steps = {[](App& app) {
-         app.fake.screens.pointer = {2, 450};
-         app.fake.scrollMonitor.deliver({.scrollingDeltaX = 1});
-       }},
+       .steps = {liftAtLeftEdge},
        .effects = {kShow}},
   };
   for (const Row& row : rows) check(row, {"execute", "set swipe"});
@@ -365,10 +372,7 @@ TEST(AppDelegate, TheUsersDockIsPutBackOnceWhicheverWayTheProgramEnds) {
                    kUsersShown, "killall Dock", "exit 0"},
        .log = {kNotRestored}},
       {.name = "a signal that came just before the release still ends the process",
-       .steps = {[](App& app) {
-         sendSignal(15)(app);
-         releaseDelegate(app);
-       }},
+       .steps = {signalThenRelease},
        .effects = {"hotkey unregister", "hotkey remove", "exit 0"}},
       {.name = "released, the button, the menu and the hot key do nothing",
        .dockHidden = true,
