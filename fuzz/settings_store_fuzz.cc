@@ -39,7 +39,10 @@ constexpr const char* kAgainSuffix = ".set-again";
 
 class CountingLog : public velmoryn::Log {
  public:
-  void write(const std::string& line) override { ++lines, last = line; }
+  void write(const std::string& line) override {
+    ++lines;
+    last = line;
+  }
   int lines = 0;
   std::string last;
 };

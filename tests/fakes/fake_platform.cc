@@ -150,6 +150,8 @@ std::unique_ptr<SignalSource> FakeSignals::makeSource(int signalNumber,
   // The core owns the source; the fake keeps the registration to raise it later.
   struct Source : SignalSource {
     explicit Source(Registration& registration) : registration(registration) {}
+    // Let go, a source is cancelled, as on every real system.
+    ~Source() override { registration.resumed = false; }
     void resume() override { registration.resumed = true; }
     Registration& registration;  // safe because the fake keeps it and outlives every source
   };
@@ -206,10 +208,14 @@ OSStatus FakeHotKeys::installEventHandler(EventTargetRef, EventHandlerProc proc,
   return kNoErr;
 }
 
-// The chord itself is the simulated desktop's to check: it answers only to ⌃⌥⌘D.
-OSStatus FakeHotKeys::registerEventHotKey(std::uint32_t, std::uint32_t, EventHotKeyID,
-                                          EventTargetRef, std::uint32_t, EventHotKeyRef* outRef) {
-  note("hotkey register");
+OSStatus FakeHotKeys::registerEventHotKey(std::uint32_t code, std::uint32_t mods,
+                                          EventHotKeyID hotKeyId, EventTargetRef,
+                                          std::uint32_t opts, EventHotKeyRef* outRef) {
+  std::string signature;
+  for (int shift = 24; shift >= 0; shift -= 8)
+    signature += static_cast<char>(hotKeyId.signature >> shift & 0xFF);
+  note("hotkey register key " + std::to_string(code) + " modifiers " + std::to_string(mods) +
+       " id " + signature + " " + std::to_string(hotKeyId.id) + " options " + std::to_string(opts));
   hotKeyRegistered = registerStatus == kNoErr;
   *outRef = hotKeyRegistered ? &hotKeyToken : nullptr;
   return registerStatus;

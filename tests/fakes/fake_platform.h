@@ -265,7 +265,8 @@ class FakeStatusBar : public StatusBar, public Recorder {
   FakeStatusItem* item = nullptr;  // owned by whoever asked for it
 };
 
-// Records "hotkey install", "hotkey register", "hotkey unregister" and "hotkey remove".
+// Records "hotkey install", "hotkey register key 2 modifiers 6400 id VLMR 1 options 0",
+// "hotkey unregister" and "hotkey remove".
 class FakeHotKeys : public HotKeyService, public Recorder {
  public:
   EventTargetRef applicationEventTarget() override { return &target; }

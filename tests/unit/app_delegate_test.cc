@@ -4,27 +4,36 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
 #include <memory>
-#include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/switch_failure.h"
-#include "fakes/fake_platform.h"
+#include "unit/delegate_on_fakes.h"
 
 namespace velmoryn {
 namespace {
 
 using Lines = std::vector<std::string>;
+using enum testing::MenuEntry;
+using testing::App;
+using testing::choose;
+using testing::click;
+using testing::clickWith;
+using testing::kReadAutohide;
+using testing::kScript;
+using testing::liftAtEdge;
+using testing::openURL;
+using testing::refuseAutomation;
+using testing::rightClick;
+using testing::Step;
+using testing::toggleFromMenu;
 
-const std::string kScript = "tell application \"System Events\" to tell dock preferences to ";
 const std::string kHide = "execute " + kScript + "set autohide to true";
 const std::string kShow = "execute " + kScript + "set autohide to false";
 const std::string kHiddenTip = "tooltip Velmoryn / Dock非表示中";
 const std::string kShownTip = "tooltip Velmoryn / Dock表示中";
-const std::string kReadAutohide = "defaults read com.apple.dock autohide";
 const std::string kLongDelay = "defaults write com.apple.dock autohide-delay -float 1000";
 const std::string kUsersDelay = "defaults write com.apple.dock autohide-delay -float 0.5";
 const std::string kUsersShown = "defaults write com.apple.dock autohide -bool false";
@@ -36,85 +45,22 @@ const std::string kRefused =
 const std::string kNotRestored =
     "Velmoryn: Dockの設定を元に戻せませんでした。記録を残し、次回の終了時にもう一度戻します";
 
-// The menu's items, by their place.
-enum MenuEntry : std::size_t { swipeSwitch = 3, loginSwitch = 5, quit = 7 };
-
-// The user's Dock as found: autohide as given, a short delay, at the bottom of one screen.
-struct App {
-  explicit App(bool dockHidden = false) {
-    dock[kReadAutohide] = dockHidden ? "1" : "0";
-    dock[kReadAutohide + "-delay"] = "0.5";
-    fake.processes.respond = [this](const ProcessRequest& request) {
-      const std::string line = testing::FakeProcessRunner::lineOf(request);
-      auto result = testing::FakeProcessRunner::output(dock.contains(line) ? dock[line] : "");
-      if (failing.contains(line)) result.exitStatus = 1;
-      return result;
-    };
-    fake.screens.list = {Screen{Rect{0, 0, 1440, 900}, Rect{0, 70, 1440, 805}}};
-    fake.screens.pointer = {700, 300};
-  }
-  void launch() {
-    fake.application.delegate = delegate.get();
-    delegate->applicationDidFinishLaunching();
-  }
-  // A step runs as AppKit would run it, then the main queue; an end of the
-  // process ends only the step.
-  void run(const std::function<void(App&)>& step) {
-    try {
-      step(*this);
-      fake.mainQueue.drain();
-    } catch (const testing::ProcessExit&) {
-    }
-  }
-
-  testing::FakePlatform fake;
-  std::map<std::string, std::string> dock;  // what each tool run prints
-  std::set<std::string> failing;            // tool runs that exit with status 1
-  std::shared_ptr<AppDelegate> delegate = AppDelegate::create(
-      std::make_unique<Dock>(), std::make_unique<MenuBarBoot>(CommandLine::plainLaunch));
-};
-
-using Step = std::function<void(App&)>;
-
-Step clickWith(std::optional<CurrentEvent> event) {
-  return [event](App& app) {
-    app.fake.application.event = event;
-    app.fake.statusBar.item->click();
-  };
-}
-const Step click = clickWith(CurrentEvent{EventType::leftMouseUp, 0});
-const Step rightClick = clickWith(CurrentEvent{EventType::rightMouseUp, 0});
-Step choose(std::size_t item) {
-  return [item](App& app) {
-    app.fake.statusBar.item->choose = item;
-    rightClick(app);
-  };
-}
 const Step pressHotKey = [](App& app) { app.fake.hotKeys.press(); };
-const Step toggleFromMenu = [](App& app) { app.delegate->menuToggle(); };
-// With the pointer resting on the Dock's edge, one notch toward it.
-const Step liftAtEdge = [](App& app) {
-  app.fake.screens.pointer = {700, 2};
-  app.fake.scrollMonitor.deliver({.scrollingDeltaY = 1});
-};
 const Step leaveEdge = [](App& app) {
   app.fake.screens.pointer = {700, 450};
   app.fake.timers.advance(1.0);
 };
-Step openURL(const std::string& url) {
-  return [url](App& app) { app.delegate->applicationOpenURLs({url}); };
-}
 Step sendSignal(int number) {
   return [number](App& app) { app.fake.signals.raise(number); };
 }
+// With the pointer resting on the left edge, one notch toward it.
+const Step liftAtLeftEdge = [](App& app) {
+  app.fake.screens.pointer = {2, 450};
+  app.fake.scrollMonitor.deliver({.scrollingDeltaX = 1});
+};
 const Step terminateNotice = [](App& app) { app.delegate->applicationWillTerminate(); };
 // Switched in the system's settings, behind the program's back.
 const Step dockShownElsewhere = [](App& app) { app.dock[kReadAutohide] = "0"; };
-// The user has refused the program control of System Events.
-const Step refuseAutomation = [](App& app) {
-  app.fake.appleScript.executeReportsError = -1743;
-  app.failing.insert("osascript -e " + kScript + "set autohide to true");
-};
 // Whatever was handed out then acts on nothing.
 const Step releaseDelegate = [](App& app) {
   const std::optional<Action> button = app.fake.statusBar.item->action;
@@ -126,6 +72,11 @@ const Step releaseDelegate = [](App& app) {
   if (button) button->perform();
   for (const MenuItem& entry : menu ? menu->items : std::vector<MenuItem>{})
     if (entry.action) entry.action->perform();
+};
+// SIGTERM's handler is queued, and the delegate goes before it runs.
+const Step signalThenRelease = [](App& app) {
+  sendSignal(15)(app);
+  releaseDelegate(app);
 };
 
 // The kinds of call a row's effects list unless its test names others: the
@@ -177,7 +128,7 @@ TEST(AppDelegate, TheLaunchRecordsTheDockBeforeItChangesItAndOpensEarlyUrlsLast)
                    "statusItem -1",
                    "autosave Velmoryn",
                    "mask 20",
-                   "hotkey register",
+                   "hotkey register key 2 modifiers 6400 id VLMR 1 options 0",
                    "monitor 4194304",
                    "image template shown",
                    "description Velmoryn / Dock表示中",
@@ -310,14 +261,19 @@ TEST(AppDelegate, AUrlBringsItsModeOnlyWhenItIsNotThereAndAnyOtherIsLogged) {
 TEST(AppDelegate, ASwipeLiftsTheHiddenDockOnlyWhileItsSwitchIsOn) {
   const Row rows[] = {
       {.name = "in shown mode there is nothing to lift", .steps = {liftAtEdge}, .effects = {}},
-      {.name = "switched on again, it lifts until the pointer leaves",
+      {.name = "switched off it lifts nothing; on again, it lifts until the pointer leaves",
        .dockHidden = true,
-       .steps = {choose(swipeSwitch), choose(swipeSwitch), liftAtEdge, leaveEdge},
+       .steps = {choose(swipeSwitch), liftAtEdge, choose(swipeSwitch), liftAtEdge, leaveEdge},
        .effects = {kSwipeStored, kSwipeStored, kShow, kHide}},
       {.name = "switched off during a lift, the Dock hides at once",
        .dockHidden = true,
        .steps = {liftAtEdge, choose(swipeSwitch), leaveEdge},
        .effects = {kShow, kSwipeStored, kHide}},
+      {.name = "a Dock on the left lifts from the first swipe on: the launch read its edge",
+       .dockHidden = true,
+       .before = [](App& app) { app.dock["defaults read com.apple.dock orientation"] = "left"; },
+       .steps = {liftAtLeftEdge},
+       .effects = {kShow}},
   };
   for (const Row& row : rows) check(row, {"execute", "set swipe"});
 }
@@ -356,34 +312,42 @@ TEST(AppDelegate, TheLoginSwitchRegistersUnlessEnabledAndShowsWhereToAllowIt) {
 }
 
 // Each item as the user sees it: a tick, the title, "(off)" when disabled, the
-// selector AppKit sends, the key, and the start of its tooltip.
+// selector AppKit sends, the key, and its tooltip.
 TEST(AppDelegate, TheMenuOffersTheOtherModeAndTicksWhatIsOn) {
   struct MenuRow {
     const char* name;
     bool dockHidden = false;
     std::optional<bool> swipeStored = {};
+    bool displaySwitchOn = false;
     std::int64_t loginStatus;
     std::string shown;
   };
+  const std::string swipeTip =
+      "Dockのある画面端にポインタを置いて上へスワイプ（マウスはスクロール）すると、"
+      "Dockを一時的に持ち上げます。";
   const MenuRow rows[] = {
-      {.name = "shown, the swipe on while nothing is stored, registered",
+      {.name = "shown, the swipe on while nothing is stored, the display rule on, registered",
+       .displaySwitchOn = true,
        .loginStatus = kLoginItemEnabled,
        .shown = "Dockを隠す menuToggle |\n |\nショートカット: ⌃⌥⌘D (off) |\n"
-                "[x] 画面端のスワイプで一時表示 toggleSwipeReveal |Dockのある画面端に\n"
-                "外部ディスプレイ接続中はDockを表示 toggleExternalDisplay |\n"
+                "[x] 画面端のスワイプで一時表示 toggleSwipeReveal |" +
+                swipeTip + "\n" +
+                "[x] 外部ディスプレイ接続中はDockを表示 toggleExternalDisplay |\n"
                 "[x] ログイン時に起動 toggleLogin |\n |\nVelmoryn を終了 quit q|\n"},
       {.name = "hidden, the swipe off, waiting for approval is not ticked",
        .dockHidden = true,
        .swipeStored = false,
        .loginStatus = kLoginItemRequiresApproval,
        .shown = "Dockを表示 menuToggle |\n |\nショートカット: ⌃⌥⌘D (off) |\n"
-                "画面端のスワイプで一時表示 toggleSwipeReveal |Dockのある画面端に\n"
+                "画面端のスワイプで一時表示 toggleSwipeReveal |" +
+                swipeTip + "\n" +
                 "外部ディスプレイ接続中はDockを表示 toggleExternalDisplay |\n"
                 "ログイン時に起動 toggleLogin |\n |\nVelmoryn を終了 quit q|\n"},
   };
   for (const MenuRow& row : rows) {
     App app(row.dockHidden);
     if (row.swipeStored) app.fake.settings.values["swipeRevealEnabled"] = *row.swipeStored;
+    app.fake.settings.values["externalDisplay.showsDock"] = row.displaySwitchOn;
     app.fake.loginItems.currentStatus = row.loginStatus;
     app.fake.settings.values["menuBarBoot.loginRegistered"] = true;
     app.launch();
@@ -393,8 +357,7 @@ TEST(AppDelegate, TheMenuOffersTheOtherModeAndTicksWhatIsOn) {
     for (const MenuItem& item : app.fake.statusBar.item->lastOpenedMenu->items)
       shown += (item.state == MenuItemState::on ? "[x] " : "") + item.title +
                (item.enabled ? "" : " (off)") + (item.action ? " " + item.action->selector : "") +
-               " " + item.keyEquivalent + "|" +
-               item.toolTip.substr(0, item.toolTip.find("ポインタ")) + "\n";
+               " " + item.keyEquivalent + "|" + item.toolTip + "\n";
     EXPECT_EQ(shown, row.shown) << row.name;
     EXPECT_FALSE(app.fake.statusBar.item->menu) << "the next click must reach the button";
   }
@@ -408,8 +371,8 @@ TEST(AppDelegate, TheUsersDockIsPutBackOnceWhicheverWayTheProgramEnds) {
        .effects = {kReadAutohide, kShownTip, "terminate", "monitor removed", kUsersDelay,
                    kUsersShown, "killall Dock", "exit 0"},
        .log = {kNotRestored}},
-      {.name = "released, the delegate still lets a signal end the process",
-       .steps = {releaseDelegate, sendSignal(15)},
+      {.name = "a signal that came just before the release still ends the process",
+       .steps = {signalThenRelease},
        .effects = {"hotkey unregister", "hotkey remove", "exit 0"}},
       {.name = "released, the button, the menu and the hot key do nothing",
        .dockHidden = true,

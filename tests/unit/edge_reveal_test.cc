@@ -160,6 +160,7 @@ TEST_F(EdgeRevealTest, OnlyAmountsTowardTheEdgeCount) {
     double sum;  // after 4 points and the event
   } rows[] = {
       {.name = "bottom, downward", .event = points(-3), .sum = 0},
+      {.name = "bottom, purely sideways: no amount", .event = points(0, 5), .sum = 0},
       {.name = "bottom, not a number", .event = points(std::nan("")), .sum = 0},
       {.name = "bottom, natural upward", .event = points(-3, 0, true), .sum = 7},
       {.name = "bottom, a quarter line", .event = lines(.25), .sum = 9},

@@ -24,7 +24,7 @@ TEST(EntryPoint, EachRunBuildsOnlyWhatItNeedsAndEndsAsItShould) {
   struct Row {
     const char* name;
     std::vector<std::string> args;   // after the program's path
-    std::vector<std::string> calls;  // to the platform after reading the arguments, up to the run
+    std::vector<std::string> calls;  // after reading the arguments, up to the run or the end
     std::string log = {};
     Lock lock = Lock::held;                   // "x" when it fails
     std::int64_t login = kLoginItemEnabled;   // the login item's status
@@ -83,7 +83,8 @@ TEST(EntryPoint, EachRunBuildsOnlyWhatItNeedsAndEndsAsItShould) {
        .lock = Lock::failed},
       {.name = "the login option launches beside a running copy and takes no requests",
        .args = {"--login", "status"},
-       .calls = {"services everything", "accessory", "delegate", "run"},
+       .calls = {"services everything", "accessory", "delegate", "run", "login status",
+                 "print 登録済み（ログイン時に起動します）", "login status", "exit 0"},
        .lock = Lock::heldByAnother},
   };
   for (const Row& row : rows) {
@@ -95,6 +96,7 @@ TEST(EntryPoint, EachRunBuildsOnlyWhatItNeedsAndEndsAsItShould) {
       fake.loginItems.registerAnswer = {LoginItemResult::Outcome::failed, {"no", "E1 no"}};
     fake.runningInstance.answer = {row.delivery, "x"};
     fake.processes.respond = [&row](const ProcessRequest&) { return row.autohide; };
+    installPlatform(Platform{});  // the entry point installs what each run uses
     try {
       runEntryPoint(fake);
     } catch (const testing::ProcessExit&) {
@@ -102,8 +104,10 @@ TEST(EntryPoint, EachRunBuildsOnlyWhatItNeedsAndEndsAsItShould) {
     delegate.reset();
     app = nullptr;
     std::vector<std::string> calls = fake.timeline.entries();
-    if (auto run = std::find(calls.begin(), calls.end(), "run"); run != calls.end())
-      calls.erase(run + 1, calls.end());
+    auto last =
+        std::ranges::find_if(calls, [](const auto& call) { return call.starts_with("exit"); });
+    if (last == calls.end()) last = std::ranges::find(calls, "run");
+    if (last != calls.end()) calls.erase(last + 1, calls.end());
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front(), "arguments") << row.name;
     EXPECT_EQ(std::vector<std::string>(calls.begin() + 1, calls.end()), row.calls) << row.name;

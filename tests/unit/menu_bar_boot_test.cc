@@ -35,11 +35,13 @@ TEST(MenuBarBoot, AnswersTheLoginOptionOrRegistersOnceAtTheFirstLaunch) {
   const std::string kOn = "登録済み（ログイン時に起動します）",
                     kAllow = "要許可（システム設定 > 一般 > ログイン項目 で有効にしてください）",
                     kNotFound = "未登録（/Applications に入れてから実行してください）",
+                    kOff = "未登録（ログイン時に起動しません）",
                     kOnFailed = "登録に失敗しました: no";
   const Row rows[] = {
       {.name = "to be allowed", .asked = loginStatus, .status = 2, .line = kAllow, .exit = 1},
       {.name = "only enabled exits 0", .asked = loginStatus, .status = 1, .line = kOn, .exit = 0},
       {.name = "not found", .asked = loginStatus, .status = 3, .line = kNotFound, .exit = 1},
+      {.name = "not registered", .asked = loginStatus, .status = 0, .line = kOff, .exit = 1},
       {.name = "any other", .asked = loginStatus, .status = 9, .line = "不明", .exit = 1},
       {.name = "on, switched off by the user",
        .asked = loginOn,

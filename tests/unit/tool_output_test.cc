@@ -39,7 +39,8 @@ TEST(ToolOutput, TrimsUnicodeWhiteSpaceAroundUtf8AndGivesNothingForOtherBytes) {
        .bytes = "\u0080\u07FF\u0800\U00010000\U0010FFFF",
        .trimmed = "\u0080\u07FF\u0800\U00010000\U0010FFFF"},
       {.name = "Latin-1", .bytes = "caf\xE9\n", .trimmed = ""},
-      {.name = "a surrogate", .bytes = "\xED\xA0\x80x", .trimmed = ""},
+      {.name = "the first surrogate", .bytes = "\xED\xA0\x80x", .trimmed = ""},
+      {.name = "the last surrogate", .bytes = "\xED\xBF\xBFx", .trimmed = ""},
       {.name = "overlong in two bytes", .bytes = "\xC0\xAF", .trimmed = ""},
       {.name = "overlong in three bytes", .bytes = "\xE0\x80\xAF", .trimmed = ""},
       {.name = "overlong in four bytes", .bytes = "\xF0\x8F\xBF\xBF", .trimmed = ""},
@@ -60,7 +61,8 @@ TEST(ToolOutput, ParsesAWholeNumberOnlyFromTheWholeText) {
       {.name = "a fraction", .text = "99.9", .number = 99.9},
       {.name = "nothing", .text = "", .number = std::nullopt},
       {.name = "a leading blank", .text = " 100", .number = std::nullopt},
-      {.name = "a leading newline", .text = "\n5", .number = std::nullopt},
+      {.name = "a leading tab", .text = "\t5", .number = std::nullopt},
+      {.name = "a leading carriage return", .text = "\r5", .number = std::nullopt},
       {.name = "a NUL inside", .text = std::string_view("5\0", 2), .number = std::nullopt},
       {.name = "a unit", .text = "1000 s", .number = std::nullopt},
   };
@@ -76,6 +78,7 @@ TEST(ToolOutput, FormatsTheShortestTextThatReadsBackAsTheSameNumber) {
       {.number = -0.0, .text = "-0.0"},
       {.number = 0.1 + 0.2, .text = "0.30000000000000004"},
       {.number = 0.001, .text = "0.001"},  // as long as 1e-03: without an exponent
+      {.number = 1.5, .text = "1.5"},
       {.number = 1e-4, .text = "1e-04"},
       {.number = 123456, .text = "123456.0"},
       {.number = 1e16, .text = "1e+16"},
