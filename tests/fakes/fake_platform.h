@@ -241,7 +241,13 @@ class FakeStatusItem : public StatusItem, public Recorder {
   // With a menu attached, opens it and chooses `choose`; else fires the action.
   void performClick() override;
   // Clicks the button as the user would, whether or not the core can see a button.
-  void click() { menu ? performClick() : action ? action->perform() : void(); }
+  void click() {
+    if (menu) {
+      performClick();
+    } else if (action) {
+      action->perform();
+    }
+  }
 
   bool withButton = true;
   std::optional<Action> action;

@@ -178,7 +178,11 @@ TEST_F(ControlChannelTest, AFloodWhileItsSourceWaitsStaysWithTheSenderThenRunsIn
     SCOPED_TRACE(viaSocket ? "a socket client" : "standard input");
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
-    viaSocket ? void(::close(pipeFds[0])) : channel.readFrom(pipeFds[0]);
+    if (viaSocket) {
+      ::close(pipeFds[0]);
+    } else {
+      channel.readFrom(pipeFds[0]);
+    }
     bool done = false;
     std::string heard;
     std::thread sender([&] {

@@ -194,7 +194,10 @@ TEST_F(DesktopTest, TheHotKeyReachesTheNewestHandlerOnlyWhileControlOptionComman
   const auto target = keys.applicationEventTarget();
   const EventTypeSpec pressed{SimulatedHotKeys::kKeyboardClass,
                               SimulatedHotKeys::kHotKeyPressedKind};
-  auto count = [](auto, auto, void* n) { return ++*static_cast<int*>(n), kNoErr; };
+  auto count = [](auto, auto, void* n) {
+    ++*static_cast<int*>(n);
+    return kNoErr;
+  };
   int presses[2] = {};  // the older handler's, the newer one's
   EventHandlerRef handlers[2] = {};
   for (int i : {0, 1})

@@ -39,7 +39,9 @@ struct ActingAsOrdinaryUser {
   ActingAsOrdinaryUser() { become(65534); }
   ~ActingAsOrdinaryUser() { become(0); }
   void become(int id) const {
-    if (wasRoot) ::setfsuid(id), ::setfsgid(id);
+    if (!wasRoot) return;
+    ::setfsuid(id);
+    ::setfsgid(id);
   }
   ActingAsOrdinaryUser(const ActingAsOrdinaryUser&) = delete;
   const bool wasRoot = ::geteuid() == 0;

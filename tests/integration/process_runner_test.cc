@@ -116,7 +116,8 @@ TEST(PosixProcessRunner, GivesTheToolAnEmptyInputNoOtherDescriptorAndDefaultSign
   std::FILE* output = std::tmpfile();
   std::fflush(stdout);
   const int saved[] = {::dup(STDIN_FILENO), ::dup(STDOUT_FILENO)};
-  ::dup2(input[0], STDIN_FILENO), ::dup2(::fileno(output), STDOUT_FILENO);
+  ::dup2(input[0], STDIN_FILENO);
+  ::dup2(::fileno(output), STDOUT_FILENO);
   const int ignored[] = {SIGTERM, SIGINT, SIGHUP, SIGPIPE, SIGCHLD};
   sighandler_t old[5];
   for (int i = 0; i < 5; ++i) old[i] = ::signal(ignored[i], SIG_IGN);
@@ -129,8 +130,12 @@ TEST(PosixProcessRunner, GivesTheToolAnEmptyInputNoOtherDescriptorAndDefaultSign
   const ProcessResult ours = PosixProcessRunner(5.0).run({kProbe, {"args", "ours"}, false});
   ::pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
   for (int i = 0; i < 5; ++i) ::signal(ignored[i], old[i]);
-  for (int fd : {STDIN_FILENO, STDOUT_FILENO}) ::dup2(saved[fd], fd), ::close(saved[fd]);
-  ::close(input[0]), ::close(input[1]);
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO}) {
+    ::dup2(saved[fd], fd);
+    ::close(saved[fd]);
+  }
+  ::close(input[0]);
+  ::close(input[1]);
   EXPECT_EQ(in.out, "null 0\n");
   EXPECT_TRUE(fds.started && !fds.timedOut && fds.out.empty()) << fds.out;
   EXPECT_EQ(signals.out,

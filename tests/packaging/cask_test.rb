@@ -34,20 +34,21 @@ end
 
 token, seen = eval(File.read(cask_file), binding, cask_file)
 macos_names = { "13" => "ventura", "14" => "sonoma", "15" => "sequoia" }
-Row = Struct.new(:name, :stanza, :expected)
+Row = Struct.new(:name, :stanza, :expected, keyword_init: true)
 rows = [
-  Row.new("the token", :token, "velmoryn"),
-  Row.new("the version", :version, [[version]]),
-  Row.new("the disk image's checksum", :sha256, [[sha256]]),
-  Row.new("the published disk image", :url,
-          [["https://github.com/#{repository}/releases/download/v#{version}/#{disk_image}.dmg"]]),
-  Row.new("the oldest macOS", :depends_on,
-          [[{ macos: ">= :#{macos_names[deployment_target.split(".").first]}" }]]),
-  Row.new("the app", :app, [["Velmoryn.app"]]),
-  Row.new("the quit that restores the Dock", :uninstall, [[{ quit: bundle_id }]]),
-  Row.new("the program's own files", :zap,
-          [[{ trash: ["~/Library/Application Support/Velmoryn",
-                      "~/Library/Preferences/#{bundle_id}.plist"] }]]),
+  Row.new(name: "the token", stanza: :token, expected: "velmoryn"),
+  Row.new(name: "the version", stanza: :version, expected: [[version]]),
+  Row.new(name: "the disk image's checksum", stanza: :sha256, expected: [[sha256]]),
+  Row.new(name: "the published disk image", stanza: :url,
+          expected: [["https://github.com/#{repository}/releases/download/v#{version}/#{disk_image}.dmg"]]),
+  Row.new(name: "the oldest macOS", stanza: :depends_on,
+          expected: [[{ macos: ">= :#{macos_names[deployment_target.split(".").first]}" }]]),
+  Row.new(name: "the app", stanza: :app, expected: [["Velmoryn.app"]]),
+  Row.new(name: "the quit that restores the Dock", stanza: :uninstall,
+          expected: [[{ quit: bundle_id }]]),
+  Row.new(name: "the program's own files", stanza: :zap,
+          expected: [[{ trash: ["~/Library/Application Support/Velmoryn",
+                                "~/Library/Preferences/#{bundle_id}.plist"] }]]),
 ]
 failures = rows.reject do |row|
   (row.stanza == :token ? token : seen[row.stanza]) == row.expected
