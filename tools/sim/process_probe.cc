@@ -10,9 +10,6 @@
 //   endless out|err       prints on that stream without end
 //   orphan FILE           starts a child that keeps both streams and never ends,
 //                         writes the child's pid to FILE, and exits
-//   bytes HEX             the bytes given in hexadecimal on standard output
-//   exit STATUS           exits with STATUS
-//   hang                  never ends on its own
 //   quiet-hang            closes its streams, then never ends
 #include <dirent.h>
 #include <fcntl.h>
@@ -69,15 +66,6 @@ int orphan(const char* file) {
   const std::string pid = std::to_string(child);
   const int fd = open(file, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   return fd >= 0 && writeAll(fd, pid.data(), pid.size()) && close(fd) == 0 ? 0 : 1;
-}
-
-int hexBytes(const char* hex) {
-  std::string bytes;
-  for (size_t i = 0; hex[i] != '\0' && hex[i + 1] != '\0'; i += 2) {
-    const char pair[3] = {hex[i], hex[i + 1], '\0'};
-    bytes += static_cast<char>(std::strtol(pair, nullptr, 16));
-  }
-  return writeAll(1, bytes.data(), bytes.size()) ? 0 : 1;
 }
 
 int signals() {
@@ -139,13 +127,9 @@ int main(int argc, char** argv) {
   if (mode == "flood" && argc > 2) return flood(std::atol(argv[2]));
   if (mode == "endless" && argc > 2) return endless(std::strcmp(argv[2], "err") == 0 ? 2 : 1);
   if (mode == "orphan" && argc > 2) return orphan(argv[2]);
-  if (mode == "bytes" && argc > 2) return hexBytes(argv[2]);
-  if (mode == "exit" && argc > 2) return std::atoi(argv[2]);
-  if (mode == "hang" || mode == "quiet-hang") {
-    if (mode == "quiet-hang") {
-      close(1);
-      close(2);
-    }
+  if (mode == "quiet-hang") {
+    close(1);
+    close(2);
     for (;;) pause();
   }
   std::fprintf(stderr, "process-probe: unknown mode\n");
