@@ -176,7 +176,7 @@ std::optional<MonitorToken> FakeScrollMonitor::addGlobalMonitor(
 }
 
 void FakeStatusItem::performClick() {
-  if (!buttonNote("performClick")) return;
+  note("performClick");
   if (!menu) {
     if (action) action->perform();
     return;
@@ -192,7 +192,6 @@ std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double length) {
   note("statusItem " + std::to_string(static_cast<int>(length)));
   if (returnNone) return nullptr;
   auto made = std::make_unique<FakeStatusItem>();
-  made->withButton = withButton;
   made->timeline = timeline;
   item = made.get();
   return made;

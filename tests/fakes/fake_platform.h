@@ -216,31 +216,31 @@ class FakeScrollMonitor : public ScrollMonitorService, public Recorder {
   std::map<MonitorToken, std::function<void(const ScrollEvent&)>> handlers;
 };
 
-// Without a button every button call is ignored, as the status bar does.
+// Always with a button: without one AppKit drops every call to it, which
+// leaves nothing to see.
 class FakeStatusItem : public StatusItem, public Recorder {
  public:
   void setAutosaveName(const std::string& name) override { note("autosave " + name); }
-  bool hasButton() const override { return withButton; }
+  bool hasButton() const override { return true; }
   void setButtonAction(Action newAction) override {
-    if (buttonNote("action " + newAction.selector)) action = std::move(newAction);
+    note("action " + newAction.selector);
+    action = std::move(newAction);
   }
-  void sendActionOn(std::uint64_t mask) override { buttonNote("mask " + std::to_string(mask)); }
+  void sendActionOn(std::uint64_t mask) override { note("mask " + std::to_string(mask)); }
   // "image template hidden": the menu bar tints only a template.
   void setButtonImage(const IconImage& image) override {
-    buttonNote(std::string("image ") + (image.isTemplate ? "template " : "") +
-               (image.hidden ? "hidden" : "shown"));
+    note(std::string("image ") + (image.isTemplate ? "template " : "") +
+         (image.hidden ? "hidden" : "shown"));
   }
-  void setButtonImageDescription(const std::string& text) override {
-    buttonNote("description " + text);
-  }
-  void setButtonToolTip(const std::string& text) override { buttonNote("tooltip " + text); }
+  void setButtonImageDescription(const std::string& text) override { note("description " + text); }
+  void setButtonToolTip(const std::string& text) override { note("tooltip " + text); }
   void setMenu(std::optional<Menu> newMenu) override {
     note(newMenu ? "menu set" : "menu cleared");
     menu = std::move(newMenu);
   }
   // With a menu attached, opens it and chooses `choose`; else fires the action.
   void performClick() override;
-  // Clicks the button as the user would, whether or not the core can see a button.
+  // Clicks the button as the user would.
   void click() {
     if (menu) {
       performClick();
@@ -249,17 +249,10 @@ class FakeStatusItem : public StatusItem, public Recorder {
     }
   }
 
-  bool withButton = true;
   std::optional<Action> action;
   std::optional<Menu> menu;
   std::optional<Menu> lastOpenedMenu;
   std::optional<std::size_t> choose;  // none dismisses the menu
-
- private:
-  bool buttonNote(std::string entry) {
-    if (withButton) note(std::move(entry));
-    return withButton;
-  }
 };
 
 // Records "statusItem LENGTH"; the item records into the same timeline.
@@ -267,7 +260,6 @@ class FakeStatusBar : public StatusBar, public Recorder {
  public:
   std::unique_ptr<StatusItem> statusItem(double length) override;
   bool returnNone = false;
-  bool withButton = true;
   FakeStatusItem* item = nullptr;  // owned by whoever asked for it
 };
 

@@ -170,11 +170,6 @@ TEST(AppDelegate, WhatThePlatformRefusesStopsNeitherTheLaunchNorTheRest) {
            " を受け取れませんでした。このシグナルでは終了しません";
   };
   const Row rows[] = {
-      {.name = "no button: the Dock still switches, with no icon to update",
-       .dockHidden = true,
-       .before = [](App& app) { app.fake.statusBar.withButton = false; },
-       .steps = {liftAtEdge, toggleFromMenu},
-       .effects = {kShow, kShow}},
       {.name = "no status item",
        .dockHidden = true,
        .before = [](App& app) { app.fake.statusBar.returnNone = true; },
