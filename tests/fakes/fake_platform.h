@@ -209,8 +209,6 @@ class FakeScrollMonitor : public ScrollMonitorService, public Recorder {
   }
   std::size_t installed() const { return handlers.size(); }
 
-  bool refuse = false;
-
  private:
   MonitorToken next = 1;
   std::map<MonitorToken, std::function<void(const ScrollEvent&)>> handlers;
