@@ -63,6 +63,7 @@ TEST(IconRenderer, HiddenHasADownwardArrowHoleInTheDocksBody) {
 TEST(IconRenderer, FailsWhenTheHandlerFailsOrTheFileCannotBeWritten) {
   const testing::TemporaryFolder folder;
   IconImage image = Icon::image(false);
+  EXPECT_FALSE(image.drawingHandler(nullptr)) << "no context, nothing drawn";
   ASSERT_EQ(::mkfifo((folder.path / "fifo.png").c_str(), 0600), 0);  // nobody reads it: no wait
   EXPECT_FALSE(renderIconPng(image, 1, folder.path / "fifo.png"));
   EXPECT_FALSE(renderIconPng(image, 1, "/dev/null"));  // a device is not a file
