@@ -30,15 +30,19 @@ ProcessResult Dock::runTool(std::string_view path, std::vector<std::string> args
   return platform().processes->run(request);
 }
 
-ProcessResult Dock::runDefaults(const std::vector<std::string>& args) const {
-  ProcessRequest request{std::string(kDefaultsPath), args, /*captureStdout=*/true, kToolTimeLimit};
+ProcessResult Dock::runDefaults(std::string_view verb, const std::string& key,
+                                const std::vector<std::string>& values) const {
+  std::vector<std::string> args{std::string(verb), std::string(kDockDomain), key};
+  args.insert(args.end(), values.begin(), values.end());
+  ProcessRequest request{std::string(kDefaultsPath), std::move(args), /*captureStdout=*/true,
+                         kToolTimeLimit};
   ProcessResult result = platform().processes->run(request);
   result.out = trimToolOutput(result.out);
   return result;
 }
 
 ProcessResult Dock::readAutohide() const {
-  return runDefaults({"read", std::string(kDockDomain), "autohide"});
+  return runDefaults("read", "autohide");
 }
 
 bool Dock::reportsMissingKey(const ProcessResult& result) {
@@ -47,7 +51,7 @@ bool Dock::reportsMissingKey(const ProcessResult& result) {
 
 // Anything but success or a missing key means the read told nothing.
 PrefRead Dock::readPreference(const std::string& key) const {
-  const ProcessResult result = runDefaults({"read", std::string(kDockDomain), key});
+  const ProcessResult result = runDefaults("read", key);
   if (result.succeeded()) {
     if (result.out.empty()) return {};
     return {PrefOutcome::done, result.out};
@@ -57,7 +61,7 @@ PrefRead Dock::readPreference(const std::string& key) const {
 }
 
 DockEdge Dock::readOrientation() const {
-  return DockEdge::from(runDefaults({"read", std::string(kDockDomain), "orientation"}).out);
+  return DockEdge::from(runDefaults("read", "orientation").out);
 }
 
 AppleScript* Dock::script(bool hidden) {
@@ -86,11 +90,9 @@ void Dock::restartDock() const {
 
 void Dock::setupHiddenDelay() {
   // Infinity and not-a-number are no delay: they are replaced like any text.
-  const auto delay =
-      parseWholeNumber(runDefaults({"read", std::string(kDockDomain), "autohide-delay"}).out);
+  const auto delay = parseWholeNumber(runDefaults("read", "autohide-delay").out);
   if (delay && std::isfinite(*delay) && *delay >= kHiddenDelayThreshold) return;
-  runDefaults(
-      {"write", std::string(kDockDomain), "autohide-delay", "-float", std::string(kHiddenDelay)});
+  runDefaults("write", "autohide-delay", {"-float", std::string(kHiddenDelay)});
   restartDock();
 }
 
@@ -135,18 +137,15 @@ DockSettingsBackup& Dock::backup() {
       .read = [this](const std::string& key) { return readPreference(key); },
       .writeFloat =
           [this](const std::string& key, double value) {
-            return outcomeOf(runDefaults(
-                {"write", std::string(kDockDomain), key, "-float", formatFloat(value)}));
+            return outcomeOf(runDefaults("write", key, {"-float", formatFloat(value)}));
           },
       .writeBool =
           [this](const std::string& key, bool value) {
-            return outcomeOf(runDefaults(
-                {"write", std::string(kDockDomain), key, "-bool", value ? "true" : "false"}));
+            return outcomeOf(runDefaults("write", key, {"-bool", value ? "true" : "false"}));
           },
       .delete_ =
           [this](const std::string& key) {
-            const PrefOutcome deleted =
-                outcomeOf(runDefaults({"delete", std::string(kDockDomain), key}));
+            const PrefOutcome deleted = outcomeOf(runDefaults("delete", key));
             if (deleted != PrefOutcome::failed) return deleted;
             // defaults also fails to delete a key that is not there; that is done too.
             const PrefRead check = readPreference(key);

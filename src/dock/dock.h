@@ -30,7 +30,9 @@ class Dock {
 
   // Runs /usr/bin/defaults with exactly these arguments; its standard output
   // trimmed. Thread-safe; never fails towards the caller.
-  ProcessResult runDefaults(const std::vector<std::string>& args) const;
+  // defaults VERB com.apple.dock KEY VALUES..., its output trimmed.
+  ProcessResult runDefaults(std::string_view verb, const std::string& key,
+                            const std::vector<std::string>& values = {}) const;
   // Reads the Dock's autohide; "1" is hidden mode.
   ProcessResult readAutohide() const;
   // defaults ends with status 1 and prints nothing for a key that does not
