@@ -232,7 +232,7 @@ TEST_F(EdgeRevealTest, EventsWithTheGestureOffOrNoScreensAreIgnored) {
   }
 }
 
-// Whether the Dock is hidden costs a tool run: asked only with the gesture on and no reveal.
+// Whether the Dock is hidden is the third guard: asked only with the gesture on and no reveal.
 TEST_F(EdgeRevealTest, AsksAboutTheDockOnlyWithTheGestureOnAndNoRevealRunning) {
   enabled = false;
   scroll(lines(1));
@@ -358,7 +358,13 @@ TEST_F(EdgeRevealTest, CancelAndStopEndARevealWithoutConcealingAndLeaveNoTimer) 
   EXPECT_EQ(sum(), 0) << "cancel() starts the sum afresh";
   log.clear();
   for (const auto& row : rows) {
-    const auto end = [&] { row.stops ? reveal->stop() : reveal->cancel(); };
+    const auto end = [&] {
+      if (row.stops) {
+        reveal->stop();
+      } else {
+        reveal->cancel();
+      }
+    };
     reveal->onReveal = [&] {
       log.push_back("reveal");
       if (row.insideOnReveal) end();
