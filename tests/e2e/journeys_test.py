@@ -74,18 +74,14 @@ class Run:
 class JourneyTest(unittest.TestCase):
 
     def setUp(self):
-        self.desktop = self.fresh()
-
-    def fresh(self):
         folder = tempfile.mkdtemp(prefix="velmoryn-e2e-")
         self.addCleanup(shutil.rmtree, folder, True)
-        desktop = soak.Desktop(BINARY, folder)
-        self.addCleanup(desktop.wait_for_orphans, 5)
-        desktop.seed_dock(USER)
-        return desktop
+        self.desktop = soak.Desktop(BINARY, folder)
+        self.addCleanup(self.desktop.wait_for_orphans, 5)
+        self.desktop.seed_dock(USER)
 
-    def launch(self, desktop=None, env=None):
-        run = Run(self, (desktop or self.desktop).launch(env))
+    def launch(self, env=None):
+        run = Run(self, self.desktop.launch(env))
         self.addCleanup(run.program.kill)
         run.launched = run.ask(reply="ready")
         return run
@@ -96,13 +92,10 @@ class JourneyTest(unittest.TestCase):
                               timeout=soak.TIMEOUT, check=False)
         return done.returncode, done.stdout, done.stderr
 
-    def assert_users_dock(self, desktop=None):
-        domain = (desktop or self.desktop).dock()
+    def assert_restored(self, status):
+        self.assertEqual((status, self.desktop.record()), (0, {}))
+        domain = self.desktop.dock()
         self.assertTrue(soak.same(USER, domain), soak.describe_difference(USER, domain))
-
-    def assert_restored(self, status, desktop=None):
-        self.assertEqual((status, (desktop or self.desktop).record()), (0, {}))
-        self.assert_users_dock(desktop)
 
     def test_launch_switches_and_quit_bring_the_users_dock_back(self):
         self.assertEqual(self.script("--hide"), (1, "Velmorynは起動していません\n", ""))
