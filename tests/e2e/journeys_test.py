@@ -3,11 +3,9 @@
 and the faults only a real process shows: signals, exit statuses, real files,
 hung tools. Each wait ends at its line, or fails after soak.TIMEOUT."""
 
-import contextlib
 import os
 import shutil
 import signal
-import stat
 import subprocess
 import sys
 import tempfile
@@ -32,13 +30,12 @@ def dock_lines(lines):
 
 
 def files_below(folder):
-    """Every entry below the folder: its mode and time of change, a file's bytes too."""
+    """Every entry below the folder and when it last changed: a write, a new mode or a
+    rename each move that time on."""
     found = {}
     for root, folders, names in os.walk(folder):
         for path in (os.path.join(root, name) for name in folders + names):
-            info = os.lstat(path)
-            with open(path, "rb") if stat.S_ISREG(info.st_mode) else contextlib.nullcontext() as f:
-                found[path] = (info.st_mode, info.st_mtime_ns, f.read() if f else None)
+            found[path] = os.lstat(path).st_ctime_ns
     return found
 
 
