@@ -44,7 +44,8 @@ TEST(Console, AnOutputNobodyReadsNeverHoldsThePrinterAndLinesDroppedAreCountedWh
       const int dropped = std::stoi(line.substr(9));
       EXPECT_EQ(line, "console: " + std::to_string(dropped) +
                           " lines dropped while standard output was full");
-      next += dropped, ++notes;
+      next += dropped;
+      ++notes;
     } else {
       ASSERT_EQ(line, std::to_string(next++) + filler);
     }
