@@ -52,6 +52,7 @@ TEST_F(DesktopTest, ALineThatCannotRunSaysWhy) {
       {.typed = "icon \"a.png", .printed = "error: unterminated quote"},
       {.typed = "icon \"a\"b.png", .printed = "error: a quoted word must end at a blank"},
       {.typed = "show all", .printed = "error: \"show\" takes no arguments"},
+      {.typed = "url a b", .printed = "error: usage: url TEXT"},
       {.typed = "screen remove 1", .printed = "screen 1: removed"},
       {.typed = "dock edge left", .printed = "error: there is no screen 1 for the Dock"},
       {.typed = "click left", .printed = "error: there is no status item"},
@@ -60,6 +61,12 @@ TEST_F(DesktopTest, ALineThatCannotRunSaysWhy) {
       {.typed = "icon a.png", .printed = "error: there is no icon yet"},
       {.typed = "show",
        .printed = "show: status-item=none menu=closed hotkey=none monitors=0 dock=visible"},
+      {.typed = "help",
+       .printed = "help: screen | screen add X Y W H [VX VY VW VH] [builtin|external] | screen set "
+                  "N X Y W H [VX VY VW VH] [builtin|external] | screen remove N | dock edge "
+                  "bottom|left|right [RESERVED] | pointer [X Y] | scroll precise|line DY DX "
+                  "[inverted] | click left|right|control | choose N | dismiss | hotkey | wait "
+                  "SECONDS | show | icon FILE.png [SCALE] | url TEXT | help"},
   });
   // The longest wait is allowed; a script would sit through it, so it is parsed only.
   EXPECT_EQ(std::get<control::Command>(control::parseCommand("wait 3600")),
@@ -125,13 +132,13 @@ TEST_F(DesktopTest, TheStatusItemShowsChangesAndClicksAndAnOpenMenuHoldsPerformC
     status.setButtonImage({.width = 24, .height = 16, .hidden = hidden, .drawingHandler = draw});
     if (!hidden) status.setButtonToolTip("Velmoryn / Dock表示中");
   }
-  const std::string file = ::testing::TempDir() + "velmoryn \"icon\".png";
+  const std::string file = ::testing::TempDir() + "velmoryn \"icon\"\\.png";
   expectTranscript({
       {.typed = "",
        .printed =
            "icon: shown (three squares)\ntooltip: Velmoryn / Dock表示中\nicon: hidden (arrow)"},
       {.typed = "icon /nonexistent/a.png", .printed = "error: cannot write /nonexistent/a.png"},
-      {.typed = "icon \"" + ::testing::TempDir() + "velmoryn \\\"icon\\\".png\" 16",
+      {.typed = "icon \"" + ::testing::TempDir() + "velmoryn \\\"icon\\\"\\\\.png\" 16",
        .printed = "icon: wrote " + file + " at scale 16"},
       {.typed = "click right",
        .printed = "click: right\nclick: the status item does not act on this button"},
