@@ -11,7 +11,7 @@ namespace {
 using Outcome = InstanceLockResult::Outcome;
 
 // Missing folders are made private; a file where a folder should be is named in the
-// reason. (A second copy refused is the journeys' two launches at once.)
+// reason. (A second copy refused is the journey of a launch beside a copy still launching.)
 TEST(PosixInstanceLock, HeldForGoodInAPrivateFolderAndFailuresSayWhere) {
   testing::TemporaryFolder temp;
   const auto file = temp.path / "run" / "velmoryn" / "instance.lock";
