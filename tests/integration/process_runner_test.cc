@@ -69,8 +69,9 @@ TEST(PosixProcessRunner, ReportsHowAToolEndedRefusesWhatCannotStartExactlyAndKil
       {.name = "a NUL in an argument",
        .request = {kProbe, {"args", std::string("a\0b", 3)}},
        .ends = notStarted},
+      // It would end by itself after its streams, but only after the runner's ceiling.
       {.name = "closed streams, the ceiling",
-       .request = {.path = kProbe, .args = {"quiet-hang"}, .timeLimit = 30.0},
+       .request = {.path = "/bin/sh", .args = {"-c", "exec >&- 2>&-; sleep 5"}, .timeLimit = 30.0},
        .ends = timedOut,
        .ceiling = 0.5},
       {.name = "partial output dropped",
