@@ -26,6 +26,7 @@
 #include "fakes/fake_platform.h"
 #include "fuzz_check.h"
 #include "platform/linux/files_linux.h"
+#include "platform/linux/property_list_linux.h"
 #include "platform/linux/settings_store_linux.h"
 
 namespace {
@@ -74,25 +75,6 @@ Plist parse(const std::string& bytes) {
   plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &node);
   return Plist(node);
 }
-
-// Keys worth asking about: the program's own and those of the seed files.
-const char* const kCandidateKeys[] = {"originalDock.saved",
-                                      "originalDock.autohideDelay",
-                                      "originalDock.autohide",
-                                      "swipeRevealEnabled",
-                                      "menuBarBoot.loginRegistered",
-                                      "NSStatusItem Preferred Position Velmoryn",
-                                      "big",
-                                      "list",
-                                      "nan",
-                                      "negative",
-                                      "nested",
-                                      "text",
-                                      "tiny",
-                                      "k",
-                                      "s",
-                                      "a",
-                                      ""};
 
 // Equal, a NaN to a NaN and a real to the same bits.
 bool sameValue(const std::optional<SettingsValue>& a, const std::optional<SettingsValue>& b) {
@@ -152,8 +134,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(log.lines.empty(), "a readable file must load without a log line");
   FUZZ_CHECK(asideFiles(file).empty() && contentsOf(file) == bytes,
              "loading must leave a readable file as it was");
+  // Every key of the file, as the store's own reader lists them.
+  const auto listed = velmoryn::plist::Dictionary::parse(bytes);
+  const auto* dictionary = std::get_if<velmoryn::plist::Dictionary>(&listed);
+  FUZZ_CHECK(dictionary, "a file the store loads must read as a dictionary");
   std::map<std::string, std::optional<SettingsValue>> answers;
-  for (const char* key : kCandidateKeys) answers[key] = store.object(key);
+  for (const auto& [key, value] : dictionary->view().entries()) {
+    // The keys this target writes itself are left out.
+    if (key != kAddedKey && !key.ends_with(kAgainSuffix)) answers[key] = store.object(key);
+  }
 
   // A change keeps every other entry and writes a file the next run can read;
   // each Boolean and number set again under a key of its own reads back alike.
