@@ -160,9 +160,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(nextLog.lines.empty() && asideFiles(file).empty(),
              "the file the store wrote must be readable by the next run");
   FUZZ_CHECK(sameValue(next.object(kAddedKey), SettingsValue{true}), "the change must persist");
+  const Plist written = parse(contentsOf(file));
   for (const auto& [key, answer] : answers) {
     if (!sameValue(next.object(key), answer)) std::fprintf(stderr, "entry \"%s\"\n", key.c_str());
     FUZZ_CHECK(sameValue(next.object(key), answer), "other entries must survive a write");
+    // A text reads whole, as the library reads it in the file the store wrote.
+    const plist_t node = plist_dict_get_item(written.get(), key.c_str());
+    std::uint64_t length = 0;
+    const char* text = nullptr;
+    if (plist_get_node_type(node) == PLIST_STRING) text = plist_get_string_ptr(node, &length);
+    if (text) FUZZ_CHECK(sameValue(answer, std::string(text, length)), "a text must read whole");
     if (answer && answer->index() <= 2) {
       FUZZ_CHECK(sameValue(next.object(key + kAgainSuffix), answer),
                  "a Boolean or number set must read back as it was set");
