@@ -28,9 +28,8 @@ class Dock {
   Dock(const Dock&) = delete;
   Dock& operator=(const Dock&) = delete;
 
-  // Runs /usr/bin/defaults with exactly these arguments; its standard output
-  // trimmed. Thread-safe; never fails towards the caller.
-  // defaults VERB com.apple.dock KEY VALUES..., its output trimmed.
+  // Runs /usr/bin/defaults VERB com.apple.dock KEY VALUES...; its standard
+  // output trimmed. Thread-safe; never fails towards the caller.
   ProcessResult runDefaults(std::string_view verb, const std::string& key,
                             const std::vector<std::string>& values = {}) const;
   // Reads the Dock's autohide; "1" is hidden mode.
