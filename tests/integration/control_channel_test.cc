@@ -99,6 +99,7 @@ TEST_F(ControlChannelTest, TheSocketIsPrivateTakesNoOtherFileOrListenerAndServes
     char byte = 0;
     EXPECT_EQ(::read(heard[0], &byte, 1), 1) << "the other user could not connect";
     EXPECT_EQ(byte, '-') << "the other user heard something";
+    ::close(heard[0]);
   }
   const struct {
     const char* name;
