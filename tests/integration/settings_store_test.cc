@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -243,7 +244,8 @@ TEST_F(SettingsStoreTest, AFifoIsMovedAsideUnreadAndALinkStaysALinkWhoseFileTake
     EXPECT_TRUE(store.synchronize());
     fs::file_type aside = fs::file_type::not_found;
     for (const auto& entry : fs::directory_iterator(folder.path))
-      if (entry.path().filename().string().starts_with("preferences.plist.unreadable-"))
+      if (std::regex_match(entry.path().filename().string(),
+                           std::regex(R"(preferences\.plist\.unreadable-\d{8}-\d{6})")))
         aside = entry.symlink_status().type();
     EXPECT_EQ(aside, row.movedAside);
     EXPECT_EQ(fs::symlink_status(file).type(), row.fileAfter);
