@@ -14,6 +14,7 @@
 - (void)statusClicked;
 - (void)menuToggle;
 - (void)toggleSwipeReveal;
+- (void)toggleExternalDisplay;
 - (void)toggleLogin;
 - (void)quit;
 @end
@@ -35,6 +36,9 @@
   [self forward];
 }
 - (void)toggleSwipeReveal {
+  [self forward];
+}
+- (void)toggleExternalDisplay {
   [self forward];
 }
 - (void)toggleLogin {
