@@ -97,6 +97,7 @@ class JourneyTest(unittest.TestCase):
                        dict(by=["hotkey"], autohide="on", tip=HIDDEN)):
             lines = run.ask(*switch["by"], reply=switch["tip"])
             self.assertEqual(dock_lines(lines), ["dock: autohide " + switch["autohide"]], switch)
+        self.assertEqual(self.script("--status"), (0, "Dock非表示中\n", ""))
         # An edge scroll lifts the hidden Dock until the pointer leaves.
         lifted = run.ask("pointer 700 3", "scroll line 1 0", reply="scroll: ")
         self.assertEqual(dock_lines(lifted), ["dock: autohide off"])
