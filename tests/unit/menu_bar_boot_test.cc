@@ -58,6 +58,7 @@ TEST(MenuBarBoot, AnswersTheLoginOptionOrRegistersOnceAtTheFirstLaunch) {
        .line = "解除に失敗しました: no",
        .exit = 1},
       {.name = "usage", .asked = loginUsage, .line = "使い方: --login on|off|status", .exit = 1},
+      {.name = "the first launch registers", .asked = plainLaunch, .marker = true},
       {.name = "a marker, even false, stops it",
        .asked = plainLaunch,
        .marker = false,
