@@ -80,7 +80,7 @@ TEST(ToolOutput, FormatsTheShortestTextThatReadsBackAsTheSameNumber) {
       {.number = 0.001, .text = "0.001"},  // as long as 1e-03: without an exponent
       {.number = 1.5, .text = "1.5"},
       {.number = 1e-4, .text = "1e-04"},
-      {.number = 123456, .text = "123456.0"},
+      {.number = 120000, .text = "120000.0"},
       {.number = 1e16, .text = "1e+16"},
       // Past 2^53 the exact value, as printf's %.0f.
       {.number = 0x1p60, .text = "1152921504606846976.0"},
