@@ -48,8 +48,8 @@ STANDARD = """
 SYSTEM = {
     "std": STANDARD,
     # The C library and POSIX, on both systems.
-    "posix": ["dirent.h", "fcntl.h", "poll.h", "pthread.h", "pwd.h", "signal.h", "spawn.h",
-              "stdio.h", "stdlib.h", "unistd.h", "sys/*.h"],
+    "posix": ["dirent.h", "fcntl.h", "fnmatch.h", "poll.h", "pthread.h", "pwd.h", "signal.h",
+              "spawn.h", "stdio.h", "stdlib.h", "unistd.h", "sys/*.h"],
     "apple": ["AppKit/*", "Carbon/*", "CoreFoundation/*", "CoreGraphics/*", "Foundation/*",
               "ServiceManagement/*", "dispatch/*", "objc/*"],
     "asio": ["asio.hpp", "asio/*"],

@@ -3,6 +3,7 @@
 #include "platform/linux/settings_store_linux.h"
 
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +15,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -244,8 +244,9 @@ TEST_F(SettingsStoreTest, AFifoIsMovedAsideUnreadAndALinkStaysALinkWhoseFileTake
     EXPECT_TRUE(store.synchronize());
     fs::file_type aside = fs::file_type::not_found;
     for (const auto& entry : fs::directory_iterator(folder.path))
-      if (std::regex_match(entry.path().filename().string(),
-                           std::regex(R"(preferences\.plist\.unreadable-\d{8}-\d{6})")))
+      if (::fnmatch("preferences.plist.unreadable-[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]-"
+                    "[0-9][0-9][0-9][0-9][0-9][0-9]",
+                    entry.path().filename().c_str(), 0) == 0)
         aside = entry.symlink_status().type();
     EXPECT_EQ(aside, row.movedAside);
     EXPECT_EQ(fs::symlink_status(file).type(), row.fileAfter);
