@@ -76,12 +76,13 @@ Plist parse(const std::string& bytes) {
   return Plist(node);
 }
 
-// Equal, a NaN to a NaN and a real to the same bits.
+// Equal, a NaN to a NaN and a real to the same bits, but for the sign of a zero:
+// the library's XML writer prints -0.0 as 0.0, the same number.
 bool sameValue(const std::optional<SettingsValue>& a, const std::optional<SettingsValue>& b) {
   const auto* x = a ? std::get_if<double>(&*a) : nullptr;
   const auto* y = b ? std::get_if<double>(&*b) : nullptr;
   if (!x || !y) return a == b;
-  return (std::isnan(*x) && std::isnan(*y)) ||
+  return (std::isnan(*x) && std::isnan(*y)) || (*x == 0 && *y == 0) ||
          std::bit_cast<std::uint64_t>(*x) == std::bit_cast<std::uint64_t>(*y);
 }
 
