@@ -68,7 +68,7 @@ echo "== test share"
 tools/test_share.sh || failed+=(test-share)
 
 echo "== action selectors"
-named=$(grep -ohE '(Action\{|action\()"\w+"' src/app/*.cc | grep -oE '\w+' | grep -v -x -E 'Action|action' | sort -u)
+named=$(grep -ohE '(Action\{|action\()"\w+"' src/app/*.cc | cut -d'"' -f2 | sort -u)
 implemented=$(sed -n -E 's/^- \(void\)(\w+) \{$/\1/p' src/platform/macos/status_bar_mac.mm | sort -u)
 missing=$(comm -23 <(echo "$named") <(echo "$implemented"))
 if [[ -z $named || -n $missing ]]; then
